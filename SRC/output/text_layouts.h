@@ -1,0 +1,14 @@
+// The two text layouts of the field file.
+#pragma once
+
+#include "run/run_state.h"
+
+namespace zereduv {
+
+/// Layout 1: the text twin of layout 0 (twelve groups, arrays x fastest).
+void WRITE_LAYOUT1(RunState& s);
+/// Layout 2: grid limits, keys, then one E line and one B line per node,
+/// z fastest.
+void WRITE_LAYOUT2(RunState& s);
+
+}  // namespace zereduv

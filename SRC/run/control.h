@@ -1,0 +1,24 @@
+// Start of the run: the log, the control file "zereduv.dat", the physical
+// constants and their log block.
+#pragma once
+
+#include "run/run_state.h"
+
+namespace zereduv {
+
+/// Opens (creates or truncates) the log "zereduv.log" on unit 8.
+void OPEN_LOG(RunState& s);
+
+/// Reads the twelve records of "zereduv.dat" (unit 1) into the control
+/// parameters: records 1-2 skipped, 3 the field-table name (80 characters),
+/// 4-12 free-format values.  The file is closed when they are read.
+void READ_CONTROL(RunState& s);
+
+/// Sets pi and c and derives mu0, mu1, eps0, omeg; writes the constant
+/// block (four lines and the separator) to the log.
+void DERIVE_CONSTANTS(RunState& s);
+
+/// The separator line that closes every block of report lines.
+inline constexpr const char* kSeparator = " ------------------------------ ";
+
+}  // namespace zereduv

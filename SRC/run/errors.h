@@ -1,0 +1,48 @@
+// The ways a run can end early.  They travel as exceptions and are caught
+// only in main, which writes the message, closes what is open and sets the
+// exit status.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zereduv {
+
+/// Exit statuses of the program.
+inline constexpr int kExitNormal = 0;    // normal end, and the stops
+inline constexpr int kExitIoError = 2;   // an I/O error on any unit
+inline constexpr int kExitRejected = 3;  // a field table the program cannot use
+
+/// An I/O error on one of the run's units (1 control file, 2 field table,
+/// 6 console, 7 field file, 8 log).  `kind` names the kind of error
+/// ("end of file", "bad number", ...), `line` the record (0 when none).
+class IoError : public std::runtime_error {
+ public:
+  IoError(int unit, std::string file, std::string kind, std::string detail,
+          long line = 0);
+  int unit;
+  std::string file;
+  std::string kind;
+  std::string detail;
+  long line;
+};
+
+/// The stop: a fixed message for standard error, exit status 0.
+struct RunStop {
+  std::string message;
+};
+
+/// A field table that is read correctly but cannot be used (too small, too
+/// large, empty range, wrong kind of table).
+class TableRejected : public std::runtime_error {
+ public:
+  TableRejected(std::string file, std::string problem);
+  std::string file;
+  std::string problem;
+};
+
+/// Ends the run with the stop message, exactly as given.
+[[noreturn]] void STOP_RUN(std::string_view message);
+
+}  // namespace zereduv
