@@ -228,15 +228,15 @@ std::vector<std::string> list_lines(std::span<const ListItem> items) {
       lines.push_back(std::move(cur));
       cur.clear();
     }
-    cur = " ";
+    cur.assign(1, ' ');
     // A text longer than a whole line is split; every piece begins a line
     // with one blank.
     while (1 + t.size() > static_cast<std::size_t>(kLineWidth)) {
       const std::size_t room = static_cast<std::size_t>(kLineWidth) - 1;
       cur.append(t.substr(0, room));
       t.remove_prefix(room);
-      lines.push_back(std::move(cur));
-      cur = " ";
+      lines.push_back(cur);
+      cur.assign(1, ' ');
     }
     cur.append(t);
   }
