@@ -1,27 +1,23 @@
-// A self-cleaning scratch directory for tests that need real files (the
-// control file, the log, field tables and field files of a run).
+// A scratch directory for one test, removed with everything in it when the
+// test ends.
 #pragma once
 
-#include <stdlib.h>  // mkdtemp
+#include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
+#include <fstream>
+#include <iterator>
 #include <string>
-#include <string_view>
 #include <system_error>
 
-namespace zereduv::test {
+namespace zereduv::testing {
 
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string tmpl =
-        (std::filesystem::temp_directory_path() / "zereduv-test-XXXXXX")
-            .string();
-    if (mkdtemp(tmpl.data()) == nullptr) {
-      throw std::runtime_error("cannot create a scratch directory");
-    }
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zereduv-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
     path_ = tmpl;
   }
   ~ScratchDir() {
@@ -32,39 +28,24 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const {
-    return path_ / std::filesystem::path(std::string(name));
-  }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-  bool exists(std::string_view name) const {
-    return std::filesystem::exists(*this / name);
+  /// Writes `content` byte for byte into the file `name`.
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream f(path_ / name, std::ios::binary);
+    f << content;
   }
-
-  /// Writes `bytes` to the file `name`, exactly as given (no line-end
-  /// translation).
-  void write(std::string_view name, std::string_view bytes) const {
-    std::FILE* f = std::fopen((*this / name).c_str(), "wb");
-    if (f == nullptr) throw std::runtime_error("cannot create test file");
-    const std::size_t n = std::fwrite(bytes.data(), 1, bytes.size(), f);
-    if (std::fclose(f) != 0 || n != bytes.size()) {
-      throw std::runtime_error("cannot write test file");
-    }
+  /// The whole content of the file `name` ("" when absent).
+  std::string read(const std::string& name) const {
+    std::ifstream f(path_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
   }
-
-  /// The whole content of the file `name`, byte for byte.
-  std::string read(std::string_view name) const {
-    std::FILE* f = std::fopen((*this / name).c_str(), "rb");
-    if (f == nullptr) throw std::runtime_error("cannot open test file");
-    std::string out;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
+  bool exists(const std::string& name) const {
+    return std::filesystem::exists(path_ / name);
   }
 
  private:
   std::filesystem::path path_;
 };
 
-}  // namespace zereduv::test
+}  // namespace zereduv::testing
