@@ -19,7 +19,7 @@
 namespace zereduv {
 namespace {
 
-using test::ScratchDir;
+using zereduv::testing::ScratchDir;
 
 // The control file of a 2856 MHz pillbox run, one string per record.
 std::vector<std::string> standard_records() {
@@ -201,7 +201,7 @@ TEST(ControlFile, ShortRecord7ShiftsTheLaterReads) {
                                     "2",
                                     "7",
                                     "1",
-                                    "1 1     only two keys",
+                                    "1 1",
                                     "0       the third key",
                                     "2856e6",
                                     "10.0",
@@ -247,6 +247,8 @@ TEST(ControlFile, BadRecordsEndTheRunWithTheirLine) {
       {7, "1 x 0"},        {8, "1.5E) Hz"},  {8, "2.0deg"},
       {9, "ten"},          {10, ",1.5"},     {11, "3000000000"},
       {12, "1e999"},       {7, "1 1 0.5"},   {12, "3*1.0"},
+      // A comment may follow the values only once all are read.
+      {7, "1 1   keys x and y"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("record " + std::to_string(c.record) + ": " + c.text);
