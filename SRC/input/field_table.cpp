@@ -1,0 +1,167 @@
+#include "input/field_table.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "run/control.h"
+#include "run/errors.h"
+#include "run/text_io.h"
+
+namespace zereduv {
+
+namespace {
+
+// Largest map (after the mirror completion) the program agrees to hold:
+// three arrays of 50 million doubles are 1.2 GB.
+constexpr int64_t kMaxNodes = 50'000'000;
+
+// Character ranges of the header values (1-based columns 16..100 for the
+// limits, 23..100 for the interval counts), as 0-based offset and length.
+constexpr std::size_t kHeaderWidth = 100;
+constexpr std::size_t kLimitsFrom = 15;
+constexpr std::size_t kCountsFrom = 22;
+
+// A length for a rejection message: the shortest text that reads back as
+// the same double.
+std::string num(double v) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+bool mirrors(int32_t isym_z) {
+  return isym_z == 1 || isym_z == -1 || isym_z == 2 || isym_z == -2;
+}
+
+// The z node count once the completion that isym_z asks for is done: a half
+// map of N nodes becomes 2N - 1 nodes (the mirror plane is shared).
+int64_t completed_nz(int64_t nz, int32_t isym_z) {
+  return mirrors(isym_z) ? 2 * nz - 1 : nz;
+}
+
+// Maps the program cannot hold or evaluate: the interpolation needs three
+// nodes each way, and the node spacing needs a non-empty range.
+void reject_unsupported(const RunState& s, const std::string& file,
+                        int64_t nz_full) {
+  if (s.Nr < 3) {
+    throw TableRejected(file, "only " + std::to_string(s.Nr) +
+                                  " r nodes (Nr), at least 3 are needed");
+  }
+  if (nz_full < 3) {
+    throw TableRejected(file, "only " + std::to_string(nz_full) +
+                                  " z nodes after the symmetry completion "
+                                  "(isym_z = " +
+                                  std::to_string(s.isym_z) +
+                                  "), at least 3 are needed");
+  }
+  if (!(s.Rmax > s.Rmin)) {
+    throw TableRejected(file, "Rmax (" + num(s.Rmax) +
+                                  ") is not above Rmin (" + num(s.Rmin) + ")");
+  }
+  if (!(s.Zmax > s.Zmin)) {
+    throw TableRejected(file, "Zmax (" + num(s.Zmax) +
+                                  ") is not above Zmin (" + num(s.Zmin) + ")");
+  }
+  // Both counts are at least 3 here, so the quotient test cannot overflow.
+  if (nz_full > kMaxNodes / s.Nr) {
+    throw TableRejected(
+        file, std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
+                  " nodes after the symmetry completion, more than the " +
+                  std::to_string(kMaxNodes) + " the program can hold");
+  }
+}
+
+// Node count from an interval count, kept within 32 bits.
+int32_t node_count(int32_t intervals, const std::string& file,
+                   const char* axis) {
+  if (intervals == INT32_MAX) {
+    throw TableRejected(file, std::string("the ") + axis +
+                                  " interval count is too large");
+  }
+  return intervals + 1;
+}
+
+}  // namespace
+
+void READ_FIELD_TABLE(RunState& s) {
+  const std::string file(trimmed(s.FieldFileName));
+
+  // 1. Name the table, then open it (the name is shown even when the open
+  //    fails, so the user sees which file was missing).
+  s.console.list({" Reading file: ", file});
+  s.log.list({" Reading file: ", file});
+  TextIn in(2, file);
+  in.open(s.path(file));
+
+  // 2. Header: the first record holding "Zmin" gives Zmin, Rmin; the next
+  //    Zmax, Rmax; the next the z and r interval counts.
+  std::string rec;
+  do {
+    rec = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
+  } while (rec.find("Zmin") == std::string::npos);
+  in.read_from(std::string_view(rec).substr(kLimitsFrom),
+               {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
+
+  rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
+  in.read_from(std::string_view(rec).substr(kLimitsFrom),
+               {real_item(s.Zmax, "Zmax"), real_item(s.Rmax, "Rmax")});
+
+  rec = in.read_text(kHeaderWidth, "the record of the interval counts");
+  int32_t z_intervals = 0;
+  int32_t r_intervals = 0;
+  in.read_from(std::string_view(rec).substr(kCountsFrom),
+               {int_item(z_intervals, "number of z intervals"),
+                int_item(r_intervals, "number of r intervals")});
+  s.Nz = node_count(z_intervals, file, "z");
+  s.Nr = node_count(r_intervals, file, "r");
+
+  // 3. The input grid as read.
+  s.log.list({" Input Grid parameters "});
+  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
+  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
+  s.log.list({kSeparator});
+
+  // Refuse what cannot be held before reading any node, then size the map
+  // once for its completed form, mirror image included.
+  const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
+  reject_unsupported(s, file, nz_full);
+  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+
+  // 4. Centre the z range on 0; the nodes keep their values, so the whole
+  //    map moves along z.
+  if (!(s.Zmin == -s.Zmax)) {
+    const double h = (s.Zmax - s.Zmin) / 2.0;
+    s.Zmax = h;
+    s.Zmin = -h;
+    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
+    s.log.list({kSeparator});
+  }
+
+  // 5. Blank, column-title and units records.
+  for (int k = 0; k < 3; ++k) in.skip("the column titles before the nodes");
+
+  // 6. Nodes in blocks of Nz records of equal r; a table written in
+  //    decreasing z is stored in increasing z when ReverseZ is set.
+  //    E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
+  double z = 0.0, r = 0.0, ez = 0.0, er = 0.0, e_abs = 0.0, h = 0.0;
+  for (int32_t i = 1; i <= s.Nr; ++i) {
+    for (int32_t n = 1; n <= s.Nz; ++n) {
+      const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;
+      in.read_list({real_item(z, "Z"), real_item(r, "R"),
+                    real_item(ez, "Ez"), real_item(er, "Er"),
+                    real_item(e_abs, "|E|"), real_item(h, "H")});
+      s.Er2D(i, j) = er * 10000.0;
+      s.Ez2D(i, j) = ez * 10000.0;
+      s.B2D(i, j) = h * s.mu1;
+    }
+  }
+
+  // 7.
+  in.close();
+}
+
+}  // namespace zereduv
