@@ -1,0 +1,40 @@
+// A scratch directory for tests that write files: a fresh directory under
+// /tmp, removed with everything in it when the object goes out of scope.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace zereduv::testing {
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string tmpl = "/tmp/zereduv-test-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr) {
+      throw std::runtime_error("cannot create a scratch directory");
+    }
+    path_ = tmpl;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  /// Path of a file in the directory.
+  std::filesystem::path operator/(const std::string& name) const {
+    return path_ / name;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace zereduv::testing
