@@ -1,11 +1,13 @@
-// A scratch directory for tests that write files: a fresh directory under
-// /tmp, removed with everything in it when the object goes out of scope.
+// A scratch directory for one test, removed with everything in it when the
+// test ends.
 #pragma once
 
-#include <stdlib.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -14,10 +16,8 @@ namespace zereduv::testing {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string tmpl = "/tmp/zereduv-test-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-      throw std::runtime_error("cannot create a scratch directory");
-    }
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zereduv-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
     path_ = tmpl;
   }
   ~ScratchDir() {
@@ -28,9 +28,20 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  /// Path of a file in the directory.
-  std::filesystem::path operator/(const std::string& name) const {
-    return path_ / name;
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  /// Writes `content` byte for byte into the file `name`.
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream f(path_ / name, std::ios::binary);
+    f << content;
+  }
+  /// The whole content of the file `name` ("" when absent).
+  std::string read(const std::string& name) const {
+    std::ifstream f(path_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  bool exists(const std::string& name) const {
+    return std::filesystem::exists(path_ / name);
   }
 
  private:
