@@ -25,13 +25,24 @@ std::string error_text(int err) {
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
                      std::string name)
     : target_(target), unit_(unit), name_(std::move(name)) {
+  // A field file reached through a symbolic link is written where the link
+  // points, as writing it in place would do.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target_, ec)) {
+    const auto real = std::filesystem::weakly_canonical(target_, ec);
+    if (!ec) target_ = real;
+  }
   // A directory (or anything else that is not a plain file) under the field
-  // file's name cannot be replaced: say so now rather than after 18 MB.
+  // file's name cannot be replaced, nor can a file we may not write: say so
+  // now rather than after 18 MB.
   struct stat st {};
   bool keep_mode = false;
   if (::stat(target_.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
       fail("open", "not a plain file", S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+    }
+    if (::access(target_.c_str(), W_OK) != 0) {
+      fail("open", "cannot open the file for writing", errno);
     }
     keep_mode = true;
   }

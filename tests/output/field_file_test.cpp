@@ -191,6 +191,29 @@ TEST_F(Layout0, ReplacesALongerFileExactly) {
   EXPECT_EQ(dir_names(dir.path()).size(), 1u);
 }
 
+// Overwriting keeps what the user set up: the permissions of the older file,
+// and a symbolic link keeps pointing at the (new) field file.
+TEST(FieldFileReplace, KeepsPermissionsAndSymbolicLinks) {
+  ScratchDir dir;
+  fs::create_directory(dir / "runs");
+  std::ofstream(dir / "runs" / "field.bin") << "older run";
+  fs::permissions(dir / "runs" / "field.bin", fs::perms::owner_read |
+                                                  fs::perms::owner_write |
+                                                  fs::perms::group_read);
+  fs::create_symlink("runs/field.bin", dir / "eh_ZIV.#01");
+  auto s = new_state();
+  s->WorkDir = dir.path();
+  s->FileNumber = 1;
+  s->FieldFormat = 0;
+  WRITE_FIELD_FILE(*s);
+  EXPECT_TRUE(fs::is_symlink(dir / "eh_ZIV.#01"));
+  EXPECT_EQ(fs::file_size(dir / "runs" / "field.bin"), kLayout0Size);
+  EXPECT_EQ(fs::status(dir / "runs" / "field.bin").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write |
+                fs::perms::group_read);
+  EXPECT_EQ(dir_names(dir / "runs"), std::vector<std::string>{"field.bin"});
+}
+
 // A directory where the field file should go cannot be replaced: unit 7
 // reports it, and nothing is left behind in the directory.
 TEST(FieldFileErrors, DirectoryOfThatNameIsAnIoErrorOnUnit7) {
