@@ -117,8 +117,8 @@ void WRITE_LAYOUT0(RunState& s) {
 
   // 6-11. The six components, each one record, x fastest (the storage
   //       order of the arrays).
-  for (const Field3D* f : {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D,
-                           &s.Bz3D}) {
+  for (const Field3D* f :
+       {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
     rec.begin();
     rec.reals(f->data(), kOutPoints);
     rec.write_to(sink);

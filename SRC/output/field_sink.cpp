@@ -16,9 +16,7 @@ namespace zereduv {
 
 namespace {
 
-std::string error_text(int err) {
-  return std::generic_category().message(err);
-}
+std::string error_text(int err) { return std::generic_category().message(err); }
 
 }  // namespace
 
@@ -39,10 +37,11 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   bool keep_mode = false;
   if (::stat(target_.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
-      fail("open", "not a plain file", S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+      fail("cannot create file", "something other than a file has that name",
+           S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
     }
     if (::access(target_.c_str(), W_OK) != 0) {
-      fail("open", "cannot open the file for writing", errno);
+      fail("cannot create file", "the file is write-protected", errno);
     }
     keep_mode = true;
   }
@@ -58,13 +57,13 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     if (errno != EEXIST || k >= 100) {
       const int err = errno;
       temp_.clear();  // nothing of ours to remove
-      fail("open", "cannot create the file", err);
+      fail("cannot create file", "in " + target_.parent_path().string(), err);
     }
   }
   // Overwriting a field file keeps its permissions, as rewriting it in
   // place would.
   if (keep_mode && ::fchmod(fd_, st.st_mode & 07777) != 0) {
-    fail("open", "cannot set the permissions", errno);
+    fail("cannot create file", "cannot set the permissions", errno);
   }
 }
 
@@ -78,9 +77,9 @@ void FieldSink::write(const void* data, std::size_t n) {
     const ssize_t k = ::write(fd_, p, n);
     if (k < 0) {
       if (errno == EINTR) continue;
-      fail("write", "cannot write", errno);
+      fail("write error", "cannot write", errno);
     }
-    if (k == 0) fail("write", "cannot write", EIO);
+    if (k == 0) fail("write error", "cannot write", EIO);
     p += k;
     n -= static_cast<std::size_t>(k);
   }
@@ -89,17 +88,17 @@ void FieldSink::write(const void* data, std::size_t n) {
 void FieldSink::commit() {
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the rename could leave an empty field file.
-  if (::fsync(fd_) != 0) fail("write", "cannot flush to disk", errno);
+  if (::fsync(fd_) != 0) fail("write error", "cannot flush to disk", errno);
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail("close", "cannot close", errno);
+  if (::close(fd) != 0) fail("write error", "cannot close", errno);
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    fail("close", "cannot replace the file", errno);
+    fail("write error", "cannot replace the file", errno);
   }
   committed_ = true;
 }
 
-void FieldSink::fail(std::string_view kind, std::string_view what, int err) {
+void FieldSink::fail(std::string_view kind, const std::string& what, int err) {
   discard();
   throw IoError(unit_, name_, std::string(kind),
                 std::string(what) + ": " + error_text(err));

@@ -31,7 +31,7 @@ class FieldSink {
   const std::filesystem::path& temp_path() const { return temp_; }
 
  private:
-  [[noreturn]] void fail(std::string_view kind, std::string_view what,
+  [[noreturn]] void fail(std::string_view kind, const std::string& what,
                          int err);
   void discard() noexcept;
 

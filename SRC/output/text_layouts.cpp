@@ -83,8 +83,8 @@ void WRITE_LAYOUT1(RunState& s) {
 
     // 6-11. Each component in one statement, x fastest as stored, so an x
     //       line of the grid runs on across line ends.
-    for (const Field3D* f : {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D,
-                             &s.Bz3D}) {
+    for (const Field3D* f :
+         {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
       out.reals(f->data(), kOutPoints);
       out.end();
     }

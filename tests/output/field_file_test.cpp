@@ -61,14 +61,12 @@ TEST_P(FileName, TemplateThenTwoDigits) {
   EXPECT_TRUE(dir_names(dir.path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Output, FileName,
-                         ::testing::Values(NameCase{0, "eh_ZIV.#00"},
-                                           NameCase{1, "eh_ZIV.#01"},
-                                           NameCase{7, "eh_ZIV.#07"},
-                                           NameCase{12, "eh_ZIV.#12"},
-                                           NameCase{99, "eh_ZIV.#99"},
-                                           NameCase{100, "eh_ZIV.#**"},
-                                           NameCase{-1, "eh_ZIV.#**"}));
+INSTANTIATE_TEST_SUITE_P(
+    Output, FileName,
+    ::testing::Values(NameCase{0, "eh_ZIV.#00"}, NameCase{1, "eh_ZIV.#01"},
+                      NameCase{7, "eh_ZIV.#07"}, NameCase{12, "eh_ZIV.#12"},
+                      NameCase{99, "eh_ZIV.#99"}, NameCase{100, "eh_ZIV.#**"},
+                      NameCase{-1, "eh_ZIV.#**"}));
 
 TEST(FormatStop, AnyOtherLayoutLeavesAnExistingFileAlone) {
   for (const int32_t format : {-1, 3, 10}) {
@@ -113,12 +111,13 @@ TEST_F(Layout0, HeaderBytes) {
   const std::string b = write();
   ASSERT_EQ(b.size(), kLayout0Size);
   // L = 20; ElementLength 10.0 and Aperture 1.5 as little-endian doubles.
-  const std::string head("\x14\0\0\0"
-                         "\0\0\0\0\0\0\x24\x40"
-                         "\0\0\0\0\0\0\xF8\x3F"
-                         "\0\0\0\0"
-                         "\x14\0\0\0",
-                         28);
+  const std::string head(
+      "\x14\0\0\0"
+      "\0\0\0\0\0\0\x24\x40"
+      "\0\0\0\0\0\0\xF8\x3F"
+      "\0\0\0\0"
+      "\x14\0\0\0",
+      28);
   EXPECT_EQ(b.substr(0, 28), head);
   EXPECT_EQ(le_i32(b, 28), 12);
   EXPECT_EQ(le_i32(b, 32), 1);
@@ -163,10 +162,10 @@ TEST_F(Layout0, ArraysXFastestOneRecordEach) {
     const std::size_t at = kRec6 + static_cast<std::size_t>(k - 1) * kArrayRec;
     ASSERT_EQ(le_i32(b, at), 8 * 125625) << k;
     ASSERT_EQ(le_i32(b, at + kArrayRec - 4), 8 * 125625) << k;
-    for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{24},
-                                std::size_t{25}, std::size_t{624},
-                                std::size_t{625}, std::size_t{70001},
-                                kOutPoints - 1}) {
+    for (const std::size_t n :
+         {std::size_t{0}, std::size_t{1}, std::size_t{24}, std::size_t{25},
+          std::size_t{624}, std::size_t{625}, std::size_t{70001},
+          kOutPoints - 1}) {
       const auto ix = static_cast<int32_t>(n % 25 + 1);
       const auto iy = static_cast<int32_t>(n / 25 % 25 + 1);
       const auto iz = static_cast<int32_t>(n / 625 + 1);
@@ -208,9 +207,9 @@ TEST(FieldFileReplace, KeepsPermissionsAndSymbolicLinks) {
   WRITE_FIELD_FILE(*s);
   EXPECT_TRUE(fs::is_symlink(dir / "eh_ZIV.#01"));
   EXPECT_EQ(fs::file_size(dir / "runs" / "field.bin"), kLayout0Size);
-  EXPECT_EQ(fs::status(dir / "runs" / "field.bin").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write |
-                fs::perms::group_read);
+  EXPECT_EQ(
+      fs::status(dir / "runs" / "field.bin").permissions(),
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(dir_names(dir / "runs"), std::vector<std::string>{"field.bin"});
 }
 

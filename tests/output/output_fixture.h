@@ -90,7 +90,8 @@ inline std::vector<std::string> split_lines(const std::string& text,
 inline uint64_t le_bytes(const std::string& b, std::size_t at, int n) {
   uint64_t u = 0;
   for (int k = n - 1; k >= 0; --k) {
-    u = (u << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(k)]);
+    u = (u << 8) |
+        static_cast<unsigned char>(b[at + static_cast<std::size_t>(k)]);
   }
   return u;
 }
@@ -111,4 +112,3 @@ inline std::vector<std::string> dir_names(const std::filesystem::path& d) {
 }
 
 }  // namespace zereduv::testing
-

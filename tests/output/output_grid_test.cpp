@@ -62,12 +62,12 @@ TEST_P(GridExamples, LimitsStepsAndCoordinates) {
 
 INSTANTIATE_TEST_SUITE_P(
     Output, GridExamples,
-    ::testing::Values(
-        GridCase{"full", 2, 10, 0, 0, 0, -2, 1.0 / 6, -2, 1.0 / 6, -5, 0.05},
-        GridCase{"half x and z", 2, 10, 1, 0, -3, 0, 1.0 / 12, -2, 1.0 / 6, 0,
-                 0.025},
-        GridCase{"half y, any sign", 3, 8, 0, -7, 0, -3, 0.25, 0, 0.125, -4,
-                 0.04}));
+    ::testing::Values(GridCase{"full", 2, 10, 0, 0, 0, -2, 1.0 / 6, -2, 1.0 / 6,
+                               -5, 0.05},
+                      GridCase{"half x and z", 2, 10, 1, 0, -3, 0, 1.0 / 12, -2,
+                               1.0 / 6, 0, 0.025},
+                      GridCase{"half y, any sign", 3, 8, 0, -7, 0, -3, 0.25, 0,
+                               0.125, -4, 0.04}));
 
 TEST(OutputGrid, LogBlockFramedBySeparators) {
   auto s = new_state();
@@ -80,12 +80,15 @@ TEST(OutputGrid, LogBlockFramedBySeparators) {
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], "  ------------------------------ ");
   EXPECT_EQ(lines[1], "  Output (VELTA) grid parameters ");
-  EXPECT_EQ(lines[2], "  Xmin, Xmax, Nx =   -2.00000000000000     "
-                      "   2.00000000000000               25");
-  EXPECT_EQ(lines[3], "  Ymin, Ymax, Ny =   0.000000000000000E+000"
-                      "   2.00000000000000               25");
-  EXPECT_EQ(lines[4], "  Zmin, Zmax, Nz =   -5.00000000000000     "
-                      "   5.00000000000000              201");
+  EXPECT_EQ(lines[2],
+            "  Xmin, Xmax, Nx =   -2.00000000000000     "
+            "   2.00000000000000               25");
+  EXPECT_EQ(lines[3],
+            "  Ymin, Ymax, Ny =   0.000000000000000E+000"
+            "   2.00000000000000               25");
+  EXPECT_EQ(lines[4],
+            "  Zmin, Zmax, Nz =   -5.00000000000000     "
+            "   5.00000000000000              201");
   EXPECT_EQ(lines[5], lines[0]);
   EXPECT_EQ(s->console.memory(), "");
 }

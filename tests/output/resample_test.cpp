@@ -44,9 +44,9 @@ struct Expect6 {
 
 void expect_at(const RunState& s, int32_t ix, int32_t iy, int32_t iz,
                const Expect6& e) {
-  SCOPED_TRACE(::testing::Message() << "node " << ix << "," << iy << "," << iz
-                                    << " x=" << s.XOut(ix) << " y="
-                                    << s.YOut(iy) << " z=" << s.ZOut(iz));
+  SCOPED_TRACE(::testing::Message()
+               << "node " << ix << "," << iy << "," << iz << " x=" << s.XOut(ix)
+               << " y=" << s.YOut(iy) << " z=" << s.ZOut(iz));
   EXPECT_EQ(s.Ex3D(ix, iy, iz), e.ex);
   EXPECT_EQ(s.Ey3D(ix, iy, iz), e.ey);
   EXPECT_EQ(s.Ez3D(ix, iy, iz), e.ez);

@@ -63,8 +63,9 @@ TEST_F(TextLayout, Layout1LineKinds) {
   const auto lines = crlf_lines(text);
   ASSERT_EQ(lines.size(), 2u + 9 + 9 + 67 + 6 * 41875 + 1);
 
-  EXPECT_EQ(lines[0], "   10.0000000000000        1.50000000000000     "
-                      "           0");
+  EXPECT_EQ(lines[0],
+            "   10.0000000000000        1.50000000000000     "
+            "           0");
   EXPECT_EQ(lines[1], "           1           1           0");
   // x and y: eight full lines, then the 25th value alone.
   for (std::size_t l = 2; l < 20; ++l) {
@@ -83,9 +84,9 @@ TEST_F(TextLayout, Layout1ValuesInLayout0Order) {
   const std::size_t first = 2 + 9 + 9 + 67;
   for (int k = 1; k <= 6; ++k) {
     const std::size_t group = first + static_cast<std::size_t>(k - 1) * 41875;
-    for (const std::size_t n : {std::size_t{0}, std::size_t{2}, std::size_t{3},
-                                std::size_t{25}, std::size_t{626},
-                                std::size_t{99999}, kOutPoints - 1}) {
+    for (const std::size_t n :
+         {std::size_t{0}, std::size_t{2}, std::size_t{3}, std::size_t{25},
+          std::size_t{626}, std::size_t{99999}, kOutPoints - 1}) {
       const auto ix = static_cast<int32_t>(n % 25 + 1);
       const auto iy = static_cast<int32_t>(n / 25 % 25 + 1);
       const auto iz = static_cast<int32_t>(n / 625 + 1);
@@ -107,8 +108,9 @@ TEST_F(TextLayout, Layout2HeaderAndNodeOffsets) {
   ASSERT_EQ(head.size(), 4u);
   EXPECT_EQ(head[0], kZero + "   1.50000000000000               25");
   EXPECT_EQ(head[1], kZero + "   1.50000000000000               25");
-  EXPECT_EQ(head[2], "  -5.00000000000000        5.00000000000000     "
-                     "         201");
+  EXPECT_EQ(head[2],
+            "  -5.00000000000000        5.00000000000000     "
+            "         201");
   EXPECT_EQ(head[3], "           1           1           0");
 
   const Field3D* f[6] = {&s->Ex3D, &s->Ey3D, &s->Ez3D,
