@@ -18,15 +18,15 @@ namespace zereduv {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::dir_names;
-using testing::fill_tagged;
-using testing::le_f64;
-using testing::le_i32;
-using testing::new_state;
+using output_test::dir_names;
+using output_test::fill_tagged;
+using output_test::le_f64;
+using output_test::le_i32;
+using output_test::new_state;
+using output_test::set_grid;
+using output_test::slurp;
+using output_test::tag;
 using testing::ScratchDir;
-using testing::set_grid;
-using testing::slurp;
-using testing::tag;
 
 constexpr std::size_t kLayout0Size = 6'032'140;
 constexpr const char* kFormatStop =

@@ -14,7 +14,7 @@
 
 #include "run/run_state.h"
 
-namespace zereduv::testing {
+namespace zereduv::output_test {
 
 inline std::unique_ptr<RunState> new_state() {
   return std::make_unique<RunState>();
@@ -111,4 +111,4 @@ inline std::vector<std::string> dir_names(const std::filesystem::path& d) {
   return names;
 }
 
-}  // namespace zereduv::testing
+}  // namespace zereduv::output_test

@@ -11,8 +11,8 @@
 namespace zereduv {
 namespace {
 
-using testing::new_state;
-using testing::split_lines;
+using output_test::new_state;
+using output_test::split_lines;
 
 struct GridCase {
   const char* what;

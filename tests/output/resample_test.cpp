@@ -10,8 +10,8 @@
 namespace zereduv {
 namespace {
 
-using testing::new_state;
-using testing::set_grid;
+using output_test::new_state;
+using output_test::set_grid;
 
 // A map that is the same at every node: E = (10, 0, 7), B = (0, 2, 0) on
 // r = 0..10 (step 1) and z = -200..200 (step 2).  At a node the nine-point

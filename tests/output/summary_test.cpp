@@ -9,10 +9,10 @@
 namespace zereduv {
 namespace {
 
-using testing::new_state;
+using output_test::new_state;
+using output_test::slurp;
+using output_test::split_lines;
 using testing::ScratchDir;
-using testing::slurp;
-using testing::split_lines;
 
 TEST(Summary, FiveLinesEndTheLog) {
   ScratchDir dir;

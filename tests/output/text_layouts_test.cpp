@@ -16,14 +16,14 @@
 namespace zereduv {
 namespace {
 
-using testing::dir_names;
-using testing::fill_tagged;
-using testing::new_state;
+using output_test::dir_names;
+using output_test::fill_tagged;
+using output_test::new_state;
+using output_test::set_grid;
+using output_test::slurp;
+using output_test::split_lines;
+using output_test::tag;
 using testing::ScratchDir;
-using testing::set_grid;
-using testing::slurp;
-using testing::split_lines;
-using testing::tag;
 
 constexpr std::size_t kLayout1Size = 18'598'808;
 constexpr std::size_t kLayout2Size = 18'592'724;
