@@ -1,10 +1,13 @@
-// A scratch directory for one test: created empty under /tmp, removed with
-// everything in it when the object goes.
+// A scratch directory for one test, removed with everything in it when the
+// test ends.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -13,10 +16,8 @@ namespace zereduv::testing {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string tmpl = "/tmp/zereduv-test-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-      throw std::runtime_error("mkdtemp failed for " + tmpl);
-    }
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zereduv-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
     path_ = tmpl;
   }
   ~ScratchDir() {
@@ -27,9 +28,20 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  /// A file in the directory.
-  std::filesystem::path operator/(const std::string& name) const {
-    return path_ / name;
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  /// Writes `content` byte for byte into the file `name`.
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream f(path_ / name, std::ios::binary);
+    f << content;
+  }
+  /// The whole content of the file `name` ("" when absent).
+  std::string read(const std::string& name) const {
+    std::ifstream f(path_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  bool exists(const std::string& name) const {
+    return std::filesystem::exists(path_ / name);
   }
 
  private:
