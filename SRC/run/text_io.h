@@ -225,8 +225,6 @@ class TextIn {
   [[noreturn]] void fail(std::string kind, std::string detail) const;
 
  private:
-  [[noreturn]] void fail_scan(ScanErr err, const ReadItem& item) const;
-
   int unit_;
   std::string name_;
   std::string data_;

@@ -1,0 +1,48 @@
+#include "run/control.h"
+
+#include "run/text_io.h"
+
+namespace zereduv {
+
+std::string_view trimmed(std::string_view s) {
+  const std::size_t end = s.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
+}
+
+void OPEN_LOG(RunState& s) { s.log.open(s.path(s.log.name())); }
+
+void READ_CONTROL(RunState& s) {
+  TextIn in(1, "zereduv.dat");
+  in.open(s.path("zereduv.dat"));
+  in.skip("title record 1");
+  in.skip("title record 2");
+  s.FieldFileName = in.read_text(80, "the field-table name (record 3)");
+  in.read_list({int_item(s.isym_z, "isym_z")});
+  in.read_list({int_item(s.FileNumber, "FileNumber")});
+  in.read_list({int_item(s.FieldFormat, "FieldFormat")});
+  in.read_list({int_item(s.SymX, "SymX"), int_item(s.SymY, "SymY"),
+                int_item(s.SymZ, "SymZ")});
+  in.read_list({real_item(s.Frequency, "Frequency")});
+  in.read_list({real_item(s.ElementLength, "ElementLength")});
+  in.read_list({real_item(s.Aperture, "Aperture")});
+  in.read_list({int_item(s.ReverseZ, "ReverseZ")});
+  in.read_list({real_item(s.FieldScale, "FieldScale")});
+  in.close();
+}
+
+void DERIVE_CONSTANTS(RunState& s) {
+  s.pi = 3.141592653589793;
+  s.c = 299792458.0;
+  s.mu0 = (s.pi * 4.0) * 1e-7;
+  s.mu1 = s.mu0 * 1e4;
+  s.eps0 = 1.0 / ((s.c * s.c) * s.mu0);
+  s.omeg = (s.pi * 2.0) * s.Frequency;
+
+  s.log.list({" mu0 = ", s.mu0, " T*m/A "});
+  s.log.list({" mu1 = ", s.mu1, " Gs*m/A "});
+  s.log.list({" eps0= ", s.eps0, " F/m "});
+  s.log.list({" omeg= ", s.omeg, " Hz "});
+  s.log.list({kSeparator});
+}
+
+}  // namespace zereduv

@@ -1,0 +1,65 @@
+// The start of a run: log, control file and constant block, checked on the
+// bytes of the log file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run/control.h"
+#include "run/errors.h"
+#include "run/run_state.h"
+#include "support/scratch_dir.h"
+
+namespace zereduv {
+namespace {
+
+using testing::ScratchDir;
+
+std::string control_file(const std::string& frequency) {
+  return "pillbox test\r\nsecond title\r\ntable.txt\r\n2\r\n1\r\n0\r\n0 0 0\r\n" +
+         frequency + "\r\n10.0\r\n1.5\r\n0\r\n1.0\r\n";
+}
+
+TEST(RunStart, ConstantBlockBytes) {
+  ScratchDir dir;
+  dir.write("zereduv.dat", control_file("1.0e9"));
+  RunState s;
+  s.WorkDir = dir.path();
+  OPEN_LOG(s);
+  READ_CONTROL(s);
+  DERIVE_CONSTANTS(s);
+  s.log.close();
+  // mu0 = 4 pi 1e-7, mu1 = 4 pi 1e-3, eps0 = 1/(c^2 mu0), omeg = 2 pi 1e9,
+  // each in its 24-character list-directed field; a text after a number
+  // gets a separating blank on top of its own.
+  const std::string expected =
+      "  mu0 =   1.256637061435917E-006  T*m/A \r\n"
+      "  mu1 =   1.256637061435917E-002  Gs*m/A \r\n"
+      "  eps0=   8.854187817620389E-012  F/m \r\n"
+      "  omeg=    6283185307.17959       Hz \r\n"
+      "  ------------------------------ \r\n";
+  EXPECT_EQ(dir.read("zereduv.log"), expected);
+  EXPECT_EQ(trimmed(s.FieldFileName), "table.txt");
+  EXPECT_EQ(s.isym_z, 2);
+  EXPECT_EQ(s.FieldScale, 1.0);
+}
+
+TEST(RunStart, MissingControlFileNamesUnitOneAndLeavesEmptyLog) {
+  ScratchDir dir;
+  RunState s;
+  s.WorkDir = dir.path();
+  OPEN_LOG(s);
+  try {
+    READ_CONTROL(s);
+    FAIL() << "no error for a missing control file";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.unit, 1);
+    EXPECT_EQ(e.file, "zereduv.dat");
+    EXPECT_NE(std::string(e.what()).find("unit 1"), std::string::npos);
+  }
+  s.log.close_quietly();
+  EXPECT_TRUE(dir.exists("zereduv.log"));
+  EXPECT_EQ(dir.read("zereduv.log"), "");
+}
+
+}  // namespace
+}  // namespace zereduv
