@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,11 @@ constexpr double kC = 299792458.0;
 constexpr double kJ01 = 2.404825557695773;
 
 const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
+#ifdef ZEREDUV_DATA_DIR
+const fs::path kRealTables = fs::path(ZEREDUV_DATA_DIR);
+#else
 const fs::path kRealTables = fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
+#endif
 
 const std::string kSep = "  ------------------------------ ";
 const std::string kFormatStop = " Not a valid VELTA 3D field format: use 0, 1 or 2 \n";
@@ -335,8 +340,8 @@ std::vector<Pat> log_to_output_grid(const LogShape& g) {
 // The log of a complete run.
 std::vector<Pat> full_log(const LogShape& g) {
   std::vector<Pat> p = log_to_output_grid(g);
-  for (const char* l : {"  Element Length & Aperture = ", "  Symmetry Keys: X, Y, Z = ",
-                        "  Field X limits = ", "  Field Y limits = ", "  Field Z limits = "}) {
+  for (const char* l : {" Element Length & Aperture = ", " Symmetry Keys: X, Y, Z = ",
+                        " Field X limits = ", " Field Y limits = ", " Field Z limits = "}) {
     p.push_back(prefix(l));
   }
   return p;
@@ -400,7 +405,7 @@ TEST_P(ExampleLayout, RunsToTheEndWithTheClosedFormFields) {
   EXPECT_NEAR(mean_ratio(log), -1.0, 0.01);
   v = values(log, "  1st Max of Ez: mxEz, mxsg = ");
   EXPECT_EQ(v, (std::vector<double>{5e4, 1.0}));
-  v = numbers(log.at(log.size() - 5), "  Element Length & Aperture = ");
+  v = numbers(log.at(log.size() - 5), " Element Length & Aperture = ");
   EXPECT_EQ(v, (std::vector<double>{12.0, 2.0}));
 
   // The field file: fixed size, its header, and the fields.
@@ -528,6 +533,8 @@ struct GenCase {
   int switched;  // 'B' or 'E'
 };
 
+void PrintTo(const GenCase& c, std::ostream* os) { *os << c.name; }
+
 class GeneratedPillbox : public ::testing::TestWithParam<GenCase> {};
 
 TEST_P(GeneratedPillbox, FieldsFollowTheClosedForm) {
@@ -634,6 +641,8 @@ struct MaxwellCase {
   bool stops;
 };
 
+void PrintTo(const MaxwellCase& c, std::ostream* os) { *os << c.name; }
+
 class MaxwellCheck : public ::testing::TestWithParam<MaxwellCase> {};
 
 TEST_P(MaxwellCheck, MeanRatioScalesWithTheFrequency) {
@@ -738,6 +747,8 @@ struct RealCase {
   bool centre_is_gap;     // z = 0 of the map is the gap centre
 };
 
+void PrintTo(const RealCase& c, std::ostream* os) { *os << c.name; }
+
 class RealTable : public ::testing::TestWithParam<RealCase> {};
 
 TEST_P(RealTable, ConvertsWithTheCheckPassing) {
@@ -765,7 +776,7 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   EXPECT_TRUE(find_line(log, kSwitchB) != nullptr || find_line(log, kSwitchE) != nullptr);
   EXPECT_EQ(find_line(log, "  Warning: Maxwell"), nullptr);
   EXPECT_EQ(find_line(log, "  Table lengths in mm converted to cm ") != nullptr, c.mm);
-  EXPECT_EQ(log.at(log.size() - 5).rfind("  Element Length & Aperture = ", 0), 0u);
+  EXPECT_EQ(log.at(log.size() - 5).rfind(" Element Length & Aperture = ", 0), 0u);
   ASSERT_TRUE(fs::exists(dir / "eh_ZIV.#01"));
   EXPECT_EQ(fs::file_size(dir / "eh_ZIV.#01"), kLayout0Bytes);
   if (c.centre_is_gap) {
