@@ -771,7 +771,7 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   EXPECT_EQ(r.out, "  Reading file: " + std::string(c.file) +
                        "\n Output field file name = eh_ZIV.#01\n");
   const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
-  EXPECT_NEAR(mean_ratio(log), -1.0, 0.2);
+  EXPECT_NEAR(mean_ratio(log), -1.0, 0.05);
   EXPECT_NE(find_line(log, "  Maxwell Equations: E and B Signs Not Compatible"), nullptr);
   EXPECT_TRUE(find_line(log, kSwitchB) != nullptr || find_line(log, kSwitchE) != nullptr);
   EXPECT_EQ(find_line(log, "  Warning: Maxwell"), nullptr);
