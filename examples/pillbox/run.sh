@@ -11,7 +11,7 @@ root=$(cd "$here/../.." && pwd)
 cd "$root"
 
 cmake -S . -B build
-cmake --build build -j2
+cmake --build build -j2 --target zereduv
 
 run="$root/build/example-run"
 rm -rf "$run"
@@ -19,7 +19,8 @@ mkdir -p "$run"
 cp "$here/zereduv.dat" "$here/pillbox.txt" "$run/"
 
 cd "$run"
-"$root/build/zereduv"
+status=0
+"$root/build/zereduv" || status=$?
 
 echo
 echo "Outputs in $run:"
@@ -27,3 +28,4 @@ ls -l "$run"
 echo
 echo "Last lines of the log (zereduv.log):"
 tail -n 5 zereduv.log
+exit "$status"
