@@ -408,8 +408,6 @@ TEST(FormattedEdits, FixedPoint) {
       {0.5234375, 10, 6, "  0.523438"},
       {0.25, 4, 1, " 0.2"},
       {0.375, 5, 2, " 0.38"},
-      {2.5, 3, 0, " 2."},
-      {3.5, 3, 0, " 4."},
       // Too wide: w asterisks.
       {1234567.0, 14, 6, "1234567.000000"},
       {9999999.999999, 14, 6, "9999999.999999"},
@@ -423,6 +421,14 @@ TEST(FormattedEdits, FixedPoint) {
                  std::to_string(c.d));
     EXPECT_EQ(edit_F(c.v, c.w, c.d), c.want);
   }
+}
+
+// Fw.0 still writes the point: "2." is fixed-point, "2" would be an
+// integer.  Rounding ties to even.
+TEST(FormattedEdits, FixedPointWithoutDecimalsKeepsThePoint) {
+  EXPECT_EQ(edit_F(2.5, 3, 0), " 2.");
+  EXPECT_EQ(edit_F(3.5, 3, 0), " 4.");
+  EXPECT_EQ(edit_F(-7.0, 5, 0), "  -7.");
 }
 
 TEST(FormattedEdits, Exponent) {
