@@ -44,7 +44,8 @@ std::string join(const std::vector<std::string>& records,
   std::string out;
   for (std::size_t k = 0; k < records.size(); ++k) {
     out += records[k];
-    if (k + 1 < records.size() || last_eol) out += eol;
+    if (k + 1 < records.size() || last_eol)
+      out += eol;
   }
   return out;
 }
@@ -78,7 +79,9 @@ std::string constant_block(const std::string& omeg_field) {
   return "  mu0 =   1.256637061435917E-006  T*m/A \r\n"
          "  mu1 =   1.256637061435917E-002  Gs*m/A \r\n"
          "  eps0=   8.854187817620389E-012  F/m \r\n"
-         "  omeg= " + omeg_field + "  Hz \r\n"
+         "  omeg= " +
+         omeg_field +
+         "  Hz \r\n"
          "  ------------------------------ \r\n";
 }
 
@@ -243,10 +246,18 @@ TEST(ControlFile, BadRecordsEndTheRunWithTheirLine) {
     std::size_t record;
     const char* text;
   } cases[] = {
-      {4, "two"},          {5, "7.0"},       {6, "1e0"},
-      {7, "1 x 0"},        {8, "1.5E) Hz"},  {8, "2.0deg"},
-      {9, "ten"},          {10, ",1.5"},     {11, "3000000000"},
-      {12, "1e999"},       {7, "1 1 0.5"},   {12, "3*1.0"},
+      {4, "two"},
+      {5, "7.0"},
+      {6, "1e0"},
+      {7, "1 x 0"},
+      {8, "1.5E) Hz"},
+      {8, "2.0deg"},
+      {9, "ten"},
+      {10, ",1.5"},
+      {11, "3000000000"},
+      {12, "1e999"},
+      {7, "1 1 0.5"},
+      {12, "3*1.0"},
       // A comment may follow the values only once all are read.
       {7, "1 1   keys x and y"},
   };

@@ -157,7 +157,8 @@ TEST(ListDirectedInteger, FieldBytes) {
 
 std::string rep(const std::string& s, int n) {
   std::string out;
-  for (int k = 0; k < n; ++k) out += s;
+  for (int k = 0; k < n; ++k)
+    out += s;
   return out;
 }
 
@@ -186,7 +187,8 @@ TEST(ListDirectedLines, Layout) {
       {"two texts: nothing between",
        {"Output field file name = ", "eh_ZIV.#07"},
        {" Output field file name = eh_ZIV.#07"}},
-      {"label's own blank on top", {" Reading file: ", "tab.txt"},
+      {"label's own blank on top",
+       {" Reading file: ", "tab.txt"},
        {"  Reading file: tab.txt"}},
       {"text after a number gets a blank", {1.0, "cm"}, {kOne + " cm"}},
       {"text after an integer gets a blank",
@@ -196,7 +198,9 @@ TEST(ListDirectedLines, Layout) {
        {" mu0 = ", 0.5, " T*m/A "},
        {"  mu0 = " + kHalf + "  T*m/A "}},
       {"number after text: no blank", {"a=", 0.5}, {" a=" + kHalf}},
-      {"numbers are not separated", {1.0, int32_t{7}, 0.5}, {kOne + i7 + kHalf}},
+      {"numbers are not separated",
+       {1.0, int32_t{7}, 0.5},
+       {kOne + i7 + kHalf}},
       {"79-column grid line fits",
        {" Zmin, Zmax, Nz = ", 1.0, 0.5, int32_t{41}},
        {"  Zmin, Zmax, Nz = " + kOne + kHalf + i41}},
@@ -213,7 +217,9 @@ TEST(ListDirectedLines, Layout) {
       {"one column more: the third double wraps",
        {"label:  ", 1.0, 1.0, 1.0},
        {" label:  " + rep(kOne, 2), kOne}},
-      {"two doubles fill to column 80", {t31, 1.0, 1.0}, {" " + t31 + kOne + kOne}},
+      {"two doubles fill to column 80",
+       {t31, 1.0, 1.0},
+       {" " + t31 + kOne + kOne}},
       {"column 81 wraps", {t32, 1.0, 1.0}, {" " + t32 + kOne, kOne}},
       {"six integers on one line", six_ints, {rep(i7, 6)}},
       {"the seventh integer wraps", seven_ints, {rep(i7, 6), i7}},
@@ -230,8 +236,12 @@ TEST(ListDirectedLines, Layout) {
        {1.0, 1.0, 1.0, "12345678"},
        {rep(kOne, 3), " 12345678"}},
       {"text after text fits to column 80", {t70, t9}, {" " + t70 + t9}},
-      {"text after text wraps with a blank", {t70, t10}, {" " + t70, " " + t10}},
-      {"number after a wrapped text", {t70, t10, 0.5}, {" " + t70, " " + t10 + kHalf}},
+      {"text after text wraps with a blank",
+       {t70, t10},
+       {" " + t70, " " + t10}},
+      {"number after a wrapped text",
+       {t70, t10, 0.5},
+       {" " + t70, " " + t10 + kHalf}},
       {"zero and negative zero alike", {0.0, -0.0}, {kZero + kZero}},
   };
   for (const auto& c : cases) {
@@ -245,7 +255,8 @@ TEST(ListDirectedLines, ManyDoublesThreePerLine) {
   EXPECT_EQ(lines_of(six), (Lines{rep(kHalf, 3), rep(kHalf, 3)}));
 
   std::vector<ListItem> items;
-  for (int k = 0; k < 25; ++k) items.emplace_back(k % 2 == 0 ? 1.0 : 0.5);
+  for (int k = 0; k < 25; ++k)
+    items.emplace_back(k % 2 == 0 ? 1.0 : 0.5);
   const Lines got = lines_of(items);
   ASSERT_EQ(got.size(), 9u);
   std::string joined;
@@ -256,19 +267,23 @@ TEST(ListDirectedLines, ManyDoublesThreePerLine) {
   EXPECT_EQ(got[8], kOne);
   joined += got[8];
   std::string want;
-  for (int k = 0; k < 25; ++k) want += (k % 2 == 0 ? kOne : kHalf);
+  for (int k = 0; k < 25; ++k)
+    want += (k % 2 == 0 ? kOne : kHalf);
   EXPECT_EQ(joined, want);
 }
 
 TEST(ListDirectedLines, LongTextIsSplit) {
   std::string t79(79, 'x');
   std::string t80;
-  for (int k = 0; k < 80; ++k) t80 += static_cast<char>('a' + k % 26);
+  for (int k = 0; k < 80; ++k)
+    t80 += static_cast<char>('a' + k % 26);
   std::string t200;
-  for (int k = 0; k < 200; ++k) t200 += static_cast<char>('A' + k % 26);
+  for (int k = 0; k < 200; ++k)
+    t200 += static_cast<char>('A' + k % 26);
 
   EXPECT_EQ(lines_of({t79}), (Lines{" " + t79}));
-  EXPECT_EQ(lines_of({t80}), (Lines{" " + t80.substr(0, 79), " " + t80.substr(79)}));
+  EXPECT_EQ(lines_of({t80}),
+            (Lines{" " + t80.substr(0, 79), " " + t80.substr(79)}));
   EXPECT_EQ(lines_of({t200}),
             (Lines{" " + t200.substr(0, 79), " " + t200.substr(79, 79),
                    " " + t200.substr(158)}));
@@ -295,7 +310,8 @@ TEST(ListDirectedLines, LongTextAfterNumberKeepsEveryCharacter) {
     if (k > 0) {
       EXPECT_FALSE(piece.empty());
     }
-    if (piece.empty()) continue;
+    if (piece.empty())
+      continue;
     EXPECT_EQ(piece[0], ' ');
     joined += piece.substr(1);
   }
@@ -310,10 +326,18 @@ TEST(ListDirectedLines, NeverWiderThanEightyColumns) {
     std::vector<ListItem> items;
     for (int k = 0; k < 12; ++k) {
       switch (k % 4) {
-        case 0: items.emplace_back(t); break;
-        case 1: items.emplace_back(-2.5); break;
-        case 2: items.emplace_back(int32_t{-7}); break;
-        default: items.emplace_back(1e-300); break;
+      case 0:
+        items.emplace_back(t);
+        break;
+      case 1:
+        items.emplace_back(-2.5);
+        break;
+      case 2:
+        items.emplace_back(int32_t{-7});
+        break;
+      default:
+        items.emplace_back(1e-300);
+        break;
       }
     }
     for (const auto& line : lines_of(items)) {
@@ -333,16 +357,28 @@ TEST(FormattedEdits, Integer) {
     int w, m;
     const char* want;
   } cases[] = {
-      {7, 5, 1, "    7"},     {-1234, 5, 1, "-1234"},  {12345, 5, 1, "12345"},
-      {-12345, 5, 1, "*****"}, {123456, 5, 1, "*****"}, {0, 1, 1, "0"},
+      {7, 5, 1, "    7"},
+      {-1234, 5, 1, "-1234"},
+      {12345, 5, 1, "12345"},
+      {-12345, 5, 1, "*****"},
+      {123456, 5, 1, "*****"},
+      {0, 1, 1, "0"},
       {INT32_MIN, 12, 1, " -2147483648"},
       // I2.2, the file number of the field-file name.
-      {0, 2, 2, "00"},         {1, 2, 2, "01"},         {7, 2, 2, "07"},
-      {12, 2, 2, "12"},        {99, 2, 2, "99"},        {100, 2, 2, "**"},
-      {-1, 2, 2, "**"},        {-99, 2, 2, "**"},
+      {0, 2, 2, "00"},
+      {1, 2, 2, "01"},
+      {7, 2, 2, "07"},
+      {12, 2, 2, "12"},
+      {99, 2, 2, "99"},
+      {100, 2, 2, "**"},
+      {-1, 2, 2, "**"},
+      {-99, 2, 2, "**"},
       // At least m digits, sign in front of the zeros.
-      {7, 5, 3, "  007"},      {-7, 5, 3, " -007"},     {1234, 5, 3, " 1234"},
-      {-7, 4, 3, "-007"},      {-7, 3, 3, "***"},
+      {7, 5, 3, "  007"},
+      {-7, 5, 3, " -007"},
+      {1234, 5, 3, " 1234"},
+      {-7, 4, 3, "-007"},
+      {-7, 3, 3, "***"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.v) + " I" + std::to_string(c.w) + "." +
@@ -363,7 +399,7 @@ TEST(FormattedEdits, FixedPoint) {
       {250.0, 14, 6, "    250.000000"},
       {0.5, 8, 6, "0.500000"},  // the leading 0 is written
       {0.0, 14, 6, "      0.000000"},
-      {-0.0, 14, 6, "      0.000000"},  // exact -0: no sign
+      {-0.0, 14, 6, "      0.000000"},   // exact -0: no sign
       {-1e-9, 14, 6, "     -0.000000"},  // rounds to zero, keeps its sign
       {-4e-7, 14, 6, "     -0.000000"},
       {5e-7, 14, 6, "      0.000000"},  // just below 5e-7 in binary
@@ -372,8 +408,6 @@ TEST(FormattedEdits, FixedPoint) {
       {0.5234375, 10, 6, "  0.523438"},
       {0.25, 4, 1, " 0.2"},
       {0.375, 5, 2, " 0.38"},
-      {2.5, 3, 0, " 2."},
-      {3.5, 3, 0, " 4."},
       // Too wide: w asterisks.
       {1234567.0, 14, 6, "1234567.000000"},
       {9999999.999999, 14, 6, "9999999.999999"},
@@ -387,6 +421,14 @@ TEST(FormattedEdits, FixedPoint) {
                  std::to_string(c.d));
     EXPECT_EQ(edit_F(c.v, c.w, c.d), c.want);
   }
+}
+
+// Fw.0 still writes the point: "2." is fixed-point, "2" would be an
+// integer.  Rounding ties to even.
+TEST(FormattedEdits, FixedPointWithoutDecimalsKeepsThePoint) {
+  EXPECT_EQ(edit_F(2.5, 3, 0), " 2.");
+  EXPECT_EQ(edit_F(3.5, 3, 0), " 4.");
+  EXPECT_EQ(edit_F(-7.0, 5, 0), "  -7.");
 }
 
 TEST(FormattedEdits, Exponent) {
@@ -488,8 +530,8 @@ void check_scans(const std::vector<ScanCase>& cases) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("record \"") + c.rec + "\" items " + c.kinds);
     const Scanned s = scan(c.rec, c.kinds);
-    EXPECT_EQ(s.r.err, c.err) << "got " << scan_error_text(s.r.err)
-                              << ", want " << scan_error_text(c.err);
+    EXPECT_EQ(s.r.err, c.err) << "got " << scan_error_text(s.r.err) << ", want "
+                              << scan_error_text(c.err);
     if (c.err == ScanErr::None) {
       EXPECT_EQ(s.filled, std::strlen(c.kinds));
       EXPECT_EQ(s.got, c.want);
@@ -498,9 +540,9 @@ void check_scans(const std::vector<ScanCase>& cases) {
       // item itself was stored before its end was found does not matter.
       ASSERT_GE(s.filled, c.want.size());
       EXPECT_LE(s.filled, c.want.size() + 1);
-      EXPECT_EQ(std::vector<double>(s.got.begin(),
-                                    s.got.begin() + static_cast<std::ptrdiff_t>(
-                                                        c.want.size())),
+      EXPECT_EQ(std::vector<double>(
+                    s.got.begin(),
+                    s.got.begin() + static_cast<std::ptrdiff_t>(c.want.size())),
                 c.want);
     }
   }
@@ -559,9 +601,14 @@ TEST(FreeFormatScan, NumberForms) {
       {"2856.0e6", "r", ScanErr::None, {2856.0e6}},
       {"0.1", "r", ScanErr::None, {0.1}},
       {"1.7976931348623157e308", "r", ScanErr::None, {0x1.fffffffffffffp+1023}},
-      {"4.9406564584124654e-324", "r", ScanErr::None, {0x0.0000000000001p-1022}},
+      {"4.9406564584124654e-324",
+       "r",
+       ScanErr::None,
+       {0x0.0000000000001p-1022}},
       {"2.2250738585072014E-308", "r", ScanErr::None, {0x1p-1022}},
-      {"123456789012345678901234567890", "r", ScanErr::None,
+      {"123456789012345678901234567890",
+       "r",
+       ScanErr::None,
        {123456789012345678901234567890.0}},
       {"2147483647", "i", ScanErr::None, {2147483647}},
       {"-2147483648", "i", ScanErr::None, {-2147483648.0}},
@@ -650,8 +697,8 @@ TEST(FreeFormatScan, SingleNumberEndPosition) {
     double v;
     std::size_t end;
   } reals[] = {
-      {"2.5", 0, 2.5, 3},     {"10cm", 0, 10.0, 2},   {"ab -1.5e3,", 3, -1500.0, 9},
-      {"5.)", 0, 5.0, 2},     {".5 x", 0, 0.5, 2},    {"1D2", 0, 100.0, 3},
+      {"2.5", 0, 2.5, 3}, {"10cm", 0, 10.0, 2}, {"ab -1.5e3,", 3, -1500.0, 9},
+      {"5.)", 0, 5.0, 2}, {".5 x", 0, 0.5, 2},  {"1D2", 0, 100.0, 3},
   };
   for (const auto& c : reals) {
     SCOPED_TRACE(c.s);
@@ -747,8 +794,10 @@ TEST(TextInput, RecordEnds) {
 
 TEST(TextInput, TextWidths) {
   std::string r120;
-  for (int k = 0; k < 120; ++k) r120 += static_cast<char>('0' + k % 10);
-  TextIn in = memory_in(r120 + "\n" + r120 + "\r\n  \tname.txt  \n" + r120 + "\n");
+  for (int k = 0; k < 120; ++k)
+    r120 += static_cast<char>('0' + k % 10);
+  TextIn in =
+      memory_in(r120 + "\n" + r120 + "\r\n  \tname.txt  \n" + r120 + "\n");
   EXPECT_EQ(in.read_text(80, "a"), r120.substr(0, 80));
   EXPECT_EQ(in.read_text(100, "b"), r120.substr(0, 100));
   EXPECT_EQ(in.read_text(100, "c"), "  \tname.txt" + std::string(89, ' '));
@@ -823,8 +872,9 @@ TEST(TextInput, ErrorsNameUnitFileAndLine) {
     EXPECT_EQ(read_int(in), 1);
     EXPECT_EQ(read_int(in), 2);
     int32_t a = 0, b = 0;
-    const IoError e = io_error_of(
-        [&] { in.read_list({int_item(a, "a"), int_item(b, "b")}); });
+    const IoError e = io_error_of([&] {
+      in.read_list({int_item(a, "a"), int_item(b, "b")});
+    });
     EXPECT_EQ(e.unit, 1);
     EXPECT_EQ(e.file, "zereduv.dat");
     EXPECT_EQ(e.line, c.line);
@@ -837,8 +887,9 @@ TEST(TextInput, EndOfFile) {
   // Before a list is filled, on a skip and on a text read.
   TextIn a = memory_in("1 2\n", 2, "table.txt");
   int32_t x = 0, y = 0, z = 0;
-  IoError e = io_error_of(
-      [&] { a.read_list({int_item(x, "x"), int_item(y, "y"), int_item(z, "z")}); });
+  IoError e = io_error_of([&] {
+    a.read_list({int_item(x, "x"), int_item(y, "y"), int_item(z, "z")});
+  });
   EXPECT_EQ(e.unit, 2);
   EXPECT_EQ(e.file, "table.txt");
   EXPECT_GE(e.line, 1);
@@ -866,7 +917,8 @@ TEST(TextInput, MissingFile) {
 TEST(TextInput, RealTableHeaderAndNodes) {
   const char* path =
       ZEREDUV_SOURCE_DIR "/../shared/data/superfish/pillbox-2856mhz-mm.txt";
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
+  if (!std::filesystem::exists(path))
+    GTEST_SKIP() << "no " << path;
   TextIn in(2, "pillbox-2856mhz-mm.txt");
   in.open(path);
   std::string rec;
@@ -889,7 +941,8 @@ TEST(TextInput, RealTableHeaderAndNodes) {
   EXPECT_EQ(rmax, 11.0);
   ASSERT_EQ(nz, 200);
   ASSERT_EQ(nr, 22);
-  for (int k = 0; k < 3; ++k) in.skip("units");
+  for (int k = 0; k < 3; ++k)
+    in.skip("units");
   double v[6] = {};
   for (int k = 0; k < (nz + 1) * (nr + 1); ++k) {
     in.read_list({real_item(v[0], "Z"), real_item(v[1], "R"),
@@ -938,12 +991,14 @@ TEST(TextOutput, FileIsTruncatedAndHoldsEveryRecord) {
     TextOut log(8, "zereduv.log", LineEnd::CrLf);
     log.open(dir / "zereduv.log");
     EXPECT_TRUE(log.is_file());
-    for (int k = 0; k < 2000; ++k) log.list({" k = ", int32_t{k}});
+    for (int k = 0; k < 2000; ++k)
+      log.list({" k = ", int32_t{k}});
     log.close();
   }
   const std::string bytes = dir.read("zereduv.log");
   std::string want;
-  for (int k = 0; k < 2000; ++k) want += "  k = " + i12(k) + "\r\n";
+  for (int k = 0; k < 2000; ++k)
+    want += "  k = " + i12(k) + "\r\n";
   EXPECT_EQ(bytes, want);
 }
 
@@ -963,12 +1018,14 @@ TEST(TextOutput, FailuresNameUnitAndFile) {
   EXPECT_EQ(e.unit, 7);
   EXPECT_NE(e.file.find("eh_ZIV.#01"), std::string::npos);
 
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  if (!std::filesystem::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full";
   // A full disk: the failure must surface, at the latest on close.
   TextOut full(7, "eh_ZIV.#02", LineEnd::CrLf);
   e = io_error_of([&] {
     full.open("/dev/full");
-    for (int k = 0; k < 1000; ++k) full.list({1.0, 2.0, 3.0});
+    for (int k = 0; k < 1000; ++k)
+      full.list({1.0, 2.0, 3.0});
     full.close();
   });
   EXPECT_EQ(e.unit, 7);
