@@ -160,7 +160,9 @@ std::string edit_F(double v, int w, int d) {
   const auto res =
       std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d);
   if (res.ec != std::errc()) return std::string(static_cast<std::size_t>(w), '*');
-  return right_justify(std::string(buf, res.ptr), w);
+  std::string s(buf, res.ptr);
+  if (d == 0) s += '.';  // F edits always show the point
+  return right_justify(s, w);
 }
 
 std::string edit_E(double v, int w, int d) {
@@ -228,15 +230,15 @@ std::vector<std::string> list_lines(std::span<const ListItem> items) {
       lines.push_back(std::move(cur));
       cur.clear();
     }
-    cur = " ";
+    cur.assign(1, ' ');
     // A text longer than a whole line is split; every piece begins a line
     // with one blank.
     while (1 + t.size() > static_cast<std::size_t>(kLineWidth)) {
       const std::size_t room = static_cast<std::size_t>(kLineWidth) - 1;
       cur.append(t.substr(0, room));
       t.remove_prefix(room);
-      lines.push_back(std::move(cur));
-      cur = " ";
+      lines.push_back(cur);
+      cur.assign(1, ' ');
     }
     cur.append(t);
   }

@@ -1,5 +1,0 @@
-if(EXISTS "/work/main/build/zereduv_tests[1]_tests.cmake")
-  include("/work/main/build/zereduv_tests[1]_tests.cmake")
-else()
-  add_test(zereduv_tests_NOT_BUILT zereduv_tests_NOT_BUILT)
-endif()

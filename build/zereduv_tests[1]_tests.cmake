@@ -1,5 +1,0 @@
-add_test([=[RunStart.ConstantBlockBytes]=]  /work/main/build/zereduv_tests [==[--gtest_filter=RunStart.ConstantBlockBytes]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[RunStart.ConstantBlockBytes]=]  PROPERTIES WORKING_DIRECTORY /work/main/build SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==])
-add_test([=[RunStart.MissingControlFileNamesUnitOneAndLeavesEmptyLog]=]  /work/main/build/zereduv_tests [==[--gtest_filter=RunStart.MissingControlFileNamesUnitOneAndLeavesEmptyLog]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[RunStart.MissingControlFileNamesUnitOneAndLeavesEmptyLog]=]  PROPERTIES WORKING_DIRECTORY /work/main/build SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==])
-set(  zereduv_tests_TESTS RunStart.ConstantBlockBytes RunStart.MissingControlFileNamesUnitOneAndLeavesEmptyLog)
