@@ -206,9 +206,10 @@ std::string at_line(std::size_t line, std::size_t off) {
 
 template <typename T>
 bool parse_field(std::string_view f, T& v) {
+  // Fixed-point fields end in five blanks, every field starts with blanks.
   std::size_t b = f.find_first_not_of(' ');
   if (b == std::string_view::npos) return false;
-  f.remove_prefix(b);
+  f = f.substr(b, f.find_last_not_of(' ') - b + 1);
   auto r = std::from_chars(f.data(), f.data() + f.size(), v);
   return r.ec == std::errc() && r.ptr == f.data() + f.size();
 }
