@@ -48,6 +48,21 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   s->FieldScale = 1.0;
   DERIVE_CONSTANTS(*s);
   READ_FIELD_TABLE(*s);
+  // Tables of the wrong kind, should the reader have let them through:
+  // their r and z, or their fields, would be taken for others.
+  if (header.poisson)
+    throw TableRejected(file.string(),
+                        "static (Poisson) table: the limits record names Rmin "
+                        "before Zmin (columns R Z Er Ez |E| V)");
+  static const std::vector<std::string> kColumns = {"Z",  "R",   "Ez",
+                                                    "Er", "|E|", "H"};
+  if (!header.columns.empty() &&
+      !std::equal(kColumns.begin(), kColumns.end(), header.columns.begin(),
+                  header.columns.begin() +
+                      static_cast<std::ptrdiff_t>(
+                          std::min(header.columns.size(), kColumns.size()))))
+    throw TableRejected(file.string(),
+                        "columns are not Z R Ez Er |E| H");
   rep.mm_converted_by_reader =
       s->log.memory().find(kMmLine) != std::string::npos;
   if (header.length_unit == "mm" && !rep.mm_converted_by_reader) {
