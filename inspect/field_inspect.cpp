@@ -1,0 +1,454 @@
+#include "field_inspect.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace zereduv::inspect {
+
+static_assert(std::endian::native == std::endian::little,
+              "layout 0 is read as little-endian data");
+
+FieldFileDamaged::FieldFileDamaged(std::string where_, std::string what_)
+    : std::runtime_error(where_ + ": " + what_),
+      where(std::move(where_)),
+      what_expected(std::move(what_)) {}
+
+namespace {
+
+constexpr std::size_t kPoints = 25u * 25u * 201u;
+
+std::string hex_bytes(std::string_view c, std::size_t off, std::size_t n) {
+  static const char* d = "0123456789ABCDEF";
+  std::string s;
+  for (std::size_t k = 0; k < n && off + k < c.size(); ++k) {
+    auto b = static_cast<unsigned char>(c[off + k]);
+    if (!s.empty()) s += ' ';
+    s += d[b >> 4];
+    s += d[b & 15];
+  }
+  return s;
+}
+
+std::string at_byte(std::size_t off) {
+  return "byte offset " + std::to_string(off);
+}
+
+int32_t get_i32(std::string_view c, std::size_t off) {
+  int32_t v;
+  std::memcpy(&v, c.data() + off, 4);
+  return v;
+}
+
+double get_f64(std::string_view c, std::size_t off) {
+  double v;
+  std::memcpy(&v, c.data() + off, 8);
+  return v;
+}
+
+// ---------------------------------------------------------------------------
+// Layout 0: twelve length-framed records.
+
+struct Record0 {
+  const char* what;
+  std::size_t bytes;
+};
+constexpr std::array<Record0, 12> kRecords0 = {{
+    {"ElementLength, Aperture and the header integer", 20},
+    {"symmetry keys", 12},
+    {"x coordinates", 200},
+    {"y coordinates", 200},
+    {"z coordinates", 8 * 201},
+    {"Ex values", 8 * kPoints},
+    {"Ey values", 8 * kPoints},
+    {"Ez values", 8 * kPoints},
+    {"Bx values", 8 * kPoints},
+    {"By values", 8 * kPoints},
+    {"Bz values", 8 * kPoints},
+    {"end marker", 4},
+}};
+
+FieldFile parse_layout0(std::string_view c) {
+  FieldFile f;
+  f.layout = 0;
+  f.bytes = c.size();
+  f.has_lengths = true;
+  std::size_t off = 0;
+  std::array<std::size_t, 12> data_at{};
+  for (std::size_t k = 0; k < kRecords0.size(); ++k) {
+    const auto& r = kRecords0[k];
+    std::string rec = "record " + std::to_string(k + 1) + " (" + r.what + ")";
+    if (c.size() < off + 4)
+      throw FieldFileDamaged(at_byte(c.size()),
+                             "file ends before the length of " + rec +
+                                 " (truncated file; expected " +
+                                 std::to_string(kLayout0Bytes) + " bytes)");
+    int32_t L = get_i32(c, off);
+    if (L < 0 || static_cast<std::size_t>(L) != r.bytes)
+      throw FieldFileDamaged(
+          at_byte(off), "length of " + rec + " is " + std::to_string(L) +
+                            " (bytes " + hex_bytes(c, off, 4) + "), expected " +
+                            std::to_string(r.bytes));
+    std::size_t end = off + 4 + r.bytes;
+    if (c.size() < end + 4)
+      throw FieldFileDamaged(
+          at_byte(c.size()),
+          "file ends inside " + rec + ", which needs bytes " +
+              std::to_string(off) + " to " + std::to_string(end + 3) +
+              " (truncated file; expected " + std::to_string(kLayout0Bytes) +
+              " bytes)");
+    int32_t L2 = get_i32(c, end);
+    if (L2 != L)
+      throw FieldFileDamaged(
+          at_byte(end), "closing length of " + rec + " is " +
+                            std::to_string(L2) + " (bytes " +
+                            hex_bytes(c, end, 4) + "), expected " +
+                            std::to_string(r.bytes));
+    data_at[k] = off + 4;
+    off = end + 4;
+  }
+  if (off != c.size())
+    throw FieldFileDamaged(at_byte(off),
+                           std::to_string(c.size() - off) +
+                               " bytes after the end record; the file should "
+                               "end here");
+  int32_t header = get_i32(c, data_at[0] + 16);
+  if (header != 0)
+    throw FieldFileDamaged(at_byte(data_at[0] + 16),
+                           "header integer is " + std::to_string(header) +
+                               ", expected 0");
+  int32_t marker = get_i32(c, data_at[11]);
+  if (marker != -99)
+    throw FieldFileDamaged(at_byte(data_at[11]),
+                           "end marker is " + std::to_string(marker) +
+                               " (bytes " + hex_bytes(c, data_at[11], 4) +
+                               "), expected -99");
+  f.ElementLength = get_f64(c, data_at[0]);
+  f.Aperture = get_f64(c, data_at[0] + 8);
+  f.SymX = get_i32(c, data_at[1]);
+  f.SymY = get_i32(c, data_at[1] + 4);
+  f.SymZ = get_i32(c, data_at[1] + 8);
+  for (std::size_t n = 0; n < 25; ++n) {
+    f.X[n] = get_f64(c, data_at[2] + 8 * n);
+    f.Y[n] = get_f64(c, data_at[3] + 8 * n);
+  }
+  for (std::size_t n = 0; n < 201; ++n) f.Z[n] = get_f64(c, data_at[4] + 8 * n);
+  for (std::size_t a = 0; a < 6; ++a) {
+    f.comp[a].resize(kPoints);
+    std::memcpy(f.comp[a].data(), c.data() + data_at[5 + a], 8 * kPoints);
+  }
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Layouts 1 and 2: fixed-width list-directed lines with CR LF.
+
+enum class Kind { D3, D1, DDI, III, I };
+
+struct LineKind {
+  std::size_t width;
+  const char* shape;  // for the messages
+};
+LineKind line_kind(Kind k) {
+  switch (k) {
+    case Kind::D3: return {72, "three 24-character numbers"};
+    case Kind::D1: return {24, "one 24-character number"};
+    case Kind::DDI: return {60, "two 24-character numbers and a 12-character integer"};
+    case Kind::III: return {36, "three 12-character integers"};
+    case Kind::I: return {12, "one 12-character integer"};
+  }
+  return {0, ""};
+}
+
+struct Segment {
+  Kind kind;
+  std::size_t lines;
+  std::string what;
+};
+
+std::vector<Segment> layout_lines(int layout) {
+  std::vector<Segment> v;
+  if (layout == 1) {
+    v.push_back({Kind::DDI, 1, "ElementLength, Aperture, header integer"});
+    v.push_back({Kind::III, 1, "symmetry keys"});
+    for (const char* a : {"x coordinates", "y coordinates"}) {
+      v.push_back({Kind::D3, 8, a});
+      v.push_back({Kind::D1, 1, a});
+    }
+    v.push_back({Kind::D3, 67, "z coordinates"});
+    for (const char* n : kComponentNames)
+      v.push_back({Kind::D3, kPoints / 3, std::string(n) + " values"});
+    v.push_back({Kind::I, 1, "end marker"});
+  } else {
+    v.push_back({Kind::DDI, 1, "x limits and point count"});
+    v.push_back({Kind::DDI, 1, "y limits and point count"});
+    v.push_back({Kind::DDI, 1, "z limits and point count"});
+    v.push_back({Kind::III, 1, "symmetry keys"});
+    v.push_back({Kind::D3, 2 * kPoints, "node records (E line, B line)"});
+  }
+  return v;
+}
+
+std::size_t count_lines(const std::vector<Segment>& v) {
+  std::size_t n = 0;
+  for (const auto& s : v) n += s.lines;
+  return n;
+}
+
+std::string at_line(std::size_t line, std::size_t off) {
+  return "line " + std::to_string(line) + " (byte offset " +
+         std::to_string(off) + ")";
+}
+
+template <typename T>
+bool parse_field(std::string_view f, T& v) {
+  // Fixed-point fields end in five blanks, every field starts with blanks.
+  std::size_t b = f.find_first_not_of(' ');
+  if (b == std::string_view::npos) return false;
+  f = f.substr(b, f.find_last_not_of(' ') - b + 1);
+  auto r = std::from_chars(f.data(), f.data() + f.size(), v);
+  return r.ec == std::errc() && r.ptr == f.data() + f.size();
+}
+
+FieldFile parse_text(std::string_view c, int layout) {
+  const auto segs = layout_lines(layout);
+  const std::size_t total = count_lines(segs);
+  std::vector<double> dbl;
+  std::vector<int32_t> ints;
+  dbl.reserve(6 * kPoints + 300);
+  std::size_t pos = 0, line = 0;
+  for (const auto& seg : segs) {
+    const LineKind lk = line_kind(seg.kind);
+    for (std::size_t n = 0; n < seg.lines; ++n) {
+      ++line;
+      const std::size_t start = pos;
+      if (pos >= c.size())
+        throw FieldFileDamaged(
+            at_line(line, pos),
+            "file ends after line " + std::to_string(line - 1) + ", expected " +
+                std::to_string(total) + " lines (truncated file)");
+      std::size_t lf = c.find('\n', pos);
+      if (lf == std::string_view::npos)
+        throw FieldFileDamaged(at_line(line, pos),
+                               "last line has no CR LF; the file is cut "
+                               "inside line " +
+                                   std::to_string(line) + " of " +
+                                   std::to_string(total) + " (" + seg.what +
+                                   ")");
+      if (lf == pos || c[lf - 1] != '\r')
+        throw FieldFileDamaged(at_line(line, pos),
+                               "line ends with LF alone, expected CR LF");
+      std::string_view text = c.substr(pos, lf - 1 - pos);
+      pos = lf + 1;
+      if (text.size() != lk.width)
+        throw FieldFileDamaged(
+            at_line(line, start),
+            "expected " + std::to_string(lk.width) + " characters (" +
+                lk.shape + ": " + seg.what + ") before CR LF, found " +
+                std::to_string(text.size()));
+      auto bad = [&](std::size_t col, std::size_t w) {
+        return FieldFileDamaged(
+            at_line(line, start),
+            "columns " + std::to_string(col + 1) + "-" +
+                std::to_string(col + w) + " (" + seg.what + ") hold \"" +
+                std::string(text.substr(col, w)) + "\", expected a number");
+      };
+      auto dfield = [&](std::size_t col) {
+        double v;
+        if (!parse_field(text.substr(col, 24), v)) throw bad(col, 24);
+        dbl.push_back(v);
+      };
+      auto ifield = [&](std::size_t col) {
+        int32_t v;
+        if (!parse_field(text.substr(col, 12), v)) throw bad(col, 12);
+        ints.push_back(v);
+      };
+      switch (seg.kind) {
+        case Kind::D3: dfield(0); dfield(24); dfield(48); break;
+        case Kind::D1: dfield(0); break;
+        case Kind::DDI: dfield(0); dfield(24); ifield(48); break;
+        case Kind::III: ifield(0); ifield(12); ifield(24); break;
+        case Kind::I: ifield(0); break;
+      }
+    }
+  }
+  if (pos != c.size())
+    throw FieldFileDamaged(at_line(line + 1, pos),
+                           std::to_string(c.size() - pos) +
+                               " bytes after the last of the " +
+                               std::to_string(total) +
+                               " lines; the file should end here");
+
+  FieldFile f;
+  f.layout = layout;
+  f.bytes = c.size();
+  for (auto& v : f.comp) v.resize(kPoints);
+  if (layout == 1) {
+    // ints: header integer, three keys, end marker.
+    if (ints[0] != 0)
+      throw FieldFileDamaged(at_line(1, 0), "header integer is " +
+                                                std::to_string(ints[0]) +
+                                                ", expected 0");
+    if (ints[4] != -99) {
+      std::size_t off = c.size() - 14;
+      throw FieldFileDamaged(at_line(total, off),
+                             "end marker is " + std::to_string(ints[4]) +
+                                 ", expected -99");
+    }
+    f.has_lengths = true;
+    f.ElementLength = dbl[0];
+    f.Aperture = dbl[1];
+    f.SymX = ints[1];
+    f.SymY = ints[2];
+    f.SymZ = ints[3];
+    std::size_t k = 2;
+    for (auto& x : f.X) x = dbl[k++];
+    for (auto& y : f.Y) y = dbl[k++];
+    for (auto& z : f.Z) z = dbl[k++];
+    for (auto& comp : f.comp)
+      for (auto& v : comp) v = dbl[k++];
+  } else {
+    const int32_t counts[3] = {25, 25, 201};
+    for (int a = 0; a < 3; ++a)
+      if (ints[static_cast<std::size_t>(a)] != counts[a])
+        throw FieldFileDamaged(
+            at_line(static_cast<std::size_t>(a) + 1,
+                    62 * static_cast<std::size_t>(a)),
+            "point count is " + std::to_string(ints[static_cast<std::size_t>(a)]) +
+                ", expected " + std::to_string(counts[a]));
+    f.SymX = ints[3];
+    f.SymY = ints[4];
+    f.SymZ = ints[5];
+    auto coords = [](double lo, double hi, int n, double* out) {
+      double d = (hi - lo) / (n - 1);
+      for (int i = 0; i < n; ++i) out[i] = i * d + lo;
+    };
+    coords(dbl[0], dbl[1], 25, f.X.data());
+    coords(dbl[2], dbl[3], 25, f.Y.data());
+    coords(dbl[4], dbl[5], 201, f.Z.data());
+    std::size_t k = 6;
+    for (int ix = 1; ix <= 25; ++ix)
+      for (int iy = 1; iy <= 25; ++iy)
+        for (int iz = 1; iz <= 201; ++iz) {
+          std::size_t at = FieldFile::index(ix, iy, iz);
+          for (auto& comp : f.comp) comp[at] = dbl[k++];
+        }
+  }
+  return f;
+}
+
+std::string_view first_lines(std::string_view c, int n, std::vector<std::string_view>& out) {
+  std::size_t pos = 0;
+  for (int k = 0; k < n && pos < c.size(); ++k) {
+    std::size_t lf = c.find('\n', pos);
+    std::size_t e = lf == std::string_view::npos ? c.size() : lf;
+    std::string_view l = c.substr(pos, e - pos);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    out.push_back(l);
+    if (lf == std::string_view::npos) break;
+    pos = lf + 1;
+  }
+  return c;
+}
+
+std::string_view trim(std::string_view s) {
+  std::size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  std::size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+int recognise_layout(std::string_view c) {
+  if (c.size() >= 4 && hex_bytes(c, 0, 4) == "14 00 00 00") return 0;
+  // Text layouts hold only blanks, digits, signs, points, E, CR and LF.
+  const std::size_t probe = std::min<std::size_t>(c.size(), 256);
+  for (std::size_t k = 0; k < probe; ++k) {
+    auto b = static_cast<unsigned char>(c[k]);
+    if (b != '\r' && b != '\n' && (b < 0x20 || b > 0x7e)) return 0;
+  }
+  std::vector<std::string_view> l;
+  first_lines(c, 4, l);
+  // Line 1 is two doubles and an integer in both: 0 (the header integer)
+  // in layout 1, 25 (the x point count) in layout 2.
+  if (!l.empty() && l[0].size() == 60) {
+    std::string_view last = trim(l[0].substr(48));
+    if (last == "0") return 1;
+    if (last == "25") return 2;
+  }
+  if (l.size() >= 2 && l[1].size() == 36) return 1;
+  if (l.size() >= 4 && l[1].size() == 60 && l[3].size() == 36) return 2;
+  if (c.size() == kLayout1Bytes) return 1;
+  if (c.size() == kLayout2Bytes) return 2;
+  return -1;
+}
+
+FieldFile parse_field_file(std::string_view content) {
+  int layout = recognise_layout(content);
+  if (layout == 0) return parse_layout0(content);
+  if (layout == 1 || layout == 2) return parse_text(content, layout);
+  throw FieldFileDamaged(
+      at_byte(0),
+      "not a field file of layout 0, 1 or 2: expected the record length 20 "
+      "(bytes 14 00 00 00) or a first line of two 24-character numbers and a "
+      "12-character integer");
+}
+
+FieldFile read_field_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw std::runtime_error("cannot open \"" + path.string() +
+                             "\": " + std::strerror(errno));
+  std::string content(std::istreambuf_iterator<char>(in), {});
+  if (in.bad())
+    throw std::runtime_error("cannot read \"" + path.string() + "\"");
+  return parse_field_file(content);
+}
+
+FieldReport field_report(std::string file, FieldFile f) {
+  FieldReport r;
+  r.file = std::move(file);
+  for (std::size_t a = 0; a < 6; ++a) {
+    const auto& v = f.comp[a];
+    ComponentStats st;
+    double sq = 0.0;
+    st.min = v.empty() ? 0.0 : v[0];
+    st.max = st.min;
+    for (double x : v) {
+      st.min = std::min(st.min, x);
+      st.max = std::max(st.max, x);
+      sq += x * x;
+    }
+    st.rms = v.empty() ? 0.0 : std::sqrt(sq / static_cast<double>(v.size()));
+    r.stats[a] = st;
+  }
+  auto nearest0 = [](const std::array<double, 25>& c) {
+    int best = 1;
+    for (int i = 2; i <= 25; ++i)
+      if (std::abs(c[static_cast<std::size_t>(i - 1)]) <
+          std::abs(c[static_cast<std::size_t>(best - 1)]))
+        best = i;
+    return best;
+  };
+  r.axis_ix = nearest0(f.X);
+  r.axis_iy = nearest0(f.Y);
+  r.plane_iy = r.axis_iy;
+  r.axis_x = f.X[static_cast<std::size_t>(r.axis_ix - 1)];
+  r.axis_y = f.Y[static_cast<std::size_t>(r.axis_iy - 1)];
+  for (int iz = 1; iz <= 201; ++iz)
+    r.axis_ez[static_cast<std::size_t>(iz - 1)] =
+        f.comp[2][FieldFile::index(r.axis_ix, r.axis_iy, iz)];
+  r.f = std::move(f);
+  return r;
+}
+
+FieldReport inspect_field(const std::filesystem::path& path) {
+  return field_report(path.string(), read_field_file(path));
+}
+
+}  // namespace zereduv::inspect

@@ -1,0 +1,84 @@
+// Inspection of a written field file: the layout recognised from the
+// content, its structure checked against the fixed layout, the grid, the
+// symmetry keys and the six components.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zereduv::inspect {
+
+/// Sizes of the three layouts on the 25 x 25 x 201 grid [bytes].
+inline constexpr std::uintmax_t kLayout0Bytes = 6032140;
+inline constexpr std::uintmax_t kLayout1Bytes = 18598808;
+inline constexpr std::uintmax_t kLayout2Bytes = 18592724;
+
+/// A field file that does not hold what its layout says: `where` is a byte
+/// offset or a line, `what` says what was expected and what was found.
+class FieldFileDamaged : public std::runtime_error {
+ public:
+  FieldFileDamaged(std::string where, std::string what);
+  std::string where;
+  std::string what_expected;
+};
+
+/// Names of the six components, in file order, and their units.
+inline constexpr std::array<const char*, 6> kComponentNames = {
+    "Ex", "Ey", "Ez", "Bx", "By", "Bz"};
+inline constexpr std::array<const char*, 6> kComponentUnits = {
+    "V/cm", "V/cm", "V/cm", "Gauss", "Gauss", "Gauss"};
+
+struct FieldFile {
+  int layout = -1;
+  std::uintmax_t bytes = 0;
+  // Layouts 0 and 1: the control values as written.
+  bool has_lengths = false;
+  double ElementLength = 0, Aperture = 0;
+  int32_t SymX = 0, SymY = 0, SymZ = 0;
+  std::array<double, 25> X{}, Y{};
+  std::array<double, 201> Z{};
+  /// The components at (ix, iy, iz), x fastest: (ix-1) + 25*((iy-1) + 25*(iz-1)).
+  std::array<std::vector<double>, 6> comp;
+
+  static std::size_t index(int ix, int iy, int iz) {
+    return static_cast<std::size_t>(ix - 1) +
+           25u * (static_cast<std::size_t>(iy - 1) +
+                  25u * static_cast<std::size_t>(iz - 1));
+  }
+};
+
+/// Which layout the content shows (0, 1 or 2), or -1.
+int recognise_layout(std::string_view content);
+
+/// Parses and checks a whole field file held in memory.  Throws
+/// FieldFileDamaged.
+FieldFile parse_field_file(std::string_view content);
+
+/// Reads the file and parses it.  Throws std::runtime_error when it cannot
+/// be read, FieldFileDamaged when it is damaged.
+FieldFile read_field_file(const std::filesystem::path& path);
+
+struct ComponentStats {
+  double min = 0, max = 0, rms = 0;
+};
+
+struct FieldReport {
+  std::string file;
+  FieldFile f;
+  std::array<ComponentStats, 6> stats;
+  int axis_ix = 0, axis_iy = 0;      // the grid line nearest x = y = 0
+  double axis_x = 0, axis_y = 0;
+  std::array<double, 201> axis_ez{};  // [V/cm]
+  int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
+};
+
+FieldReport inspect_field(const std::filesystem::path& path);
+/// The report of a file already parsed.
+FieldReport field_report(std::string file, FieldFile f);
+
+}  // namespace zereduv::inspect

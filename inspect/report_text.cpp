@@ -1,0 +1,185 @@
+#include <cmath>
+#include <string>
+
+#include "numfmt.h"
+#include "report.h"
+
+namespace zereduv::inspect {
+
+namespace {
+
+std::string pad(std::string s, std::size_t w) {
+  if (s.size() < w) s.append(w - s.size(), ' ');
+  return s;
+}
+std::string rpad(std::string s, std::size_t w) {
+  if (s.size() < w) s.insert(0, w - s.size(), ' ');
+  return s;
+}
+
+std::string line(std::string_view label, const std::string& value) {
+  return pad(std::string(label), 20) + value + "\n";
+}
+
+std::string mhz(double hz) { return num(hz / 1e6, 9) + " MHz"; }
+
+std::string plane_text(const EndPlane& p) {
+  return p.kind + "  (largest |Ez|, |Er|, |H| on the plane: " + num(p.ez, 3) +
+         ", " + num(p.er, 3) + ", " + num(p.h, 3) + " of their peaks)";
+}
+
+}  // namespace
+
+std::string table_text(const TableReport& r) {
+  const TableHeader& h = r.header;
+  std::string o;
+  o += "Field table \"" + r.file + "\"\n";
+  o += line("Header", h.variant_text());
+  std::string unit = h.length_unit;
+  if (h.length_unit == "mm")
+    unit += r.mm_converted_here
+                ? " (units record \"(mm)\"; lengths converted to cm here)"
+                : " (units record \"(mm)\"; lengths converted to cm)";
+  else if (!h.unit_stated)
+    unit += " (no units record: taken as cm)";
+  o += line("Length unit", unit);
+  if (!h.columns.empty()) {
+    std::string c;
+    for (const auto& w : h.columns) c += (c.empty() ? "" : " ") + w;
+    o += line("Columns", c);
+  }
+  o += line("Grid", std::to_string(r.nz_table) + " z x " +
+                        std::to_string(r.nr) + " r nodes");
+  o += line("  z", num(h.zmin) + " .. " + num(h.zmax) + " " + h.length_unit +
+                       " in the table; " + num(r.zmin) + " .. " +
+                       num(r.zmax) + " cm centred; dz = " + num(r.dz) + " cm");
+  o += line("  r", num(r.rmin) + " .. " + num(r.rmax) + " cm; dr = " +
+                       num(r.dr) + " cm");
+  o += line("First z plane", plane_text(r.first));
+  o += line("Last z plane", plane_text(r.last));
+  o += line("Suggested isym_z",
+            std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
+  o += line("Map analysed", "isym_z = " + std::to_string(r.isym) +
+                                (r.isym_given ? " (given)" : " (suggested)") +
+                                ": " + std::to_string(r.nz_full) +
+                                " z nodes, " + num(r.zmin_full) + " .. " +
+                                num(r.zmax_full) + " cm");
+  o += line("Peak |E|", num(r.peak_E) + " MV/m at z = " + num(r.peak_E_z) +
+                            " cm, r = " + num(r.peak_E_r) + " cm");
+  if (r.axis_in_map) {
+    o += line("Ez on the axis", "min " + num(r.ez_min) + " MV/m at z = " +
+                                    num(r.ez_min_z) + " cm, max " +
+                                    num(r.ez_max) + " MV/m at z = " +
+                                    num(r.ez_max_z) + " cm");
+  } else {
+    o += line("Ez on the axis", "the axis r = 0 is not in the map (Rmin = " +
+                                    num(r.rmin) + " cm)");
+  }
+
+  const MaxwellStats& m = r.maxwell;
+  if (m.frequency_given) {
+    o += "Maxwell check at " + mhz(m.frequency) + ", " +
+         std::to_string(m.slices) + " slices:\n";
+    o += line("  mean ratio", num(m.avg, 15));
+    o += line("  largest |ratio|", num(m.max, 15));
+    o += line("  smallest |ratio|", num(m.min, 15));
+    if (m.stopped)
+      o += "  the program would stop: |mean ratio| > 2 (\"" + m.stop_message +
+           "\")\n";
+    else if (m.warning)
+      o += "  the program warns: |mean ratio| > 1.5\n";
+    if (m.switched == "E")
+      o += "  E and B signs not compatible: the program switches the sign of "
+           "E (Er, Ez)\n";
+    else if (m.switched == "B")
+      o += "  E and B signs not compatible: the program switches the sign of "
+           "B\n";
+  }
+  if (m.implied_ok) {
+    o += line("Implied frequency",
+              mhz(m.implied_frequency) + "  (mean ratio " +
+                  num(m.scaling_mean, 8) + " over the " +
+                  std::to_string(m.scaling_slices) +
+                  " slices with H on the check circle)");
+    if (m.mismatch)
+      o += "Warning: the frequency given, " + mhz(m.frequency) +
+           ", differs from the frequency the table implies by " +
+           num(m.mismatch_percent, 3) + " %\n";
+  } else {
+    o += line("Implied frequency",
+              "none (H is zero on the check circle in every slice)");
+  }
+
+  if (!r.gains.empty()) {
+    o += "Transit-time factor on the axis at " + mhz(r.tt_frequency) + " (" +
+         r.tt_frequency_source + "); integral |Ez| dz = " +
+         num(r.axis_voltage) + " MV\n";
+    o += "   beta       T(beta)   gain [MV]\n";
+    for (const auto& g : r.gains)
+      o += "  " + rpad(num_fixed(g.beta, 2), 5) + "  " +
+           rpad(num_fixed(g.T, 6), 12) + "  " + rpad(num(g.gain, 6), 10) +
+           "\n";
+    o += line("Best gain", num(r.best.gain) + " MV at beta = " +
+                               num_fixed(r.best.beta, 4) + " (T = " +
+                               num_fixed(r.best.T, 6) + ")");
+  }
+  return o;
+}
+
+std::string field_text(const FieldReport& r) {
+  const FieldFile& f = r.f;
+  std::string o;
+  o += "Field file \"" + r.file + "\"\n";
+  o += line("Layout", std::to_string(f.layout) + ", " +
+                          std::to_string(f.bytes) +
+                          " bytes, structure complete");
+  if (f.has_lengths)
+    o += line("Element", "ElementLength " + num(f.ElementLength) +
+                             " cm, Aperture " + num(f.Aperture) + " cm");
+  o += line("Symmetry keys", "SymX " + std::to_string(f.SymX) + ", SymY " +
+                                 std::to_string(f.SymY) + ", SymZ " +
+                                 std::to_string(f.SymZ));
+  auto axis = [&](const char* name, const double* c, int n) {
+    double d = (c[n - 1] - c[0]) / (n - 1);
+    o += line(std::string("  ") + name,
+              num(c[0]) + " .. " + num(c[n - 1]) + " cm, " +
+                  std::to_string(n) + " points, step " + num(d) + " cm");
+  };
+  o += "Grid\n";
+  axis("x", f.X.data(), 25);
+  axis("y", f.Y.data(), 25);
+  axis("z", f.Z.data(), 201);
+  o += "Components            min                  max                  rms\n";
+  for (std::size_t a = 0; a < 6; ++a) {
+    const auto& s = r.stats[a];
+    o += "  " + pad(std::string(kComponentNames[a]) + " [" +
+                        kComponentUnits[a] + "]",
+                    12) +
+         rpad(num(s.min, 8), 21) + rpad(num(s.max, 8), 21) +
+         rpad(num(s.rms, 8), 21) + "\n";
+  }
+  o += "Ez on the axis line x = " + num(r.axis_x) + ", y = " + num(r.axis_y) +
+       " cm (every 10th plane):\n";
+  o += "      z [cm]      Ez [V/cm]\n";
+  for (int iz = 1; iz <= 201; iz += 10)
+    o += "  " + rpad(num(f.Z[static_cast<std::size_t>(iz - 1)], 6), 10) +
+         "  " + rpad(num(r.axis_ez[static_cast<std::size_t>(iz - 1)], 8), 16) +
+         "\n";
+  return o;
+}
+
+std::string table_csv(const TableReport& r) {
+  std::string o = "z_cm,Ez_MV_per_m\n";
+  for (std::size_t j = 0; j < r.axis_ez.size() && j < r.zgrid.size(); ++j)
+    o += num_exact(r.zgrid[j]) + "," + num_exact(r.axis_ez[j]) + "\n";
+  return o;
+}
+
+std::string field_csv(const FieldReport& r) {
+  std::string o = "z_cm,Ez_V_per_cm\n";
+  for (std::size_t k = 0; k < 201; ++k)
+    o += num_exact(r.f.Z[k]) + "," + num_exact(r.axis_ez[k]) + "\n";
+  return o;
+}
+
+}  // namespace zereduv::inspect

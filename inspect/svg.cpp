@@ -1,0 +1,233 @@
+#include "svg.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "numfmt.h"
+
+namespace zereduv::inspect {
+
+namespace {
+
+constexpr double kWidth = 900, kHeight = 780;
+
+std::string n1(double v) { return num_fixed(v, 1); }
+
+/// A perceptually ordered colour scale (dark blue to yellow), t in [0, 1].
+std::string colour(double t) {
+  static constexpr std::array<std::array<double, 3>, 6> stops = {{
+      {68, 1, 84}, {65, 68, 135}, {42, 120, 142},
+      {34, 168, 132}, {122, 209, 81}, {253, 231, 37}}};
+  if (!(t >= 0)) t = 0;
+  if (t > 1) t = 1;
+  double s = t * (stops.size() - 1);
+  std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(s),
+                                        stops.size() - 2);
+  double f = s - static_cast<double>(k);
+  char buf[8];
+  static const char* hex = "0123456789abcdef";
+  buf[0] = '#';
+  for (int c = 0; c < 3; ++c) {
+    double v = stops[k][static_cast<std::size_t>(c)] * (1 - f) +
+               stops[k + 1][static_cast<std::size_t>(c)] * f;
+    int iv = static_cast<int>(std::lround(v));
+    buf[1 + 2 * c] = hex[(iv >> 4) & 15];
+    buf[2 + 2 * c] = hex[iv & 15];
+  }
+  buf[7] = 0;
+  return buf;
+}
+
+struct Frame {
+  double x0, y0, w, h;     // pixel box
+  double xlo, xhi, ylo, yhi;  // data range
+  double px(double x) const { return x0 + (x - xlo) / (xhi - xlo) * w; }
+  double py(double y) const { return y0 + h - (y - ylo) / (yhi - ylo) * h; }
+};
+
+void range(const std::vector<double>& v, double& lo, double& hi) {
+  lo = hi = 0;
+  bool first = true;
+  for (double x : v) {
+    if (!std::isfinite(x)) continue;
+    if (first) {
+      lo = hi = x;
+      first = false;
+    }
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+  }
+  if (hi <= lo) {
+    double d = lo == 0 ? 1.0 : std::abs(lo) * 0.1;
+    lo -= d;
+    hi += d;
+  }
+}
+
+std::string text(double x, double y, const std::string& s,
+                 const char* anchor = "middle", int size = 13,
+                 const std::string& extra = "") {
+  return "<text x=\"" + n1(x) + "\" y=\"" + n1(y) + "\" font-size=\"" +
+         std::to_string(size) + "\" text-anchor=\"" + anchor + "\"" + extra +
+         ">" + xml_escape(s) + "</text>\n";
+}
+
+std::string axes(const Frame& f, const std::string& xlabel,
+                 const std::string& ylabel) {
+  std::string o;
+  o += "<rect x=\"" + n1(f.x0) + "\" y=\"" + n1(f.y0) + "\" width=\"" +
+       n1(f.w) + "\" height=\"" + n1(f.h) +
+       "\" fill=\"none\" stroke=\"#000\" stroke-width=\"1\"/>\n";
+  for (double t : nice_ticks(f.xlo, f.xhi)) {
+    double x = f.px(t);
+    o += "<line x1=\"" + n1(x) + "\" y1=\"" + n1(f.y0 + f.h) + "\" x2=\"" +
+         n1(x) + "\" y2=\"" + n1(f.y0 + f.h + 5) + "\" stroke=\"#000\"/>\n";
+    o += text(x, f.y0 + f.h + 19, num(t, 6));
+  }
+  for (double t : nice_ticks(f.ylo, f.yhi)) {
+    double y = f.py(t);
+    o += "<line x1=\"" + n1(f.x0 - 5) + "\" y1=\"" + n1(y) + "\" x2=\"" +
+         n1(f.x0) + "\" y2=\"" + n1(y) + "\" stroke=\"#000\"/>\n";
+    o += text(f.x0 - 8, y + 4, num(t, 6), "end");
+  }
+  o += text(f.x0 + f.w / 2, f.y0 + f.h + 38, xlabel);
+  double yl = f.x0 - 62, ym = f.y0 + f.h / 2;
+  o += text(yl, ym, ylabel, "middle", 13,
+            " transform=\"rotate(-90 " + n1(yl) + " " + n1(ym) + ")\"");
+  return o;
+}
+
+}  // namespace
+
+std::string xml_escape(const std::string& s) {
+  std::string o;
+  for (char c : s) {
+    switch (c) {
+      case '&': o += "&amp;"; break;
+      case '<': o += "&lt;"; break;
+      case '>': o += "&gt;"; break;
+      case '"': o += "&quot;"; break;
+      default:
+        // Control characters are not allowed in XML 1.0 text.
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+          o += '?';
+        else
+          o += c;
+    }
+  }
+  return o;
+}
+
+std::vector<double> nice_ticks(double lo, double hi, int target) {
+  std::vector<double> t;
+  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return t;
+  double raw = (hi - lo) / target;
+  double p = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = p;
+  for (double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * p >= raw) {
+      step = m * p;
+      break;
+    }
+  double first = std::ceil(lo / step - 1e-9) * step;
+  for (int k = 0; k < 100; ++k) {
+    double v = first + k * step;
+    if (v > hi + step * 1e-9) break;
+    t.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
+  }
+  return t;
+}
+
+std::string svg_picture(const std::string& heading, const LinePlot& plot,
+                        const ColourMap& map) {
+  std::string o;
+  o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  o += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + n1(kWidth) +
+       "\" height=\"" + n1(kHeight) + "\" viewBox=\"0 0 " + n1(kWidth) + " " +
+       n1(kHeight) + "\" font-family=\"sans-serif\">\n";
+  o += "<rect x=\"0\" y=\"0\" width=\"" + n1(kWidth) + "\" height=\"" +
+       n1(kHeight) + "\" fill=\"#fff\"/>\n";
+  o += text(kWidth / 2, 24, heading, "middle", 15);
+
+  // The line plot.
+  {
+    Frame f{100, 70, 760, 250, 0, 0, 0, 0};
+    range(plot.x, f.xlo, f.xhi);
+    range(plot.y, f.ylo, f.yhi);
+    double pad = (f.yhi - f.ylo) * 0.05;
+    f.ylo -= pad;
+    f.yhi += pad;
+    o += text(f.x0 + f.w / 2, f.y0 - 10, plot.title, "middle", 14);
+    if (f.ylo < 0 && f.yhi > 0)
+      o += "<line x1=\"" + n1(f.x0) + "\" y1=\"" + n1(f.py(0)) + "\" x2=\"" +
+           n1(f.x0 + f.w) + "\" y2=\"" + n1(f.py(0)) +
+           "\" stroke=\"#999\" stroke-dasharray=\"4 3\"/>\n";
+    o += "<polyline fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.5\" "
+         "points=\"";
+    for (std::size_t k = 0; k < plot.x.size() && k < plot.y.size(); ++k) {
+      if (k) o += ' ';
+      o += n1(f.px(plot.x[k])) + "," + n1(f.py(plot.y[k]));
+    }
+    o += "\"/>\n";
+    o += axes(f, plot.xlabel, plot.ylabel);
+  }
+
+  // The colour map, at most about 300 x 120 cells.
+  {
+    Frame f{100, 430, 680, 270, 0, 0, 0, 0};
+    range(map.xc, f.xlo, f.xhi);
+    range(map.yc, f.ylo, f.yhi);
+    o += text(f.x0 + f.w / 2, f.y0 - 10, map.title, "middle", 14);
+    double vmax = 0;
+    for (double v : map.v)
+      if (std::isfinite(v)) vmax = std::max(vmax, v);
+    const std::size_t nx = map.xc.size(), ny = map.yc.size();
+    const std::size_t sx = std::max<std::size_t>(1, (nx + 299) / 300);
+    const std::size_t sy = std::max<std::size_t>(1, (ny + 119) / 120);
+    o += "<g shape-rendering=\"crispEdges\">\n";
+    for (std::size_t r = 0; r < ny; r += sy) {
+      for (std::size_t c = 0; c < nx; c += sx) {
+        // Cell edges halfway to the neighbouring shown nodes.
+        auto edge = [](const std::vector<double>& a, std::size_t i,
+                       std::size_t step, bool upper) {
+          std::size_t n = a.size();
+          if (upper) {
+            std::size_t j = i + step;
+            return j < n ? (a[i] + a[j]) / 2 : a[n - 1];
+          }
+          return i == 0 ? a[0] : (a[i] + a[i - step]) / 2;
+        };
+        double x0 = f.px(edge(map.xc, c, sx, false));
+        double x1 = f.px(edge(map.xc, c, sx, true));
+        double y1 = f.py(edge(map.yc, r, sy, false));
+        double y0 = f.py(edge(map.yc, r, sy, true));
+        double v = map.v[r * nx + c];
+        o += "<rect x=\"" + n1(x0) + "\" y=\"" + n1(y0) + "\" width=\"" +
+             n1(std::max(x1 - x0, 0.1) + 0.3) + "\" height=\"" +
+             n1(std::max(y1 - y0, 0.1) + 0.3) + "\" fill=\"" +
+             colour(vmax > 0 ? v / vmax : 0) + "\"/>\n";
+      }
+    }
+    o += "</g>\n";
+    o += axes(f, map.xlabel, map.ylabel);
+    // Colour bar.
+    const double bx = 810, bw = 22;
+    for (int k = 0; k < 50; ++k) {
+      double y = f.y0 + f.h - (k + 1) * f.h / 50;
+      o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(y) + "\" width=\"" +
+           n1(bw) + "\" height=\"" + n1(f.h / 50 + 0.3) + "\" fill=\"" +
+           colour((k + 0.5) / 50) + "\"/>\n";
+    }
+    o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(f.y0) + "\" width=\"" +
+         n1(bw) + "\" height=\"" + n1(f.h) +
+         "\" fill=\"none\" stroke=\"#000\"/>\n";
+    o += text(bx + bw + 4, f.y0 + 4, num(vmax, 4), "start", 12);
+    o += text(bx + bw + 4, f.y0 + f.h + 4, "0", "start", 12);
+    o += text(bx + bw / 2, f.y0 + f.h + 38, map.unit, "middle", 12);
+  }
+  o += "</svg>\n";
+  return o;
+}
+
+}  // namespace zereduv::inspect

@@ -1,0 +1,32 @@
+// A small self-contained SVG picture: a line plot above a colour map.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zereduv::inspect {
+
+struct LinePlot {
+  std::string title, xlabel, ylabel;
+  std::vector<double> x, y;
+};
+
+/// Values on a rectangular grid of node coordinates xc (columns) and yc
+/// (rows); v[row * xc.size() + col].
+struct ColourMap {
+  std::string title, xlabel, ylabel, unit;
+  std::vector<double> xc, yc;
+  std::vector<double> v;
+};
+
+/// Tick positions 1, 2 or 5 times a power of ten covering [lo, hi].
+std::vector<double> nice_ticks(double lo, double hi, int target = 6);
+
+/// The picture: title line, the plot, the map with its colour bar.
+std::string svg_picture(const std::string& heading, const LinePlot& plot,
+                        const ColourMap& map);
+
+/// Text with &, <, > and quotes escaped for XML.
+std::string xml_escape(const std::string& s);
+
+}  // namespace zereduv::inspect

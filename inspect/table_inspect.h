@@ -1,0 +1,108 @@
+// Inspection of a field table: read with the program's own reader, analysed
+// for mirror planes, field level, the Maxwell ratio and the implied
+// frequency, and the transit-time factor on the axis.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "header_scan.h"
+#include "transit.h"
+
+namespace zereduv::inspect {
+
+/// What one end plane of the table (first or last z node) looks like.
+struct EndPlane {
+  /// "mirror, Ez even" (Er = 0 there), "mirror, Ez odd" (Ez = H = 0),
+  /// "no field" (every component small: the end of a beam pipe) or "open"
+  /// (the field crosses the plane).
+  std::string kind;
+  int key = 0;  // 2 for Ez even, 1 for Ez odd, 0 otherwise
+  // Largest magnitude on the plane, relative to the component's peak over
+  // the whole table.
+  double ez = 0, er = 0, h = 0;
+};
+
+/// Relative levels below which a component counts as zero on a plane, and
+/// below which a plane counts as free of field.
+inline constexpr double kZeroLevel = 1e-3;
+inline constexpr double kFieldFreeLevel = 1e-2;
+
+/// Classifies a plane from its relative levels.
+EndPlane classify_plane(double ez, double er, double h);
+
+/// The isym_z key that the two end planes suggest, with a sentence saying why.
+int32_t suggest_isym(const EndPlane& first, const EndPlane& last,
+                     std::string& why);
+
+struct MaxwellStats {
+  bool frequency_given = false;
+  double frequency = 0;        // frequency of the check [Hz]
+  int32_t slices = 0;
+  double avg = 0, max = 0, min = 0;  // as the program logs them
+  bool warning = false;        // |avg| > 1.5
+  bool stopped = false;        // |avg| > 2: the program would stop
+  std::string stop_message;
+  std::string switched;        // "E", "B" or "" (no switch)
+  int32_t scaling_slices = 0;  // slices with H != 0 on the check circle
+  double scaling_mean = 0;     // mean ratio over them
+  bool implied_ok = false;
+  double implied_frequency = 0;  // frequency / |scaling_mean| [Hz]
+  bool mismatch = false;         // given and implied differ by more than 1 %
+  double mismatch_percent = 0;
+};
+
+struct TableReport {
+  std::string file;
+  TableHeader header;
+  bool mm_converted_by_reader = false;
+  bool mm_converted_here = false;
+
+  // The table as read (program units: cm, z centred on 0).
+  int32_t nz_table = 0, nr = 0;
+  double zmin = 0, zmax = 0, rmin = 0, rmax = 0, dz = 0, dr = 0;
+  EndPlane first, last;
+  int32_t suggested_isym = 0;
+  std::string suggestion;
+
+  // The map analysed, completed with isym.
+  int32_t isym = 0;
+  bool isym_given = false;
+  int32_t nz_full = 0;
+  double zmin_full = 0, zmax_full = 0;
+  std::vector<double> zgrid, rgrid;  // [cm]
+  std::vector<double> absE;          // |E| [MV/m] at (i, j): (i-1)*nz_full+j-1
+  double peak_E = 0, peak_E_z = 0, peak_E_r = 0;
+
+  bool axis_in_map = false;          // Rmin = 0
+  std::vector<double> axis_ez;       // Ez(0, z) [MV/m] at zgrid
+  double ez_min = 0, ez_min_z = 0, ez_max = 0, ez_max_z = 0;
+
+  MaxwellStats maxwell;
+
+  // Transit-time factor on the axis.
+  double tt_frequency = 0;           // [Hz]; 0 when unknown
+  std::string tt_frequency_source;   // "given" or "implied"
+  double axis_voltage = 0;           // integral |Ez| dz [MV]
+  std::vector<GainPoint> gains;      // gain [MV]
+  GainPoint best;
+};
+
+struct TableOptions {
+  std::optional<double> frequency;  // [Hz]
+  std::optional<int32_t> isym;
+};
+
+/// Frequency of the check when none is given: the implied frequency does
+/// not depend on it, the ratio being proportional to omega.
+inline constexpr double kReferenceFrequency = 1.0e9;
+
+/// Reads and analyses the table.  Reader errors (IoError, TableRejected)
+/// pass through.
+TableReport inspect_table(const std::filesystem::path& file,
+                          const TableOptions& opt);
+
+}  // namespace zereduv::inspect

@@ -1,0 +1,223 @@
+// The command line: exit statuses, the JSON that parses back, the CSV, and
+// the SVG picture parsed as XML (and rendered by a headless browser where
+// one is installed).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#ifdef ZEREDUV_HAVE_EXPAT
+#include <expat.h>
+#endif
+
+#include "cli.h"
+#include "inspect_tables.h"
+#include "run/text_io.h"
+#include "support/scratch_dir.h"
+
+namespace zereduv::inspect {
+namespace {
+
+using testing::ScratchDir;
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun run(std::vector<std::string> args) {
+  CliRun r;
+  r.status = run_inspect(args, r.out, r.err);
+  return r;
+}
+
+/// A whole pillbox table at 1.3 GHz, and a small damaged field file.
+struct Files {
+  ScratchDir dir;
+  std::string table, field;
+  Files() {
+    dir.write("pillbox.txt",
+              testing::make_table(testing::pillbox(1.3e9, 4.0, 40, 30)));
+    table = (dir / "pillbox.txt").string();
+    TextOut out(7, "field", LineEnd::CrLf);
+    out.list({10.0, 1.5, int32_t{0}});
+    out.list({int32_t{0}, int32_t{0}});  // two keys: a short line
+    dir.write("eh_ZIV.#01", out.memory());
+    field = (dir / "eh_ZIV.#01").string();
+  }
+};
+
+TEST(InspectCli, ExitStatuses) {
+  Files f;
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    const char* out;  // part of stdout
+    const char* err;  // part of stderr
+  };
+  const Row rows[] = {
+      {{"--help"}, kExitOk, "Usage: zereduv-inspect table FILE", ""},
+      {{"table", "x", "--help"}, kExitOk, "Usage:", ""},
+      {{"--version"}, kExitOk, "zereduv-inspect ", ""},
+      {{}, kExitUsage, "", "no command given"},
+      {{"frobnicate", "x"}, kExitUsage, "", "unknown command"},
+      {{"table"}, kExitUsage, "", "table needs a FILE"},
+      {{"table", f.table, "--frequency", "1.3 GHz"}, kExitUsage, "",
+       "--frequency wants a frequency in Hz"},
+      {{"table", f.table, "--frequency"}, kExitUsage, "", "needs a value"},
+      {{"table", f.table, "--isym", "two"}, kExitUsage, "", "--isym wants"},
+      {{"field", f.field, "--isym", "2"}, kExitUsage, "", "apply to table"},
+      {{"table", f.table, "--bogus"}, kExitUsage, "", "unknown option --bogus"},
+      {{"table", (f.dir / "missing.txt").string()}, kExitUnreadable, "",
+       "cannot read table"},
+      {{"field", (f.dir / "missing").string()}, kExitUnreadable, "",
+       "cannot open"},
+      {{"field", f.field}, kExitDamaged, "",
+       "is damaged at line 2 (byte offset 62): expected 36 characters"},
+      {{"field", f.table}, kExitDamaged, "", "not a field file"},
+      {{"table", f.table, "--frequency=1.3e9"}, kExitOk,
+       "Suggested isym_z    0", ""},
+      {{"table", f.table, "--frequency", "1.4e9"}, kExitOk,
+       "Warning: the frequency given, 1400 MHz, differs", ""},
+  };
+  for (const auto& r : rows) {
+    CliRun got = run(r.args);
+    std::string name;
+    for (const auto& a : r.args) name += a + " ";
+    EXPECT_EQ(got.status, r.status) << name << "\n" << got.err;
+    EXPECT_NE(got.out.find(r.out), std::string::npos) << name << got.out;
+    EXPECT_NE(got.err.find(r.err), std::string::npos) << name << got.err;
+    if (r.status != kExitOk) {
+      EXPECT_EQ(got.out, "") << name;
+    }
+  }
+}
+
+TEST(InspectCli, PoissonTableIsRejected) {
+  ScratchDir dir;
+  // A static table: limits record names Rmin first, columns R Z Er Ez |E| V.
+  std::string t =
+      "Poisson test\r\n(Rmin,Zmin) = (0.0,0.0)\r\n(Rmax,Zmax) = (1,2)\r\n"
+      "R and Z increments:     2     2\r\n\r\n"
+      "      R             Z              Er            Ez            |E|"
+      "           V \r\n    (cm)          (cm)           (V/cm)        (V/cm)"
+      "        (V/cm)        (V) \r\n";
+  for (int k = 0; k < 9; ++k) t += "  0.0  0.0  1.0  1.0  1.0  1.0\r\n";
+  dir.write("poisson.txt", t);
+  CliRun got = run({"table", (dir / "poisson.txt").string()});
+  EXPECT_EQ(got.status, kExitUnusable) << got.err << got.out;
+  EXPECT_NE(got.err.find("cannot be used"), std::string::npos) << got.err;
+}
+
+TEST(InspectCli, JsonParsesBack) {
+  Files f;
+  CliRun t = run({"table", f.table, "--json", "--frequency", "1.3e9"});
+  ASSERT_EQ(t.status, kExitOk) << t.err;
+  nlohmann::json j = nlohmann::json::parse(t.out);
+  EXPECT_EQ(j["kind"], "field table");
+  EXPECT_EQ(j["grid"]["nz"], 41);
+  EXPECT_EQ(j["grid"]["nr"], 31);
+  EXPECT_EQ(j["suggested_isym_z"], 0);
+  EXPECT_EQ(j["length_unit"], "cm");
+  EXPECT_NEAR(j["maxwell"]["implied_frequency_Hz"].get<double>() / 1.3e9, 1.0,
+              1e-3);
+  EXPECT_NEAR(j["maxwell"]["avg_ratio"].get<double>(), -1.0, 1e-3);
+  EXPECT_EQ(j["maxwell"]["switched"], "B");
+  ASSERT_EQ(j["transit"]["table"].size(), 20u);
+  EXPECT_DOUBLE_EQ(j["transit"]["table"][19]["beta"].get<double>(), 1.0);
+
+  // The text report and the JSON tell the same numbers.
+  CliRun text = run({"table", f.table, "--frequency", "1.3e9"});
+  EXPECT_NE(text.out.find("isym_z = 0 (suggested)"), std::string::npos);
+}
+
+TEST(InspectCli, CsvHoldsTheAxis) {
+  Files f;
+  std::string csv = (f.dir / "axis.csv").string();
+  CliRun t = run({"table", f.table, "--csv", csv});
+  ASSERT_EQ(t.status, kExitOk) << t.err;
+  std::string c = f.dir.read("axis.csv");
+  ASSERT_EQ(c.rfind("z_cm,Ez_MV_per_m\n", 0), 0u);
+  EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), 42);
+  // First node: z = -2 cm (centred), Ez = E0 J0(0) = 1 MV/m.
+  EXPECT_EQ(c.substr(17, 5), "-2,1\n");
+}
+
+#ifdef ZEREDUV_HAVE_EXPAT
+struct XmlCount {
+  int elements = 0, polylines = 0, rects = 0;
+  std::string root;
+};
+
+void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char**) {
+  auto* c = static_cast<XmlCount*>(data);
+  if (c->elements++ == 0) c->root = name;
+  std::string n = name;
+  if (n == "http://www.w3.org/2000/svg polyline") ++c->polylines;
+  if (n == "http://www.w3.org/2000/svg rect") ++c->rects;
+}
+#endif
+
+TEST(InspectCli, SvgIsWellFormed) {
+#ifndef ZEREDUV_HAVE_EXPAT
+  GTEST_SKIP() << "built without expat: no XML parser for the check";
+#else
+  Files f;
+  std::string svg = (f.dir / "table.svg").string();
+  CliRun t = run({"table", f.table, "--svg", svg});
+  ASSERT_EQ(t.status, kExitOk) << t.err;
+  std::string doc = f.dir.read("table.svg");
+  XML_Parser p = XML_ParserCreateNS("UTF-8", ' ');
+  XmlCount count;
+  XML_SetUserData(p, &count);
+  XML_SetStartElementHandler(p, on_start);
+  XML_Status st = XML_Parse(p, doc.data(), static_cast<int>(doc.size()), 1);
+  std::string error = st == XML_STATUS_OK
+                          ? ""
+                          : std::string(XML_ErrorString(XML_GetErrorCode(p))) +
+                                " at line " +
+                                std::to_string(XML_GetCurrentLineNumber(p));
+  XML_ParserFree(p);
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(count.root, "http://www.w3.org/2000/svg svg");
+  EXPECT_EQ(count.polylines, 1);
+  // Background, two frames, 41 x 31 map cells, 50 colour-bar cells + frame.
+  EXPECT_EQ(count.rects, 1 + 2 + 41 * 31 + 51);
+#endif
+}
+
+TEST(InspectCli, SvgRendersInHeadlessChromium) {
+  const char* chromium = "/usr/bin/chromium";
+  if (!std::filesystem::exists(chromium))
+    GTEST_SKIP() << chromium << " is not installed: no rendering check";
+  Files f;
+  std::string svg = (f.dir / "table.svg").string();
+  ASSERT_EQ(run({"table", f.table, "--svg", svg}).status, kExitOk);
+  std::string png = (f.dir / "table.png").string();
+  std::string cmd = std::string(chromium) +
+                    " --headless --no-sandbox --disable-gpu "
+                    "--window-size=900,780 --screenshot=" + png + " file://" +
+                    svg + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  std::string image = f.dir.read("table.png");
+  ASSERT_GT(image.size(), 1000u);
+  EXPECT_EQ(image.substr(1, 3), "PNG");
+}
+
+TEST(InspectCli, ProgramPrintsItsVersion) {
+  std::FILE* p = ::popen(ZEREDUV_INSPECT_EXE " --version", "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  EXPECT_EQ(::pclose(p), 0);
+  EXPECT_EQ(out, version_text());
+}
+
+}  // namespace
+}  // namespace zereduv::inspect
