@@ -1,6 +1,9 @@
 // Check of the map against the Ampere-Maxwell law, with sign correction.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "run/run_state.h"
 
 namespace zereduv {
@@ -11,5 +14,11 @@ namespace zereduv {
 /// above 1.5, and for a negative mean negates E (Er2D, Ez2D) or B2D so that
 /// Ez is positive at its first maximum on the axis.
 void CHECK_MAXWELL(RunState& s);
+
+/// The 94-character log line of one z slice: the label, then iz (I5), zz
+/// (F14.6), I_H and I_E (E14.6) with two blanks before each, and the ratio
+/// (F14.6).
+std::string maxwell_slice_line(int32_t iz, double zz, double I_H, double I_E,
+                               double ratio);
 
 }  // namespace zereduv

@@ -1,0 +1,135 @@
+#include "output/field_file.h"
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "output/field_sink.h"
+#include "output/text_layouts.h"
+#include "run/errors.h"
+#include "run/text_io.h"
+
+namespace zereduv {
+
+namespace {
+
+constexpr const char* kTemplate = "eh_ZIV.#";
+constexpr int kFieldFileUnit = 7;
+
+static_assert(std::numeric_limits<double>::is_iec559,
+              "layout 0 stores IEEE 754 doubles");
+
+// One length-framed record of layout 0: 4-byte length, the data items packed
+// without padding, the length again.  Every number is stored little-endian
+// byte by byte, so the file is the same whatever the byte order of the host.
+class Record {
+ public:
+  explicit Record(std::size_t max_data) : buf_(max_data + 8) {}
+
+  void begin() { n_ = 4; }
+  void int32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
+  void real(double v) { le(std::bit_cast<uint64_t>(v), 8); }
+  void reals(const double* v, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) real(v[k]);
+  }
+  /// Frames the data gathered since begin() and writes the record.
+  void write_to(FieldSink& sink) {
+    const auto length = static_cast<uint32_t>(n_ - 4);
+    const std::size_t end = n_;
+    n_ = 0;
+    le(length, 4);
+    n_ = end;
+    le(length, 4);
+    sink.write(buf_.data(), n_);
+  }
+
+ private:
+  void le(uint64_t u, int bytes) {
+    for (int k = 0; k < bytes; ++k) {
+      buf_[n_++] = static_cast<unsigned char>(u >> (8 * k));
+    }
+  }
+
+  std::vector<unsigned char> buf_;
+  std::size_t n_ = 0;
+};
+
+}  // namespace
+
+void WRITE_FIELD_FILE(RunState& s) {
+  // The name: the template, then FileNumber in two digits (I2.2); a number
+  // outside 0..99 gives two asterisks.
+  std::string name = kTemplate;
+  name += edit_I(s.FileNumber, 2, 2);
+  s.OutFileName = name;
+  s.OutFileName.resize(80, ' ');
+  s.console.list({"Output field file name = ", name});
+
+  s.HeaderInt = 0;
+  s.EndMarker = -99;
+
+  switch (s.FieldFormat) {
+    case 0:
+      WRITE_LAYOUT0(s);
+      break;
+    case 1:
+      WRITE_LAYOUT1(s);
+      break;
+    case 2:
+      WRITE_LAYOUT2(s);
+      break;
+    default:
+      STOP_RUN(" Not a valid VELTA 3D field format: use 0, 1 or 2 ");
+  }
+}
+
+void WRITE_LAYOUT0(RunState& s) {
+  const std::string name(trimmed(s.OutFileName));
+  FieldSink sink(s.path(name), kFieldFileUnit, name);
+  Record rec(8 * kOutPoints);
+
+  // 1. Element length and aperture as read, and the header integer.
+  rec.begin();
+  rec.real(s.ElementLength);
+  rec.real(s.Aperture);
+  rec.int32(s.HeaderInt);
+  rec.write_to(sink);
+
+  // 2. The symmetry keys as read.
+  rec.begin();
+  rec.int32(s.SymX);
+  rec.int32(s.SymY);
+  rec.int32(s.SymZ);
+  rec.write_to(sink);
+
+  // 3-5. The grid coordinates.
+  rec.begin();
+  rec.reals(s.XOut.v.data(), s.XOut.v.size());
+  rec.write_to(sink);
+  rec.begin();
+  rec.reals(s.YOut.v.data(), s.YOut.v.size());
+  rec.write_to(sink);
+  rec.begin();
+  rec.reals(s.ZOut.v.data(), s.ZOut.v.size());
+  rec.write_to(sink);
+
+  // 6-11. The six components, each one record, x fastest (the storage
+  //       order of the arrays).
+  for (const Field3D* f :
+       {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
+    rec.begin();
+    rec.reals(f->data(), kOutPoints);
+    rec.write_to(sink);
+  }
+
+  // 12. The end marker.
+  rec.begin();
+  rec.int32(s.EndMarker);
+  rec.write_to(sink);
+
+  sink.commit();
+}
+
+}  // namespace zereduv

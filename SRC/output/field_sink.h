@@ -1,0 +1,76 @@
+// The field file on its way to disk.  The bytes go to a temporary file in
+// the same directory; only when the last one is written and the file is
+// closed without error does it take the field file's name (one rename), so
+// a failed run never leaves a partial field file behind and never spoils an
+// existing one.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zereduv {
+
+class FieldSink {
+ public:
+  /// Creates the temporary beside `target`.  `unit` and `name` are what an
+  /// I/O error report names (unit 7 and the field file's name).
+  FieldSink(const std::filesystem::path& target, int unit, std::string name);
+  /// Removes the temporary unless commit() has renamed it.
+  ~FieldSink();
+  FieldSink(const FieldSink&) = delete;
+  FieldSink& operator=(const FieldSink&) = delete;
+
+  /// Writes all n bytes (in as many system calls as it takes).
+  void write(const void* data, std::size_t n);
+  /// Flushes to disk, closes and renames the temporary over the target.
+  void commit();
+
+  const std::filesystem::path& temp_path() const { return temp_; }
+
+ private:
+  [[noreturn]] void fail(std::string_view kind, const std::string& what,
+                         int err);
+  void discard() noexcept;
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int unit_;
+  std::string name_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+/// Bytes gathered in a large block and handed to a FieldSink whenever the
+/// block is full, so a file of many short lines costs few system calls.
+class BlockWriter {
+ public:
+  static constexpr std::size_t kBlock = std::size_t{1} << 20;  // 1 MiB
+
+  explicit BlockWriter(FieldSink& sink);
+  ~BlockWriter();
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+
+  /// At least n (at most kBlock) free bytes at the returned pointer; fill
+  /// them and pass the end to advance().
+  char* room(std::size_t n) {
+    if (kBlock - used_ < n) flush();
+    return buf_.get() + used_;
+  }
+  void advance(char* end) {
+    used_ = static_cast<std::size_t>(end - buf_.get());
+  }
+  void append(const void* data, std::size_t n);
+  /// Hands the gathered bytes to the sink.
+  void flush();
+
+ private:
+  FieldSink& sink_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace zereduv

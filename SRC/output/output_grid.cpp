@@ -1,0 +1,60 @@
+#include "output/output_grid.h"
+
+#include "run/control.h"
+
+namespace zereduv {
+
+void SCALE_AND_GRID(RunState& s) {
+  // 1. The separator closes the Maxwell-check section of the log.
+  s.log.list({kSeparator});
+
+  // 2. Field scaling, after the check so that it always sees the map as
+  //    read.  Exactly 1 leaves the map bit for bit as it is.
+  if (s.FieldScale != 1.0) {
+    for (int32_t i = 1; i <= s.Nr; ++i) {
+      for (int32_t j = 1; j <= s.Nz; ++j) {
+        s.Er2D(i, j) = s.Er2D(i, j) * s.FieldScale;
+        s.Ez2D(i, j) = s.Ez2D(i, j) * s.FieldScale;
+        s.B2D(i, j) = s.B2D(i, j) * s.FieldScale;
+      }
+    }
+  }
+
+  // 3. Limits: +-Aperture across, +-ElementLength/2 along the axis; a set
+  //    symmetry key (any non-zero value) keeps only the upper half.
+  s.XminOut = -s.Aperture;
+  s.XmaxOut = s.Aperture;
+  if (s.SymX != 0) s.XminOut = 0.0;
+  s.YminOut = -s.Aperture;
+  s.YmaxOut = s.Aperture;
+  if (s.SymY != 0) s.YminOut = 0.0;
+  s.ZminOut = -(s.ElementLength / 2.0);
+  s.ZmaxOut = s.ElementLength / 2.0;
+  if (s.SymZ != 0) s.ZminOut = 0.0;
+
+  // 4. Steps over 24, 24 and 200 intervals.
+  s.DxOut = (s.XmaxOut - s.XminOut) / static_cast<double>(kNx - 1);
+  s.DyOut = (s.YmaxOut - s.YminOut) / static_cast<double>(kNy - 1);
+  s.DzOut = (s.ZmaxOut - s.ZminOut) / static_cast<double>(kNzOut - 1);
+
+  // 5. Each coordinate from its index, so no rounding piles up along the
+  //    axis and the first point is the lower limit exactly.
+  for (int32_t ix = 1; ix <= kNx; ++ix) {
+    s.XOut(ix) = static_cast<double>(ix - 1) * s.DxOut + s.XminOut;
+  }
+  for (int32_t iy = 1; iy <= kNy; ++iy) {
+    s.YOut(iy) = static_cast<double>(iy - 1) * s.DyOut + s.YminOut;
+  }
+  for (int32_t iz = 1; iz <= kNzOut; ++iz) {
+    s.ZOut(iz) = static_cast<double>(iz - 1) * s.DzOut + s.ZminOut;
+  }
+
+  // 6. The grid report.
+  s.log.list({" Output (VELTA) grid parameters "});
+  s.log.list({" Xmin, Xmax, Nx = ", s.XminOut, s.XmaxOut, kNx});
+  s.log.list({" Ymin, Ymax, Ny = ", s.YminOut, s.YmaxOut, kNy});
+  s.log.list({" Zmin, Zmax, Nz = ", s.ZminOut, s.ZmaxOut, kNzOut});
+  s.log.list({kSeparator});
+}
+
+}  // namespace zereduv
