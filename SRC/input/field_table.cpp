@@ -1,9 +1,11 @@
 #include "input/field_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/control.h"
 #include "run/errors.h"
@@ -18,7 +20,7 @@ namespace {
 constexpr int64_t kMaxNodes = 50'000'000;
 
 // Character ranges of the header values (1-based columns 16..100 for the
-// limits, 23..100 for the interval counts), as 0-based offset and length.
+// limits, 23..100 for the interval counts), as 0-based offsets.
 constexpr std::size_t kHeaderWidth = 100;
 constexpr std::size_t kLimitsFrom = 15;
 constexpr std::size_t kCountsFrom = 22;
@@ -73,6 +75,110 @@ void reject_unsupported(const RunState& s, const std::string& file,
   }
 }
 
+// Blank-separated words of a record.
+std::vector<std::string_view> words(std::string_view rec) {
+  std::vector<std::string_view> w;
+  std::size_t p = 0;
+  while (true) {
+    p = rec.find_first_not_of(" \t", p);
+    if (p == std::string_view::npos) return w;
+    const std::size_t e = std::min(rec.find_first_of(" \t", p), rec.size());
+    w.push_back(rec.substr(p, e - p));
+    p = e;
+  }
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A node record begins with a number; titles, units and notes do not (a
+// blank record holds no values and may be passed over as well).
+bool may_begin_node(std::string_view rec) {
+  const std::size_t p = rec.find_first_not_of(" \t");
+  if (p == std::string_view::npos) return false;
+  const char c = rec[p];
+  return is_digit(c) || c == '+' || c == '-' || c == '.';
+}
+
+// Where the interval counts start in the counts record.  The solver writes
+// them in six-character fields from column 20, so from column 23 on for
+// counts below 1000; a longer first count has digits before column 23, and
+// reading from column 23 would cut it (1200 would read as 200).
+std::size_t counts_start(std::string_view rec) {
+  std::size_t p = kCountsFrom;
+  while (p > 0 && is_digit(rec[p - 1])) --p;
+  if (p > 0 && (rec[p - 1] == '-' || rec[p - 1] == '+')) --p;
+  return p;
+}
+
+// The records between the counts record and the first node record: the
+// three the layout always has, then any further records that cannot begin
+// a node (the normalisation notes that some solver runs add).
+struct HeaderTail {
+  std::vector<std::string> records;
+  bool ended = false;  // the file ended among the three fixed records
+};
+
+HeaderTail read_header_tail(TextIn& in) {
+  HeaderTail t;
+  for (int k = 0; k < 3; ++k) {
+    if (in.at_end()) {
+      t.ended = true;
+      return t;
+    }
+    t.records.emplace_back(in.next_record("the column titles"));
+  }
+  while (!in.at_end() && !may_begin_node(in.peek_record())) {
+    t.records.emplace_back(in.next_record("the column titles"));
+  }
+  return t;
+}
+
+// Lengths in mm: the units record (the last non-blank record before the
+// nodes) shows "(mm)" under both Z and R.
+bool lengths_in_mm(const HeaderTail& t) {
+  for (auto it = t.records.rbegin(); it != t.records.rend(); ++it) {
+    const auto w = words(*it);
+    if (w.empty()) continue;
+    return w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)";
+  }
+  return false;
+}
+
+// Tables of other fields than the RF field of an axially symmetric cavity,
+// recognised by their limits record or their column titles.
+void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
+                       const std::string& file) {
+  const std::size_t r = limits_a.find("Rmin");
+  if (r != std::string_view::npos && r < limits_a.find("Zmin")) {
+    throw TableRejected(
+        file,
+        "its limits record names Rmin before Zmin, as static-field tables "
+        "do (columns R Z Er Ez |E| V); only RF field tables with the columns "
+        "Z R Ez Er |E| H can be converted");
+  }
+  static constexpr std::string_view kTitles[] = {"Z",  "R",   "Ez",
+                                                 "Er", "|E|", "H"};
+  for (const auto& rec : t.records) {
+    const auto w = words(rec);
+    if (w.empty() ||
+        (w[0] != "Z" && w[0] != "R" && w[0] != "X" && w[0] != "Y")) {
+      continue;
+    }
+    bool rf = w.size() >= 6;
+    for (std::size_t k = 0; rf && k < 6; ++k) rf = w[k] == kTitles[k];
+    if (!rf) {
+      std::string names;
+      for (std::size_t k = 0; k < w.size() && k < 6; ++k) {
+        names += (k > 0 ? " " : "") + std::string(w[k]);
+      }
+      throw TableRejected(file, "its columns are " + names +
+                                    "; only tables with the columns Z R Ez "
+                                    "Er |E| H can be converted");
+    }
+    return;
+  }
+}
+
 // Node count from an interval count, kept within 32 bits.
 int32_t node_count(int32_t intervals, const std::string& file,
                    const char* axis) {
@@ -97,12 +203,14 @@ void READ_FIELD_TABLE(RunState& s) {
 
   // 2. Header: the first record holding "Zmin" gives Zmin, Rmin; the next
   //    Zmax, Rmax; the next the z and r interval counts.
-  std::string rec;
+  std::string limits_a;
   do {
-    rec = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
-  } while (rec.find("Zmin") == std::string::npos);
-  in.read_from(std::string_view(rec).substr(kLimitsFrom),
+    limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
+  } while (limits_a.find("Zmin") == std::string::npos);
+  in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
                {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
+
+  std::string rec;
 
   rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
   in.read_from(std::string_view(rec).substr(kLimitsFrom),
@@ -111,13 +219,27 @@ void READ_FIELD_TABLE(RunState& s) {
   rec = in.read_text(kHeaderWidth, "the record of the interval counts");
   int32_t z_intervals = 0;
   int32_t r_intervals = 0;
-  in.read_from(std::string_view(rec).substr(kCountsFrom),
+  in.read_from(std::string_view(rec).substr(counts_start(rec)),
                {int_item(z_intervals, "number of z intervals"),
                 int_item(r_intervals, "number of r intervals")});
   s.Nz = node_count(z_intervals, file, "z");
   s.Nr = node_count(r_intervals, file, "r");
 
-  // 3. The input grid as read.
+  // The records up to the first node tell the length unit and the kind of
+  // table, both needed before the grid is reported.  A file that ends among
+  // them fails where the reading of these records would have failed, after
+  // the report.
+  const HeaderTail tail = read_header_tail(in);
+  const bool mm = lengths_in_mm(tail);
+  if (mm) {
+    s.Zmin = s.Zmin / 10.0;
+    s.Rmin = s.Rmin / 10.0;
+    s.Zmax = s.Zmax / 10.0;
+    s.Rmax = s.Rmax / 10.0;
+  }
+
+  // 3. The input grid as read (in cm).
+  if (mm) s.log.list({" Table lengths in mm converted to cm "});
   s.log.list({" Input Grid parameters "});
   s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
   s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
@@ -125,6 +247,7 @@ void READ_FIELD_TABLE(RunState& s) {
 
   // Refuse what cannot be held before reading any node, then size the map
   // once for its completed form, mirror image included.
+  reject_wrong_kind(limits_a, tail, file);
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
   s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
@@ -141,8 +264,8 @@ void READ_FIELD_TABLE(RunState& s) {
     s.log.list({kSeparator});
   }
 
-  // 5. Blank, column-title and units records.
-  for (int k = 0; k < 3; ++k) in.skip("the column titles before the nodes");
+  // 5. Blank, column-title and units records: already read.
+  if (tail.ended) in.skip("the column titles");
 
   // 6. Nodes in blocks of Nz records of equal r; a table written in
   //    decreasing z is stored in increasing z when ReverseZ is set.

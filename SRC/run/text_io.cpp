@@ -559,6 +559,15 @@ std::string TextIn::read_text(std::size_t n, std::string_view what) {
 
 void TextIn::skip(std::string_view what) { next_record(what); }
 
+std::string_view TextIn::peek_record() const {
+  if (pos_ >= data_.size()) return {};
+  const std::size_t nl = data_.find('\n', pos_);
+  const std::size_t end = nl == std::string::npos ? data_.size() : nl;
+  std::string_view rec(data_.data() + pos_, end - pos_);
+  if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
+  return rec;
+}
+
 namespace {
 
 std::string describe(const ReadItem& item) {

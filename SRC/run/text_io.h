@@ -205,6 +205,9 @@ class TextIn {
   /// The next record's first n characters, padded with blanks to n.
   std::string read_text(std::size_t n, std::string_view what);
   void skip(std::string_view what);
+  /// The next record without consuming it (CR dropped); empty at the end
+  /// of the file, so look at at_end() first.
+  std::string_view peek_record() const;
   /// Free-format read of `items`, starting on a new record and going on into
   /// the following records while values are missing.
   void read_list(std::span<const ReadItem> items);

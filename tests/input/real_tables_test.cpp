@@ -27,6 +27,7 @@ struct RealTable {
   int32_t nz, nr;              // nodes in the table
   double zmin, zmax, rmax;     // limits as written (Rmin is 0 in all)
   int first_node_line;         // 1-based record number of the first node
+  double unit = 1.0;           // 10 for the tables in mm
 };
 
 // The six values of each of `count` records from record `first` on.
@@ -80,11 +81,15 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   ASSERT_EQ(s->Nz, t.nz);
   ASSERT_EQ(s->Nr, t.nr);
   EXPECT_EQ(s->Rmin, 0.0);
-  EXPECT_EQ(s->Rmax, t.rmax);
-  EXPECT_EQ(s->Zmax, (t.zmax - t.zmin) / 2.0);
+  EXPECT_EQ(s->Rmax, t.rmax / t.unit);
+  const double zmax = (t.zmax / t.unit - t.zmin / t.unit) / 2.0;
+  EXPECT_EQ(s->Zmax, zmax);
   EXPECT_EQ(s->Zmin, -s->Zmax);
   const std::string log = s->log.memory();
   EXPECT_NE(log.find("  Shifted & Centered Z: Zmin, Zmax= "), std::string::npos);
+  EXPECT_EQ(log.find("  Table lengths in mm converted to cm \r\n"
+                     "  Input Grid parameters \r\n") != std::string::npos,
+            t.unit == 10.0);
 
   // Every node record where it belongs, in field units.
   const auto rows = node_values(path, t.first_node_line,
@@ -109,7 +114,7 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   EXPECT_EQ(s->Zgrid.size(), full);
   EXPECT_EQ(s->Rgrid.size(), t.nr);
   EXPECT_EQ(s->Zgrid(1), s->Zmin);
-  EXPECT_EQ(s->Zmax, mirrored ? t.zmax - t.zmin : (t.zmax - t.zmin) / 2.0);
+  EXPECT_EQ(s->Zmax, mirrored ? zmax * 2.0 : zmax);
   if (t.isym_z == 2) {
     // Ez and B even, Er odd about the first table node, now at index nz.
     for (int32_t i = 1; i <= t.nr; ++i) {
@@ -137,6 +142,25 @@ INSTANTIATE_TEST_SUITE_P(
                   0.0, 5.0, 1.5, 34}),
     [](const ::testing::TestParamInfo<RealTable>& p) {
       return std::string(p.param.nz == 201 ? "Grid201x51" : "Grid301x101");
+    });
+
+// The gun map has two normalisation records before its column titles; the
+// three 2856 MHz maps give their lengths in mm.
+INSTANTIATE_TEST_SUITE_P(
+    Variants, RealTableTest,
+    ::testing::Values(
+        RealTable{"swifel-qwr-gun-176mhz.txt", 0, 100, 20, 50.0, 70.0, 3.0,
+                  37},
+        RealTable{"dlc-3cell-2856mhz-mm.txt", 0, 106, 11, 0.0, 104.865, 10.0,
+                  35, 10.0},
+        RealTable{"buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 101, 11, 0.0,
+                  58.782, 10.0, 35, 10.0},
+        RealTable{"pillbox-2856mhz-mm.txt", 0, 201, 23, 0.0, 83.0880279, 11.0,
+                  35, 10.0}),
+    [](const ::testing::TestParamInfo<RealTable>& p) {
+      std::string name;
+      for (const char* c = p.param.file; *c != '-'; ++c) name += *c;
+      return name;
     });
 
 }  // namespace
