@@ -47,6 +47,9 @@ inline constexpr int kLineWidth = 80;
 /// Writes the 24-character list-directed field of `v` at `out`; returns
 /// out + 24.
 char* put_d24(char* out, double v);
+/// The same field built the slow, obvious way from std::to_chars; put_d24
+/// must agree with it byte for byte (tests and benchmarks).
+char* put_d24_reference(char* out, double v);
 /// Writes the 12-character list-directed field of `v`; returns out + 12.
 char* put_i12(char* out, int32_t v);
 std::string d24(double v);
