@@ -236,7 +236,8 @@ uint64_t round_frac(const Scaled& x) {
 // 10^4 and 100), each remainder by multiply and subtract.
 __m128i ascii_16digits(uint64_t d) {
   const uint64_t hi = d / 100000000, lo = d % 100000000;
-  __m128i x = _mm_set_epi64x(static_cast<long long>(lo), static_cast<long long>(hi));
+  __m128i x = _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(hi)),
+                                 _mm_cvtsi64_si128(static_cast<long long>(lo)));
   __m128i q = _mm_srli_epi64(_mm_mul_epu32(x, _mm_set1_epi64x(0xD1B71759)), 45);
   __m128i r = _mm_sub_epi64(x, _mm_mul_epu32(q, _mm_set1_epi64x(10000)));
   x = _mm_or_si128(q, _mm_slli_epi64(r, 32));
@@ -346,7 +347,7 @@ char* put_d24(char* out, double v) {
       load128(fm.point));
   // The sign goes right before the first character: column 1 when that is
   // S[0], column 2 (over the unused leading 0 of S) otherwise.
-  const int sign = neg ? '-' : ' ';
+  const int sign = ' ' + ('-' - ' ') * static_cast<int>(neg);
   const bool skip0 = b > 0;
   body = _mm_or_si128(body, _mm_cvtsi32_si128(skip0 ? sign : 0));
   const uint16_t head = static_cast<uint16_t>(' ' | ((skip0 ? ' ' : sign) << 8));
@@ -631,6 +632,8 @@ constexpr std::array<double, kMaxExactPow10 + 1> make_exact_pow10() {
 }
 constexpr std::array<double, kMaxExactPow10 + 1> kExactPow10 = make_exact_pow10();
 constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+constexpr std::array<uint64_t, 9> kPow10u = {1, 10, 100, 1000, 10000, 100000,
+                                             1000000, 10000000, 100000000};
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_exp_letter(char c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
@@ -667,69 +670,92 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out) {
   return {p, ScanErr::None};
 }
 
-ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
-  const std::size_t n = s.size();
-  std::size_t p = pos;
-  bool neg = false;
-  if (p < n && (s[p] == '+' || s[p] == '-')) neg = s[p++] == '-';
-  const std::size_t mant_begin = p;
-  std::size_t int_digits = 0, frac_digits = 0;
-  // The digits as one integer w, counting those from the first non-zero
-  // one (w is only used while there are at most 19 of them).
-  uint64_t w = 0;
-  int sig = 0;
-  while (p < n && is_digit(s[p])) {
-    const auto dgt = static_cast<unsigned>(s[p] - '0');
-    sig += (w != 0) | (dgt != 0);
-    w = w * 10 + dgt;
-    ++p, ++int_digits;
+namespace {
+
+// Appends the run of decimal digits at p to w (w = w * 10^n + digits, modulo
+// 2^64) and returns the end of the run.  Up to eight digits are taken per
+// step from one 64-bit word: the first non-digit byte is found from the
+// per-byte range test, the digits are moved to the top of the word and
+// combined pairwise by three multiplications.
+const char* take_digits(const char* p, const char* end, uint64_t& w) {
+  while (end - p >= 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    const uint64_t bad = ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
+                         0x8080808080808080ull;
+    const int n = bad == 0 ? 8 : std::countr_zero(bad) / 8;
+    if (n == 0) return p;
+    uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
+    t = t * 10 + (t >> 8);
+    t = (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+         (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+        32;
+    w = w * kPow10u[static_cast<std::size_t>(n)] + t;
+    p += n;
+    if (n < 8) return p;
   }
-  std::size_t mant_end = p;
-  if (p < n && s[p] == '.') {
-    ++p;
-    while (p < n && is_digit(s[p])) {
-      const auto dgt = static_cast<unsigned>(s[p] - '0');
-      sig += (w != 0) | (dgt != 0);
-      w = w * 10 + dgt;
-      ++p, ++frac_digits;
-    }
+  while (p < end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+  return p;
+}
+
+}  // namespace
+
+ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
+  const char* const base = s.data();
+  const char* const end = base + s.size();
+  const char* p = base + pos;
+  bool neg = false;
+  if (p < end && (*p == '+' || *p == '-')) neg = *p++ == '-';
+  const char* const mant_begin = p;
+  // The digits, point left out, as one integer w: exact while there are at
+  // most 19 of them.
+  uint64_t w = 0;
+  p = take_digits(p, end, w);
+  const auto int_digits = static_cast<std::size_t>(p - mant_begin);
+  const char* mant_end = p;
+  std::size_t frac_digits = 0;
+  if (p < end && *p == '.') {
+    const char* const frac_begin = ++p;
+    p = take_digits(p, end, w);
+    frac_digits = static_cast<std::size_t>(p - frac_begin);
     mant_end = p;
   }
   if (int_digits + frac_digits == 0) return {pos, ScanErr::NotANumber};
   // Decimal exponent, saturated so that absurd exponents cannot overflow.
   long long exp = 0;
   bool has_exp = false;
-  if (p < n && is_exp_letter(s[p])) {
-    std::size_t q = p + 1;
+  if (p < end && is_exp_letter(*p)) {
+    const char* q = p + 1;
     bool eneg = false;
-    if (q < n && (s[q] == '+' || s[q] == '-')) eneg = s[q++] == '-';
-    if (q >= n || !is_digit(s[q])) return {p, ScanErr::BadExponent};
-    while (q < n && is_digit(s[q])) {
-      if (exp < 100000) exp = exp * 10 + (s[q] - '0');
+    if (q < end && (*q == '+' || *q == '-')) eneg = *q++ == '-';
+    if (q >= end || !is_digit(*q)) return {static_cast<std::size_t>(p - base), ScanErr::BadExponent};
+    while (q < end && is_digit(*q)) {
+      if (exp < 100000) exp = exp * 10 + (*q - '0');
       ++q;
     }
     if (eneg) exp = -exp;
     has_exp = true;
     p = q;
   }
+  const auto stop = static_cast<std::size_t>(p - base);
   // The usual table value, w * 10^k with w and 10^k both exact doubles
   // (w <= 2^53, |k| <= 22): one correctly rounded product or quotient is
   // the correctly rounded value of the decimal number.
-  if (sig <= 19 && w <= kExactMantissa) {
+  if (int_digits + frac_digits <= 19 && w <= kExactMantissa) {
     const long long k = exp - static_cast<long long>(frac_digits);
     if (k >= -kMaxExactPow10 && k <= kMaxExactPow10) {
       const double x = static_cast<double>(w);
       const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
                              : x * kExactPow10[static_cast<std::size_t>(k)];
       out = neg ? -v : v;
-      return {p, ScanErr::None};
+      return {stop, ScanErr::None};
     }
   }
   // The mantissa with its point, and the exponent written with 'e', in the
   // form from_chars takes.
   char small[128];
   std::string big;
-  const std::size_t mant_len = mant_end - mant_begin;
+  const auto mant_len = static_cast<std::size_t>(mant_end - mant_begin);
   char* buf = small;
   if (mant_len + 16 > sizeof small) {
     big.resize(mant_len + 16);
@@ -737,7 +763,7 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
   }
   std::size_t len = 0;
   if (neg) buf[len++] = '-';
-  std::memcpy(buf + len, s.data() + mant_begin, mant_len);
+  std::memcpy(buf + len, mant_begin, mant_len);
   len += mant_len;
   if (has_exp) {
     buf[len++] = 'e';
@@ -750,11 +776,10 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
     // Overflow or underflow: which one follows from the decimal exponent of
     // the leading significant digit.
     long long lead = -1;
-    std::size_t k = mant_begin;
     long long place = static_cast<long long>(int_digits) - 1;
-    for (; k < mant_end; ++k) {
-      if (s[k] == '.') continue;
-      if (s[k] != '0') {
+    for (const char* k = mant_begin; k < mant_end; ++k) {
+      if (*k == '.') continue;
+      if (*k != '0') {
         lead = place;
         break;
       }
@@ -766,7 +791,7 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
     return {pos, ScanErr::NotANumber};
   }
   out = v;
-  return {p, ScanErr::None};
+  return {stop, ScanErr::None};
 }
 
 ScanResult scan_items(std::string_view rec, std::size_t pos,
