@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (address and undefined-behaviour
+# sanitizers) and runs each for SECONDS seconds on its seed corpus.
+#   fuzz/run.sh [SECONDS]      (default 60)
+# Exits non-zero on any finding; crash inputs are left in build-fuzz/.
+set -euo pipefail
+secs="${1:-60}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="$root/build-fuzz"
+mkdir -p "$out"
+cxx="${CLANGXX:-clang++}"
+flags=(-std=c++20 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
+       -fno-sanitize-recover=all -I"$root/SRC")
+mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' | sort)
+
+targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table)
+for t in "${targets[@]}"; do
+  echo "== building $t"
+  "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${lib[@]}" -o "$out/$t"
+done
+
+status=0
+for t in "${targets[@]}"; do
+  corpus="$out/corpus-$t"
+  mkdir -p "$corpus"
+  seeds="$root/fuzz/seeds/$t"
+  echo "== running $t for ${secs}s"
+  if ! (cd "$out" && "./$t" -max_total_time="$secs" -rss_limit_mb=4096 \
+        -timeout=20 -print_final_stats=1 "$corpus" ${seeds:+"$seeds"} \
+        > "$out/$t.log" 2>&1); then
+    echo "!! $t found a problem; see $out/$t.log"
+    tail -40 "$out/$t.log"
+    status=1
+  fi
+  grep -E 'stat::number_of_executed_units|Done [0-9]+ runs' "$out/$t.log" | tail -2 || true
+done
+exit $status
