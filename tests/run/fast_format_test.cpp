@@ -345,6 +345,53 @@ TEST(FastScanReal, RecordErrorsOfEveryClass) {
   }
 }
 
+// Node records written in the table's style with varied separators (blanks,
+// tabs, a comma), read through the input channel: the values std::from_chars
+// gives for the words.
+TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
+  std::mt19937_64 rng(2856);
+  std::uniform_real_distribution<double> decade(-4.0, 8.0), unit(0.0, 1.0);
+  std::uniform_int_distribution<int> sep(0, 5), prec(0, 9);
+  const char* seps[] = {" ", "   ", "\t", " , ", ",", "      "};
+  std::string text;
+  std::vector<std::string> words;
+  const std::size_t nrec = scaled(20'000);
+  char buf[64];
+  for (std::size_t r = 0; r < nrec; ++r) {
+    text += "  ";
+    for (int c = 0; c < 6; ++c) {
+      double v = (unit(rng) - 0.5) * std::pow(10.0, std::floor(decade(rng)));
+      if (c == 3 && r % 4 == 0) v = 0.0;
+      const auto fmt = c < 2 ? std::chars_format::fixed : std::chars_format::scientific;
+      const auto res = std::to_chars(buf, buf + sizeof buf, v, fmt, prec(rng));
+      std::string w(buf, res.ptr);
+      for (char& ch : w)
+        if (ch == 'e') ch = 'E';
+      words.push_back(w);
+      text += w;
+      if (c < 5) text += seps[sep(rng)];
+    }
+    text += r % 3 == 0 ? "  \r\n" : "\r\n";
+  }
+  TextIn in(2, "table");
+  in.open_memory(text);
+  double v[6];
+  const ReadItem items[6] = {real_item(v[0], "Z"),  real_item(v[1], "R"),
+                             real_item(v[2], "Ez"), real_item(v[3], "Er"),
+                             real_item(v[4], "E"),  real_item(v[5], "H")};
+  std::size_t failed = 0;
+  for (std::size_t r = 0; r < nrec; ++r) {
+    in.read_list(items);
+    for (std::size_t c = 0; c < 6; ++c) {
+      const double want = from_chars_value(words[6 * r + c]);
+      if (std::bit_cast<uint64_t>(v[c]) != std::bit_cast<uint64_t>(want) && ++failed <= 5)
+        ADD_FAILURE() << "record " << r << " word [" << words[6 * r + c] << "]";
+    }
+  }
+  EXPECT_TRUE(in.at_end());
+  EXPECT_EQ(failed, 0u);
+}
+
 // Every node record of a real table, read through the input channel, gives
 // the values std::from_chars gives for its six blank-separated words.
 TEST(FastScanReal, NodeRecordsOfARealTable) {
