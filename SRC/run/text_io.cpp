@@ -220,11 +220,14 @@ bool scale(uint64_t m, int e, int q, Scaled& out) {
   return true;
 }
 
-// whole rounded half to even by its fraction.
+// whole rounded half to even by its fraction: with the sticky bits folded
+// into the lowest fraction bit, frac + (2^63 - 1) + (whole & 1) carries out
+// of 64 bits exactly when the fraction is above one half, or one half and
+// whole odd.
 uint64_t round_frac(const Scaled& x) {
-  const uint64_t d = x.whole;
-  return d + ((x.frac > kHalf64) |
-              ((x.frac == kHalf64) & (x.sticky | ((d & 1) != 0))));
+  const uint64_t f = x.frac | static_cast<uint64_t>(x.sticky);
+  const u128 t = static_cast<u128>(f) + (kHalf64 - 1) + (x.whole & 1);
+  return x.whole + static_cast<uint64_t>(t >> 64);
 }
 
 #if defined(__SSE2__)
