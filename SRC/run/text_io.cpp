@@ -427,7 +427,9 @@ std::string edit_F(double v, int w, int d) {
   const auto res =
       std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d);
   if (res.ec != std::errc()) return std::string(static_cast<std::size_t>(w), '*');
-  return right_justify(std::string(buf, res.ptr), w);
+  std::string s(buf, res.ptr);
+  if (d == 0) s += '.';  // F edits always show the point
+  return right_justify(s, w);
 }
 
 std::string edit_E(double v, int w, int d) {
