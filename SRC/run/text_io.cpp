@@ -555,6 +555,31 @@ void TextOut::list(std::span<const ListItem> items) {
   for (const std::string& line : list_lines(items)) record(line);
 }
 
+void TextOut::list_doubles(std::span<const double> values) {
+  if (values.empty()) {
+    record(" ");
+    return;
+  }
+  const std::string_view eol = line_end();
+  constexpr std::size_t kPerLine = static_cast<std::size_t>(kLineWidth / kDoubleWidth);
+  constexpr std::size_t kBatchLines = 512;
+  std::size_t i = 0;
+  while (i < values.size()) {
+    const std::size_t lines = std::min((values.size() - i + kPerLine - 1) / kPerLine, kBatchLines);
+    const std::size_t at = buf_.size();
+    buf_.resize(at + lines * (kPerLine * kDoubleWidth + eol.size()));
+    char* p = buf_.data() + at;
+    for (std::size_t l = 0; l < lines; ++l) {
+      const std::size_t k = std::min(kPerLine, values.size() - i);
+      for (std::size_t j = 0; j < k; ++j) p = put_d24(p, values[i++]);
+      std::memcpy(p, eol.data(), eol.size());
+      p += eol.size();
+    }
+    buf_.resize(static_cast<std::size_t>(p - buf_.data()));
+    if (fd_ >= 0 && (flush_each_record_ || buf_.size() >= (1u << 16))) flush();
+  }
+}
+
 void TextOut::flush() {
   std::size_t done = 0;
   while (done < buf_.size()) {

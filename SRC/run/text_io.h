@@ -111,6 +111,11 @@ class TextOut {
   /// One list-directed output statement.
   void list(std::initializer_list<ListItem> items);
   void list(std::span<const ListItem> items);
+  /// One list-directed output statement of doubles only, laid out straight
+  /// into the buffer: the same records as list() with those items (three
+  /// 24-character fields a line), without building the items (the field
+  /// files' arrays).
+  void list_doubles(std::span<const double> values);
 
   /// Writes the buffered records out and closes the file.
   void close();

@@ -432,5 +432,25 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
   EXPECT_EQ(failed, 0u);
 }
 
+// ------------------------------------------------------------------------
+// Statements of doubles laid out straight into the channel
+
+TEST(FastListDoubles, SameRecordsAsTheGeneralStatement) {
+  std::mt19937_64 rng(201);
+  std::uniform_real_distribution<double> decade(-20.0, 20.0), unit(-1.0, 1.0);
+  for (std::size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 25u, 201u, 1537u, 5000u}) {
+    std::vector<double> v(n);
+    for (double& x : v) x = unit(rng) * std::pow(10.0, decade(rng));
+    if (n > 2) v[1] = -0.0;
+    std::vector<ListItem> items(v.begin(), v.end());
+    for (LineEnd end : {LineEnd::CrLf, LineEnd::Lf}) {
+      TextOut general(7, "general", end), fast(7, "fast", end);
+      general.list(std::span<const ListItem>(items));
+      fast.list_doubles(v);
+      EXPECT_EQ(fast.memory(), general.memory()) << n << " values";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zereduv
