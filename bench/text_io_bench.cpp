@@ -148,14 +148,14 @@ void BM_read_list_node_records(benchmark::State& state) {
 BENCHMARK(BM_read_list_node_records);
 
 // One field array of a layout-1 file: 25 x 25 x 201 values in one
-// statement, three to a line, into an in-memory channel.
+// statement, three to a line, through a channel on /dev/null (so the
+// buffer is written out as it fills, as for the field file).
 void BM_list_doubles_field_array(benchmark::State& state) {
   const std::vector<double> v = field_values(25 * 25 * 201);
-  for (auto _ : state) {
-    TextOut out(7, "field", LineEnd::CrLf);
-    out.list_doubles(v);
-    benchmark::DoNotOptimize(out.memory().data());
-  }
+  TextOut out(7, "/dev/null", LineEnd::CrLf);
+  out.open("/dev/null");
+  for (auto _ : state) out.list_doubles(v);
+  out.close();
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * v.size()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * v.size() / 3 * 74));
 }
