@@ -1,6 +1,7 @@
 #include "run/text_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -995,19 +996,29 @@ void TextIn::open(const std::filesystem::path& path) {
   data_.clear();
   pos_ = 0;
   line_ = 0;
-  char chunk[1 << 16];
+  // Read straight into the buffer, sized once from the file's length (a
+  // field table runs to megabytes); it grows if the file turns out longer.
+  struct stat st {};
+  std::size_t size = 0;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    size = static_cast<std::size_t>(st.st_size);
+  data_.resize(size + 1);
+  std::size_t have = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (have == data_.size()) data_.resize(2 * data_.size() + (1 << 16));
+    const ssize_t n = ::read(fd, data_.data() + have, data_.size() - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int err = errno;
       ::close(fd);
+      data_.clear();
       fail("read error", std::strerror(err));
     }
     if (n == 0) break;
-    data_.append(chunk, static_cast<std::size_t>(n));
+    have += static_cast<std::size_t>(n);
   }
   ::close(fd);
+  data_.resize(have);
 }
 
 void TextIn::open_memory(std::string content) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "run/text_io.h"
+#include "support/scratch_dir.h"
 
 namespace zereduv {
 namespace {
@@ -449,6 +450,31 @@ TEST(FastListDoubles, SameRecordsAsTheGeneralStatement) {
       fast.list_doubles(v);
       EXPECT_EQ(fast.memory(), general.memory()) << n << " values";
     }
+  }
+}
+
+// A file read in one piece gives back its records exactly, whatever its
+// size relative to the read sizes.
+TEST(TextInFile, ReadsWholeFilesOfAnySize) {
+  testing::ScratchDir dir;
+  for (std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 300001u}) {
+    std::string content;
+    for (std::size_t k = 0; content.size() < size; ++k)
+      content += "record " + std::to_string(k) + "\r\n";
+    content.resize(size);
+    dir.write("table.txt", content);
+    TextIn in(2, "table.txt");
+    in.open(dir.path() / "table.txt");
+    std::string back;
+    while (!in.at_end()) {
+      back += in.next_record("a record");
+      back += "\r\n";
+    }
+    // Every record ends with CR LF here except perhaps a cut last one.
+    std::string expect = content;
+    if (!expect.empty() && expect.back() == '\r') expect.pop_back();
+    if (!expect.empty() && expect.back() != '\n') expect += "\r\n";
+    EXPECT_EQ(back, expect) << size;
   }
 }
 
