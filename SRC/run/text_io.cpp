@@ -1,15 +1,23 @@
 #include "run/text_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <system_error>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "run/errors.h"
 
@@ -56,7 +64,7 @@ char* put_blanks(char* out, int n) {
 
 }  // namespace
 
-char* put_d24(char* out, double v) {
+char* put_d24_reference(char* out, double v) {
   if (v == 0.0) {
     std::memcpy(out, kZero24, kDoubleWidth);
     return out + kDoubleWidth;
@@ -106,6 +114,266 @@ char* put_d24(char* out, double v) {
   out = put_blanks(out, kDoubleWidth - n);
   std::memcpy(out, field, static_cast<std::size_t>(n));
   return out + n;
+}
+
+// ------------------------------------------------------------------------
+// Fast list-directed double field
+//
+// A finite normal double is v = m * 2^e with m < 2^53.  With its decade
+// E = floor(log10 |v|) and q = 15 - E, the scaled value v * 10^q =
+// m * 5^q * 2^(e+q) lies in [10^15, 10^16).  For 0 <= q <= kMaxFastQ the
+// integer m * 5^q fits in 128 bits, so the 16-digit whole part and the
+// fraction are known exactly; the 15 and the 16 significant digits are both
+// rounded from them, half to even on the exact tail: the digits
+// std::to_chars gives.  Other values (subnormals, magnitudes below 1e-17 or
+// from 1e16 up) take the reference path.
+
+namespace {
+
+__extension__ typedef unsigned __int128 u128;
+
+constexpr int kMaxFastQ = 32;
+
+struct Pow5 {
+  uint64_t lo, hi;
+};
+constexpr std::array<Pow5, kMaxFastQ + 1> make_pow5() {
+  std::array<Pow5, kMaxFastQ + 1> t{};
+  u128 p = 1;
+  for (auto& x : t) {
+    x = {static_cast<uint64_t>(p), static_cast<uint64_t>(p >> 64)};
+    p *= 5;
+  }
+  return t;
+}
+constexpr std::array<Pow5, kMaxFastQ + 1> kPow5 = make_pow5();
+
+constexpr uint64_t kTen14 = 100000000000000ull;
+constexpr uint64_t kTen15 = 1000000000000000ull;
+constexpr uint64_t kTen16 = 10000000000000000ull;
+
+// Decades of |v| the fast path handles, first guesses (so that the true
+// decade, one higher at most, keeps q = 15 - decade within 0..kMaxFastQ);
+// the nearest doubles to the powers of ten around them (exact up to 10^22,
+// the negative ones correctly rounded quotients of exact ones), and the
+// exponent text E+ddd of the exponent form for each (a rounding carry can
+// add one more decade).
+constexpr int kMinFastDecade = 15 - kMaxFastQ;
+constexpr int kMaxFastDecade = 14;
+constexpr std::size_t kDecades = kMaxFastDecade - kMinFastDecade + 3;
+constexpr std::array<double, kDecades> make_pow10() {
+  std::array<double, kDecades> t{};
+  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades); ++k) {
+    double p = 1.0;
+    for (int i = 0; i < (k < 0 ? -k : k); ++i) p *= 10.0;
+    t[static_cast<std::size_t>(k - kMinFastDecade)] = k < 0 ? 1.0 / p : p;
+  }
+  return t;
+}
+constexpr std::array<double, kDecades> kPow10 = make_pow10();
+constexpr std::array<uint64_t, kDecades> make_exponent_text() {
+  std::array<uint64_t, kDecades> t{};
+  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades); ++k) {
+    const int a = k < 0 ? -k : k;
+    t[static_cast<std::size_t>(k - kMinFastDecade)] =
+        uint64_t{'E'} | (static_cast<uint64_t>(k < 0 ? '-' : '+') << 8) |
+        (static_cast<uint64_t>('0' + a / 100) << 16) |
+        (static_cast<uint64_t>('0' + a / 10 % 10) << 24) |
+        (static_cast<uint64_t>('0' + a % 10) << 32);
+  }
+  return t;
+}
+constexpr std::array<uint64_t, kDecades> kExponentText = make_exponent_text();
+
+// The first double whose 15-digit rounding is 0.1 (0.09999999999999995 and
+// a little), and 999999999999999.5, the first that rounds to 10^15.
+constexpr double kFixedLow = 0x1.9999999999996p-4;
+constexpr double kFixedHigh = 999999999999999.5;
+constexpr uint64_t kHalf64 = uint64_t{1} << 63;
+
+// v * 10^q split exactly: whole part, the first 64 bits of the fraction,
+// and whether any fraction bit lies beyond those.
+struct Scaled {
+  uint64_t whole;
+  uint64_t frac;
+  bool sticky;
+};
+
+bool scale(uint64_t m, int e, int q, Scaled& out) {
+  const Pow5 f = kPow5[static_cast<std::size_t>(q)];
+  // m * 5^q; the high word of 5^q is below 2^11, so m * hi cannot overflow.
+  const u128 p = static_cast<u128>(m) * f.lo + (static_cast<u128>(m * f.hi) << 64);
+  const uint64_t lo = static_cast<uint64_t>(p), hi = static_cast<uint64_t>(p >> 64);
+  const int s = -(e + q);  // v * 10^q = p * 2^-s
+  if (s <= 0) {
+    // Already an integer; only small left shifts stay below 10^16.
+    if (s < -8 || hi != 0) return false;
+    out = {lo << -s, 0, false};
+  } else if (s < 64) {
+    out = {static_cast<uint64_t>(p >> s), lo << (64 - s), false};
+  } else if (s == 64) {
+    out = {hi, lo, false};
+  } else if (s < 128) {
+    out = {hi >> (s - 64), (hi << (128 - s)) | (lo >> (s - 64)), (lo << (128 - s)) != 0};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// whole rounded half to even by its fraction: with the sticky bits folded
+// into the lowest fraction bit, frac + (2^63 - 1) + (whole & 1) carries out
+// of 64 bits exactly when the fraction is above one half, or one half and
+// whole odd.
+uint64_t round_frac(const Scaled& x) {
+  const uint64_t f = x.frac | static_cast<uint64_t>(x.sticky);
+  const u128 t = static_cast<u128>(f) + (kHalf64 - 1) + (x.whole & 1);
+  return x.whole + static_cast<uint64_t>(t >> 64);
+}
+
+#if defined(__SSE2__)
+
+// The 16 decimal digits of d < 10^16 as ASCII in reading order.  Both
+// halves of eight digits are split at once, lane by lane: by 10^4 in 64-bit
+// lanes, by 100 in 32-bit lanes and by 10 in 16-bit lanes, each quotient by
+// multiply-high and shift (exact for the lane values that occur: below 10^8,
+// 10^4 and 100), each remainder by multiply and subtract.
+__m128i ascii_16digits(uint64_t d) {
+  const uint64_t hi = d / 100000000, lo = d % 100000000;
+  __m128i x = _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(hi)),
+                                 _mm_cvtsi64_si128(static_cast<long long>(lo)));
+  __m128i q = _mm_srli_epi64(_mm_mul_epu32(x, _mm_set1_epi64x(0xD1B71759)), 45);
+  __m128i r = _mm_sub_epi64(x, _mm_mul_epu32(q, _mm_set1_epi64x(10000)));
+  x = _mm_or_si128(q, _mm_slli_epi64(r, 32));
+  q = _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(5243)), 3);
+  r = _mm_sub_epi16(x, _mm_mullo_epi16(q, _mm_set1_epi16(100)));
+  x = _mm_or_si128(q, _mm_slli_epi32(r, 16));
+  q = _mm_mulhi_epu16(x, _mm_set1_epi16(6554));
+  r = _mm_sub_epi16(x, _mm_mullo_epi16(q, _mm_set1_epi16(10)));
+  x = _mm_or_si128(q, _mm_slli_epi16(r, 8));
+  return _mm_add_epi8(x, _mm_set1_epi8('0'));
+}
+
+// Byte masks that lay out the 16-character digit string S of the field.
+// With S placed at column 3 (0-based) the digits after the point are in
+// place; the digits before it go one column further left, and the point
+// fills the gap.  For b digits before the point (0 for 0.ddd, where S[0] is
+// the leading 0, and for the exponent form, where S[0] is the leading digit)
+// the 16 bytes of columns 2..17 are
+//   (S & keep[b]) | ((S << 8) & after[b]) | point[b],
+// where keep leaves out S[0] (the unused leading 0) when b > 0.
+struct alignas(16) FieldMasks {
+  uint64_t keep[2], after[2], point[2];
+};
+constexpr std::array<FieldMasks, 16> make_field_masks() {
+  std::array<FieldMasks, 16> t{};
+  for (int b = 0; b < 16; ++b) {
+    u128 keep = 0, after = 0, point = 0;
+    for (int i = 0; i < 16; ++i) {
+      const u128 byte = static_cast<u128>(0xff) << (8 * i);
+      if (i <= b && !(i == 0 && b > 0)) keep |= byte;
+      if (i == b + 1) point |= static_cast<u128>('.') << (8 * i);
+      if (i >= b + 2) after |= byte;
+    }
+    t[static_cast<std::size_t>(b)] = {
+        {static_cast<uint64_t>(keep), static_cast<uint64_t>(keep >> 64)},
+        {static_cast<uint64_t>(after), static_cast<uint64_t>(after >> 64)},
+        {static_cast<uint64_t>(point), static_cast<uint64_t>(point >> 64)}};
+  }
+  return t;
+}
+constexpr std::array<FieldMasks, 16> kFieldMasks = make_field_masks();
+
+__m128i load128(const uint64_t* p) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void store64(char* out, uint64_t w) { std::memcpy(out, &w, 8); }
+
+static_assert(std::endian::native == std::endian::little,
+              "the field is laid out in little-endian words");
+
+constexpr uint64_t kBlankWord = 0x2020202020202020ull;
+
+#endif  // __SSE2__
+
+}  // namespace
+
+// The fast field: one exact scaling, both roundings, and a layout without
+// branches (the signs, forms and decades of field values come in no order a
+// branch predictor could learn).
+char* put_d24(char* out, double v) {
+  if (v == 0.0) {
+    std::memcpy(out, kZero24, kDoubleWidth);
+    return out + kDoubleWidth;
+  }
+#if defined(__SSE2__)
+  const uint64_t bits = std::bit_cast<uint64_t>(v);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const bool neg = (bits >> 63) != 0;
+  const uint64_t m = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int e = biased - 1075;
+  // The decade of |v|: floor(log10(2^(e+52))) is it or one below it, and
+  // one comparison with the nearest double to the next power of ten decides
+  // (that double can lie below the power itself; then the whole part below
+  // comes out with 15 digits and the reference path takes over).
+  // Subnormals, infinities and NaNs lie far outside the fast decades.
+  const int est = ((e + 52) * 78913) >> 18;
+  if (est < kMinFastDecade || est > kMaxFastDecade) return put_d24_reference(out, v);
+  const double mag = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
+  const int exp10 = est + (mag >= kPow10[static_cast<std::size_t>(est + 1 - kMinFastDecade)]);
+  // The form follows from |v| alone: fixed when its 15-digit rounding lies
+  // in [0.1, 10^15), i.e. from the first double whose rounding reaches 0.1
+  // up to (not including) the tie 999999999999999.5, which rounds to 10^15.
+  const bool fixed = (mag >= kFixedLow) & (mag < kFixedHigh);
+  // n = 15 (fixed) or 16 significant digits: v * 10^q has n whole digits.
+  const int q = 15 - static_cast<int>(fixed) - exp10;
+  Scaled x{};
+  if (!scale(m, e, q, x)) return put_d24_reference(out, v);
+  const uint64_t lowest = fixed ? kTen14 : kTen15;  // 10^(n-1)
+  const uint64_t limit = fixed ? kTen15 : kTen16;   // 10^n
+  if (x.whole < lowest || x.whole >= limit) return put_d24_reference(out, v);
+  // Round half to even; a carry to 10^n moves the leading digit into the
+  // next decade.
+  uint64_t d = round_frac(x);
+  const int carry = d == limit;
+  d = carry ? lowest : d;
+  const int exp_lead = exp10 + carry;
+
+  // Fixed form: S = 0 and the 15 digits, with exp_lead + 1 digits before
+  // the point; exponent form: S = the 16 digits, one before the point.
+  const int b = fixed ? exp_lead + 1 : 0;
+  const __m128i digits = ascii_16digits(d);
+  const FieldMasks& fm = kFieldMasks[static_cast<std::size_t>(b)];
+  __m128i body = _mm_or_si128(
+      _mm_or_si128(_mm_and_si128(digits, load128(fm.keep)),
+                   _mm_and_si128(_mm_slli_si128(digits, 1), load128(fm.after))),
+      load128(fm.point));
+  // The sign goes right before the first character: column 1 when that is
+  // S[0], column 2 (over the unused leading 0 of S) otherwise.
+  const int sign = ' ' + ('-' - ' ') * static_cast<int>(neg);
+  const bool skip0 = b > 0;
+  body = _mm_or_si128(body, _mm_cvtsi32_si128(skip0 ? sign : 0));
+  const uint16_t head = static_cast<uint16_t>(' ' | ((skip0 ? ' ' : sign) << 8));
+  // Column 18: the last digit, or the point of a 15-digit integer part.
+  const uint64_t last = static_cast<uint64_t>(_mm_extract_epi16(digits, 7)) >> 8;
+  const uint64_t col18 = b == 15 ? '.' : last;
+  // Columns 19..23: five blanks, or E, the exponent's sign, three digits.
+  const uint64_t tail5 =
+      fixed ? (kBlankWord >> 24)
+            : kExponentText[static_cast<std::size_t>(exp_lead - kMinFastDecade)];
+
+  // Columns 0..15: the head and the first 14 bytes of the body; 16..23: the
+  // rest of the body, column 18 and the tail.
+  const __m128i first = _mm_or_si128(_mm_slli_si128(body, 2), _mm_cvtsi32_si128(head));
+  const uint64_t rest = static_cast<uint64_t>(_mm_extract_epi16(body, 7)) | (col18 << 16) |
+                        (tail5 << 24);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+  store64(out + 16, rest);
+  return out + kDoubleWidth;
+#else
+  return put_d24_reference(out, v);
+#endif
 }
 
 char* put_i12(char* out, int32_t v) {
@@ -288,6 +556,31 @@ void TextOut::list(std::span<const ListItem> items) {
   for (const std::string& line : list_lines(items)) record(line);
 }
 
+void TextOut::list_doubles(std::span<const double> values) {
+  if (values.empty()) {
+    record(" ");
+    return;
+  }
+  const std::string_view eol = line_end();
+  constexpr std::size_t kPerLine = static_cast<std::size_t>(kLineWidth / kDoubleWidth);
+  constexpr std::size_t kBatchLines = 512;
+  std::size_t i = 0;
+  while (i < values.size()) {
+    const std::size_t lines = std::min((values.size() - i + kPerLine - 1) / kPerLine, kBatchLines);
+    const std::size_t at = buf_.size();
+    buf_.resize(at + lines * (kPerLine * kDoubleWidth + eol.size()));
+    char* p = buf_.data() + at;
+    for (std::size_t l = 0; l < lines; ++l) {
+      const std::size_t k = std::min(kPerLine, values.size() - i);
+      for (std::size_t j = 0; j < k; ++j) p = put_d24(p, values[i++]);
+      std::memcpy(p, eol.data(), eol.size());
+      p += eol.size();
+    }
+    buf_.resize(static_cast<std::size_t>(p - buf_.data()));
+    if (fd_ >= 0 && (flush_each_record_ || buf_.size() >= (1u << 16))) flush();
+  }
+}
+
 void TextOut::flush() {
   std::size_t done = 0;
   while (done < buf_.size()) {
@@ -355,6 +648,24 @@ const char* scan_error_text(ScanErr e) {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Powers of ten that are exact doubles, and the largest integer below which
+// every integer is one.
+constexpr int kMaxExactPow10 = 22;
+constexpr std::array<double, kMaxExactPow10 + 1> make_exact_pow10() {
+  std::array<double, kMaxExactPow10 + 1> t{};
+  double p = 1.0;
+  for (double& x : t) {
+    x = p;
+    p *= 10.0;
+  }
+  return t;
+}
+constexpr std::array<double, kMaxExactPow10 + 1> kExactPow10 = make_exact_pow10();
+constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+constexpr std::array<uint64_t, 9> kPow10u = {1, 10, 100, 1000, 10000, 100000,
+                                             1000000, 10000000, 100000000};
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_exp_letter(char c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
 
@@ -390,42 +701,94 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out) {
   return {p, ScanErr::None};
 }
 
-ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
-  const std::size_t n = s.size();
-  std::size_t p = pos;
+namespace {
+
+// Appends the run of decimal digits at p to w (w = w * 10^n + digits, modulo
+// 2^64) and returns the end of the run.  Up to eight digits are taken per
+// step from one 64-bit word: the first non-digit byte is found from the
+// per-byte range test, the digits are moved to the top of the word and
+// combined pairwise by three multiplications.
+[[gnu::always_inline]] inline const char* take_digits(const char* p, const char* end,
+                                                     uint64_t& w) {
+  while (end - p >= 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    const uint64_t bad = ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
+                         0x8080808080808080ull;
+    const int n = bad == 0 ? 8 : std::countr_zero(bad) / 8;
+    if (n == 0) return p;
+    uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
+    t = t * 10 + (t >> 8);
+    t = (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+         (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+        32;
+    w = w * kPow10u[static_cast<std::size_t>(n)] + t;
+    p += n;
+    if (n < 8) return p;
+  }
+  while (p < end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+  return p;
+}
+
+// Every number of the grammar, with its errors; the values it gives agree
+// with scan_real_common wherever that one answers.
+[[gnu::noinline]] ScanResult scan_real_general(std::string_view s, std::size_t pos,
+                                               double& out) {
+  const char* const base = s.data();
+  const char* const end = base + s.size();
+  const char* p = base + pos;
   bool neg = false;
-  if (p < n && (s[p] == '+' || s[p] == '-')) neg = s[p++] == '-';
-  const std::size_t mant_begin = p;
-  std::size_t int_digits = 0, frac_digits = 0;
-  while (p < n && is_digit(s[p])) ++p, ++int_digits;
-  std::size_t mant_end = p;
-  if (p < n && s[p] == '.') {
-    ++p;
-    while (p < n && is_digit(s[p])) ++p, ++frac_digits;
+  if (p < end && (*p == '+' || *p == '-')) neg = *p++ == '-';
+  const char* const mant_begin = p;
+  // The digits, point left out, as one integer w: exact while there are at
+  // most 19 of them.
+  uint64_t w = 0;
+  p = take_digits(p, end, w);
+  const auto int_digits = static_cast<std::size_t>(p - mant_begin);
+  const char* mant_end = p;
+  std::size_t frac_digits = 0;
+  if (p < end && *p == '.') {
+    const char* const frac_begin = ++p;
+    p = take_digits(p, end, w);
+    frac_digits = static_cast<std::size_t>(p - frac_begin);
     mant_end = p;
   }
   if (int_digits + frac_digits == 0) return {pos, ScanErr::NotANumber};
   // Decimal exponent, saturated so that absurd exponents cannot overflow.
   long long exp = 0;
   bool has_exp = false;
-  if (p < n && is_exp_letter(s[p])) {
-    std::size_t q = p + 1;
+  if (p < end && is_exp_letter(*p)) {
+    const char* q = p + 1;
     bool eneg = false;
-    if (q < n && (s[q] == '+' || s[q] == '-')) eneg = s[q++] == '-';
-    if (q >= n || !is_digit(s[q])) return {p, ScanErr::BadExponent};
-    while (q < n && is_digit(s[q])) {
-      if (exp < 100000) exp = exp * 10 + (s[q] - '0');
+    if (q < end && (*q == '+' || *q == '-')) eneg = *q++ == '-';
+    if (q >= end || !is_digit(*q)) return {static_cast<std::size_t>(p - base), ScanErr::BadExponent};
+    while (q < end && is_digit(*q)) {
+      if (exp < 100000) exp = exp * 10 + (*q - '0');
       ++q;
     }
     if (eneg) exp = -exp;
     has_exp = true;
     p = q;
   }
+  const auto stop = static_cast<std::size_t>(p - base);
+  // The usual table value, w * 10^k with w and 10^k both exact doubles
+  // (w <= 2^53, |k| <= 22): one correctly rounded product or quotient is
+  // the correctly rounded value of the decimal number.
+  if (int_digits + frac_digits <= 19 && w <= kExactMantissa) {
+    const long long k = exp - static_cast<long long>(frac_digits);
+    if (k >= -kMaxExactPow10 && k <= kMaxExactPow10) {
+      const double x = static_cast<double>(w);
+      const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
+                             : x * kExactPow10[static_cast<std::size_t>(k)];
+      out = neg ? -v : v;
+      return {stop, ScanErr::None};
+    }
+  }
   // The mantissa with its point, and the exponent written with 'e', in the
   // form from_chars takes.
   char small[128];
   std::string big;
-  const std::size_t mant_len = mant_end - mant_begin;
+  const auto mant_len = static_cast<std::size_t>(mant_end - mant_begin);
   char* buf = small;
   if (mant_len + 16 > sizeof small) {
     big.resize(mant_len + 16);
@@ -433,7 +796,7 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
   }
   std::size_t len = 0;
   if (neg) buf[len++] = '-';
-  std::memcpy(buf + len, s.data() + mant_begin, mant_len);
+  std::memcpy(buf + len, mant_begin, mant_len);
   len += mant_len;
   if (has_exp) {
     buf[len++] = 'e';
@@ -446,11 +809,10 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
     // Overflow or underflow: which one follows from the decimal exponent of
     // the leading significant digit.
     long long lead = -1;
-    std::size_t k = mant_begin;
     long long place = static_cast<long long>(int_digits) - 1;
-    for (; k < mant_end; ++k) {
-      if (s[k] == '.') continue;
-      if (s[k] != '0') {
+    for (const char* k = mant_begin; k < mant_end; ++k) {
+      if (*k == '.') continue;
+      if (*k != '0') {
         lead = place;
         break;
       }
@@ -462,7 +824,113 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
     return {pos, ScanErr::NotANumber};
   }
   out = v;
-  return {p, ScanErr::None};
+  return {stop, ScanErr::None};
+}
+
+
+// The exponent whose letter is at p (p < end), up to four digits: its value
+// in ex and the end of it, or nullptr for anything else.
+[[gnu::always_inline]] inline const char* take_exponent(const char* p, const char* end,
+                                                        long& ex) {
+  // The tables' own form, E+dd or E-dd, in one step; signs without a branch.
+  if (end - p >= 4 && (p[1] == '+' || p[1] == '-')) {
+    const unsigned d1 = static_cast<unsigned char>(p[2]) - unsigned{'0'};
+    const unsigned d2 = static_cast<unsigned char>(p[3]) - unsigned{'0'};
+    if ((d1 | d2) <= 9 && (end - p == 4 || !is_digit(p[4]))) {
+      const long eneg = p[1] == '-';
+      ex = (static_cast<long>(d1 * 10 + d2) ^ -eneg) + eneg;
+      return p + 4;
+    }
+  }
+  const char* q = p + 1;
+  if (q >= end) return nullptr;
+  const long eneg = *q == '-';
+  q += eneg | (*q == '+');
+  const char* const exp_begin = q;
+  long e = 0;
+  while (q < end && q - exp_begin < 5) {
+    const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
+    if (d > 9) break;
+    e = e * 10 + d;
+    ++q;
+  }
+  if (q == exp_begin || q - exp_begin == 5) return nullptr;
+  ex = (e ^ -eneg) + eneg;
+  return q;
+}
+
+// The numbers of a field table's node records, read in one pass: optional
+// sign, digits, optional point and digits, optional exponent letter E/e/D/d
+// with optional sign and up to four digits; at most 19 digits in all and a
+// value w * 10^k with w <= 2^53 and |k| <= 22, so that one correctly rounded
+// operation on exact doubles gives the correctly rounded value.  Returns the
+// end of the number, or nullptr for anything else (which then goes to
+// scan_real_general, errors included).
+[[gnu::always_inline]] inline const char* scan_real_common(const char* p, const char* end,
+                                                          double& out) {
+  if (p >= end) return nullptr;
+  // Signs of field values come in no order: no branch on them.
+  const bool neg = *p == '-';
+  p += neg | (*p == '+');
+  const char* const int_begin = p;
+  uint64_t w = 0;
+  while (p < end) {
+    const unsigned d = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (d > 9) break;
+    w = w * 10 + d;
+    ++p;
+  }
+  long digits = p - int_begin;
+  long k = 0;
+  if (p < end && *p == '.') {
+    const char* const frac_begin = ++p;
+    p = take_digits(p, end, w);
+    digits += p - frac_begin;
+    k = frac_begin - p;
+  }
+  if (digits == 0 || digits > 19) return nullptr;
+  if (p < end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd')) {
+    long ex = 0;
+    p = take_exponent(p, end, ex);
+    if (p == nullptr) return nullptr;
+    k += ex;
+  }
+  if (w > kExactMantissa || k < -kMaxExactPow10 || k > kMaxExactPow10) return nullptr;
+  const double x = static_cast<double>(w);
+  const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
+                         : x * kExactPow10[static_cast<std::size_t>(k)];
+  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) | (static_cast<uint64_t>(neg) << 63));
+  return p;
+}
+
+// The first position at or after pos that holds no blank; eight columns at
+// a time where the record has them.
+std::size_t skip_blanks(std::string_view rec, std::size_t pos) {
+  const char* const b = rec.data();
+  const std::size_t n = rec.size();
+  while (n - pos >= 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, b + pos, 8);
+    const uint64_t x = chunk ^ 0x2020202020202020ull;
+    if (x == 0) {
+      pos += 8;
+      continue;
+    }
+    pos += static_cast<std::size_t>(std::countr_zero(x) / 8);
+    if (b[pos] != '\t') return pos;
+    ++pos;
+  }
+  while (pos < n && is_blank(b[pos])) ++pos;
+  return pos;
+}
+
+}  // namespace
+
+ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
+  const char* const base = s.data();
+  if (const char* e = scan_real_common(base + pos, base + s.size(), out))
+    return {static_cast<std::size_t>(e - base), ScanErr::None};
+  return scan_real_general(s, pos, out);
 }
 
 ScanResult scan_items(std::string_view rec, std::size_t pos,
@@ -470,8 +938,25 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
   const std::size_t n = rec.size();
   bool after_value = false;
   while (filled < items.size()) {
-    while (pos < n && is_blank(rec[pos])) ++pos;
+    pos = skip_blanks(rec, pos);
     if (pos >= n) return {pos, ScanErr::EndOfRecord};
+    const ReadItem& item = items[filled];
+    if (item.kind == ReadItem::Kind::Real) {
+      // A plain number followed by a blank or the end of the record, as in
+      // every node record; anything else is scanned again below.
+      const char* const b = rec.data();
+      const char* const e = scan_real_common(b + pos, b + n, *static_cast<double*>(item.target));
+      if (e != nullptr) {
+        const auto after = static_cast<std::size_t>(e - b);
+        if (after >= n || rec[after] == ' ' ||
+            (filled + 1 == items.size() && rec[after] != '*')) {
+          pos = after;
+          after_value = true;
+          if (++filled == items.size()) break;
+          continue;
+        }
+      }
+    }
     const char c = rec[pos];
     if (c == ',') {
       if (!after_value) return {pos, ScanErr::NullValue};
@@ -480,7 +965,6 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
       continue;
     }
     if (c == '/') return {pos, ScanErr::Slash};
-    const ReadItem& item = items[filled];
     ScanResult r{};
     if (item.kind == ReadItem::Kind::Int)
       r = scan_int(rec, pos, *static_cast<int32_t*>(item.target));
@@ -512,19 +996,29 @@ void TextIn::open(const std::filesystem::path& path) {
   data_.clear();
   pos_ = 0;
   line_ = 0;
-  char chunk[1 << 16];
+  // Read straight into the buffer, sized once from the file's length (a
+  // field table runs to megabytes); it grows if the file turns out longer.
+  struct stat st {};
+  std::size_t size = 0;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    size = static_cast<std::size_t>(st.st_size);
+  data_.resize(size + 1);
+  std::size_t have = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (have == data_.size()) data_.resize(2 * data_.size() + (1 << 16));
+    const ssize_t n = ::read(fd, data_.data() + have, data_.size() - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int err = errno;
       ::close(fd);
+      data_.clear();
       fail("read error", std::strerror(err));
     }
     if (n == 0) break;
-    data_.append(chunk, static_cast<std::size_t>(n));
+    have += static_cast<std::size_t>(n);
   }
   ::close(fd);
+  data_.resize(have);
 }
 
 void TextIn::open_memory(std::string content) {
@@ -592,13 +1086,17 @@ std::string found_text(std::string_view rec, std::size_t pos) {
 void TextIn::read_list(std::span<const ReadItem> items) {
   std::size_t filled = 0;
   if (items.empty()) return;
-  std::string_view rec = next_record(describe(items[0]));
+  // The description of the awaited item is only built for an error report:
+  // this runs once per node record of the field table.
+  if (at_end()) next_record(describe(items[0]));
+  std::string_view rec = next_record({});
   std::size_t pos = 0;
   for (;;) {
     const ScanResult r = scan_items(rec, pos, items, filled);
     if (r.err == ScanErr::None) return;
     if (r.err == ScanErr::EndOfRecord) {
-      rec = next_record(describe(items[filled]));
+      if (at_end()) next_record(describe(items[filled]));
+      rec = next_record({});
       pos = 0;
       continue;
     }

@@ -47,6 +47,9 @@ inline constexpr int kLineWidth = 80;
 /// Writes the 24-character list-directed field of `v` at `out`; returns
 /// out + 24.
 char* put_d24(char* out, double v);
+/// The same field built the slow, obvious way from std::to_chars; put_d24
+/// must agree with it byte for byte (tests and benchmarks).
+char* put_d24_reference(char* out, double v);
 /// Writes the 12-character list-directed field of `v`; returns out + 12.
 char* put_i12(char* out, int32_t v);
 std::string d24(double v);
@@ -108,6 +111,11 @@ class TextOut {
   /// One list-directed output statement.
   void list(std::initializer_list<ListItem> items);
   void list(std::span<const ListItem> items);
+  /// One list-directed output statement of doubles only, laid out straight
+  /// into the buffer: the same records as list() with those items (three
+  /// 24-character fields a line), without building the items (the field
+  /// files' arrays).
+  void list_doubles(std::span<const double> values);
 
   /// Writes the buffered records out and closes the file.
   void close();
