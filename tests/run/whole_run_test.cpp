@@ -609,7 +609,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, GeneratedPillbox, ::testing::ValuesIn(kGenCases)
 // A table in mm holds the same cavity: after the reader's conversion the
 // field file matches that of the table in cm.
 TEST(MillimetreTable, MatchesTheSameTableInCentimetres) {
-  GTEST_SKIP() << "needs mm/EZERO reader";
   std::vector<FieldFileData> d;
   for (bool mm : {false, true}) {
     ScratchDir dir;
@@ -755,7 +754,6 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   const RealCase& c = GetParam();
   const fs::path src = kRealTables / c.file;
   if (!fs::exists(src)) GTEST_SKIP() << "no " << src;
-  if (c.needs_new_reader) GTEST_SKIP() << "needs mm/EZERO reader";
   ScratchDir dir;
   fs::copy_file(src, dir / c.file);
   Control ctl;
