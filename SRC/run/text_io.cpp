@@ -717,7 +717,8 @@ namespace {
     std::memcpy(&chunk, p, 8);
     const uint64_t bad = ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
                          0x8080808080808080ull;
-    const int n = bad == 0 ? 8 : std::countr_zero(bad) / 8;
+    // countr_zero(0) is 64: eight digits.
+    const int n = std::countr_zero(bad) >> 3;
     if (n == 0) return p;
     uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
     t = t * 10 + (t >> 8);
