@@ -269,6 +269,65 @@ std::string row_name(const ::testing::TestParamInfo<BadInput>& row) { return row
 
 INSTANTIATE_TEST_SUITE_P(BadInput, BadInputRun, ::testing::ValuesIn(rows()), row_name);
 
+// Faults while the field file is written: the name taken by a directory, and
+// a file-size limit that stands in for a full disk (the limit's signal is
+// ignored, so the write itself fails).  The earlier field file, or the
+// directory, stays as it was, and no temporary is left behind.
+struct WriteFault {
+  const char* name;
+  int field_format;
+  bool directory;  // else a size limit of `blocks`
+  int blocks;
+};
+
+std::ostream& operator<<(std::ostream& os, const WriteFault& w) { return os << w.name; }
+
+class BadInputWrite : public ::testing::TestWithParam<WriteFault> {};
+
+TEST_P(BadInputWrite, EndsWithTheUnit7ReportAndKeepsWhatWasThere) {
+  const WriteFault& w = GetParam();
+  ScratchDir dir;
+  const Edit layout = record(6, std::to_string(w.field_format) + "   FieldFormat");
+  lay_out({"", layout, nullptr, 0, "", 0, 0, {}}, dir);
+  const std::string earlier = "field file of an earlier run\r\n";
+  RunResult r;
+  if (w.directory) {
+    fs::create_directory(dir / "eh_ZIV.#01");
+    dir.write("eh_ZIV.#01/inside", earlier);
+    r = run_program(ZEREDUV_EXE, {}, dir.path());
+    EXPECT_TRUE(fs::is_directory(dir / "eh_ZIV.#01"));
+    EXPECT_EQ(dir.read("eh_ZIV.#01/inside"), earlier);
+  } else {
+    dir.write("eh_ZIV.#01", earlier);
+    const std::string script = "trap '' XFSZ; ulimit -f " + std::to_string(w.blocks) +
+                               " || exit 99; exec \"$0\"";
+    r = run_program("/bin/sh", {"-c", script, ZEREDUV_EXE}, dir.path());
+    if (r.status == 99) GTEST_SKIP() << "no file-size limit available";
+    EXPECT_EQ(dir.read("eh_ZIV.#01"), earlier);
+  }
+  const BadInput expect{w.name, nullptr, nullptr, 2, "eh_ZIV.#01", 7, 0, {}};
+  check_message(expect, r);
+  EXPECT_TRUE(dir.exists("zereduv.log"));
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string n = e.path().filename().string();
+    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
+        << "left behind: " << n;
+  }
+}
+
+std::string write_fault_name(const ::testing::TestParamInfo<WriteFault>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadInputWrite,
+                         ::testing::Values(WriteFault{"DirectoryLayout0", 0, true, 0},
+                                           WriteFault{"DirectoryLayout1", 1, true, 0},
+                                           WriteFault{"SizeLimitLayout0", 0, false, 100},
+                                           WriteFault{"SizeLimitLayout1", 1, false, 100},
+                                           WriteFault{"SizeLimitLayout2", 2, false, 100}),
+                         write_fault_name);
+
 // The base the rows damage must itself run through, else every row above
 // could pass for the wrong reason.
 TEST(BadInputBase, TheUndamagedExampleRuns) {
