@@ -972,12 +972,14 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
       r = scan_real(rec, pos, *static_cast<double*>(item.target));
     if (r.err != ScanErr::None) return r;
     if (r.pos < n && rec[r.pos] == '*') return {pos, ScanErr::RepeatCount};
+    // A number glued to text before the last item: the item at fault is
+    // this one, and the report shows its whole text from its first column.
+    if (filled + 1 < items.size() && r.pos < n && !is_blank(rec[r.pos]) && rec[r.pos] != ',')
+      return {pos, ScanErr::BadEnd};
     ++filled;
     pos = r.pos;
     after_value = true;
     if (filled == items.size()) break;
-    if (pos < n && !is_blank(rec[pos]) && rec[pos] != ',')
-      return {pos, ScanErr::BadEnd};
   }
   return {pos, ScanErr::None};
 }
