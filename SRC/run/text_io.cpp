@@ -66,7 +66,18 @@ char* put_blanks(char* out, int n) {
 
 }  // namespace
 
+// A value that is not a number or infinite (only a sum that overflowed can
+// give one) is written as Fortran does, right-justified in its field.
+char* put_nonfinite(char* out, double v) {
+  const char* t = std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
+  const int n = static_cast<int>(std::strlen(t));
+  std::memset(out, ' ', static_cast<std::size_t>(kDoubleWidth - n));
+  std::memcpy(out + kDoubleWidth - n, t, static_cast<std::size_t>(n));
+  return out + kDoubleWidth;
+}
+
 char* put_d24_reference(char* out, double v) {
+  if (!std::isfinite(v)) return put_nonfinite(out, v);
   if (v == 0.0) {
     std::memcpy(out, kZero24, kDoubleWidth);
     return out + kDoubleWidth;
@@ -305,6 +316,7 @@ constexpr uint64_t kBlankWord = 0x2020202020202020ull;
 // branches (the signs, forms and decades of field values come in no order a
 // branch predictor could learn).
 char* put_d24(char* out, double v) {
+  if (!std::isfinite(v)) return put_nonfinite(out, v);
   if (v == 0.0) {
     std::memcpy(out, kZero24, kDoubleWidth);
     return out + kDoubleWidth;
@@ -975,12 +987,14 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
       r = scan_real(rec, pos, *static_cast<double*>(item.target));
     if (r.err != ScanErr::None) return r;
     if (r.pos < n && rec[r.pos] == '*') return {pos, ScanErr::RepeatCount};
+    // A number glued to text before the last item: the item at fault is
+    // this one, and the report shows its whole text from its first column.
+    if (filled + 1 < items.size() && r.pos < n && !is_blank(rec[r.pos]) && rec[r.pos] != ',')
+      return {pos, ScanErr::BadEnd};
     ++filled;
     pos = r.pos;
     after_value = true;
     if (filled == items.size()) break;
-    if (pos < n && !is_blank(rec[pos]) && rec[pos] != ',')
-      return {pos, ScanErr::BadEnd};
   }
   return {pos, ScanErr::None};
 }

@@ -117,6 +117,13 @@ TEST(ListDirectedDouble, FieldBytes) {
   }
 }
 
+TEST(ListDirectedDouble, NonFiniteValuesKeepTheFieldWidth) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(d24(std::numeric_limits<double>::quiet_NaN()), std::string(21, ' ') + "NaN");
+  EXPECT_EQ(d24(inf), std::string(16, ' ') + "Infinity");
+  EXPECT_EQ(d24(-inf), std::string(15, ' ') + "-Infinity");
+}
+
 TEST(ListDirectedDouble, PutWritesExactlyTwentyFourCharacters) {
   for (const auto& c : kD24Cases) {
     SCOPED_TRACE(hex(c.v));

@@ -1,0 +1,343 @@
+// Whole runs on damaged inputs: the shipped pillbox example with one thing
+// broken at a time in the control file or the field table.  Every such run
+// must end with a non-zero status and one line on standard error that names
+// the file (and the unit and line for an I/O error), keep its log, and
+// neither create a field file nor touch one left by an earlier run.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/scratch_dir.h"
+
+namespace zereduv::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
+
+// The example's own files, split into records at CR LF.
+std::vector<std::string> records_of(const std::string& text) {
+  std::vector<std::string> recs;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      recs.push_back(text.substr(pos));
+      break;
+    }
+    recs.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return recs;
+}
+
+std::string join(const std::vector<std::string>& recs) {
+  std::string t;
+  for (const auto& r : recs) t += r + "\r\n";
+  return t;
+}
+
+using Edit = std::function<std::string(const std::string&)>;
+
+// The first n records only, each with its line end.
+Edit first_records(int n) {
+  return [n](const std::string& text) {
+    std::vector<std::string> recs = records_of(text);
+    recs.resize(static_cast<std::size_t>(n));
+    return join(recs);
+  };
+}
+
+// Record n (1-based) replaced by `rec`.
+Edit record(int n, std::string rec) {
+  return [n, rec](const std::string& text) {
+    std::vector<std::string> recs = records_of(text);
+    recs.at(static_cast<std::size_t>(n - 1)) = rec;
+    return join(recs);
+  };
+}
+
+// In record n, the first occurrence of `from` replaced by `to`.
+Edit in_record(int n, std::string from, std::string to) {
+  return [n, from, to](const std::string& text) {
+    std::vector<std::string> recs = records_of(text);
+    std::string& r = recs.at(static_cast<std::size_t>(n - 1));
+    const std::size_t at = r.find(from);
+    if (at == std::string::npos) throw std::runtime_error("no \"" + from + "\" in record");
+    r.replace(at, from.size(), to);
+    return join(recs);
+  };
+}
+
+Edit whole(std::string content) {
+  return [content](const std::string&) { return content; };
+}
+
+// Deterministic bytes of every value, NUL included, no line structure.
+std::string garbage(std::size_t n) {
+  std::string g(n, '\0');
+  std::uint32_t x = 12345u;
+  for (char& c : g) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  return g;
+}
+
+const std::string kMissing = "<missing>";
+Edit missing() {
+  return [](const std::string&) { return kMissing; };
+}
+
+struct BadInput {
+  const char* name;
+  Edit control;  // null: the example's control file unchanged
+  Edit table;    // null: the example's table unchanged
+  int status;    // 2 I/O error, 3 rejected table
+  std::string file;
+  int unit;      // 0 for a rejected table
+  long line;     // 0: no line in the message
+  std::vector<std::string> says;  // further texts the message must hold
+};
+
+std::ostream& operator<<(std::ostream& os, const BadInput& b) { return os << b.name; }
+
+constexpr const char* kCtl = "zereduv.dat";
+constexpr const char* kTab = "pillbox.txt";
+const std::string kEof = "(end of file)";
+const std::string kText = "(text where a number is expected)";
+const std::string kReal = "(real number where an integer is expected)";
+const std::string kBig = "(integer outside the 32-bit range)";
+const std::string kMB(1 << 20, 'x');
+
+// The interval-count record of the example is "Z and R increments:    60    20".
+Edit counts(const std::string& z, const std::string& r) {
+  return record(11, "Z and R increments:    " + z + "    " + r);
+}
+
+std::vector<BadInput> rows() {
+  std::vector<BadInput> v = {
+      // The control file.
+      {"ControlMissing", missing(), nullptr, 2, kCtl, 1, 0, {"(file not found)"}},
+      {"ControlEmpty", whole(""), nullptr, 2, kCtl, 1, 0, {kEof, "title record 1"}},
+      {"ControlCut1", first_records(1), nullptr, 2, kCtl, 1, 1, {kEof, "title record 2"}},
+      {"ControlCut2", first_records(2), nullptr, 2, kCtl, 1, 2, {kEof, "field-table name"}},
+      {"ControlCut3", first_records(3), nullptr, 2, kCtl, 1, 3, {kEof, "(isym_z)"}},
+      {"ControlCut4", first_records(4), nullptr, 2, kCtl, 1, 4, {kEof, "(FileNumber)"}},
+      {"ControlCut5", first_records(5), nullptr, 2, kCtl, 1, 5, {kEof, "(FieldFormat)"}},
+      {"ControlCut6", first_records(6), nullptr, 2, kCtl, 1, 6, {kEof, "(SymX)"}},
+      {"ControlCut7", first_records(7), nullptr, 2, kCtl, 1, 7, {kEof, "(Frequency)"}},
+      {"ControlCut8", first_records(8), nullptr, 2, kCtl, 1, 8, {kEof, "(ElementLength)"}},
+      {"ControlCut9", first_records(9), nullptr, 2, kCtl, 1, 9, {kEof, "(Aperture)"}},
+      {"ControlCut10", first_records(10), nullptr, 2, kCtl, 1, 10, {kEof, "(ReverseZ)"}},
+      {"ControlCut11", first_records(11), nullptr, 2, kCtl, 1, 11, {kEof, "(FieldScale)"}},
+      {"ControlCutInsideSymmetryRecord", record(7, "0 0"), nullptr, 2, kCtl, 1, 8,
+       {"(SymZ)"}},
+      {"ControlMegabyteLine", record(5, kMB), nullptr, 2, kCtl, 1, 5, {kText, "(FileNumber)"}},
+      {"ControlLoneCr", record(4, "\r2    isym_z"), nullptr, 2, kCtl, 1, 4, {kText, "(isym_z)"}},
+      // The field table.
+      {"TableMissing", nullptr, missing(), 2, kTab, 2, 0, {"(file not found)"}},
+      {"TableEmpty", nullptr, whole(""), 2, kTab, 2, 0, {kEof, "Zmin"}},
+      {"TableGarbage", nullptr, whole(garbage(4096)), 2, kTab, 2, -1, {}},
+      {"TableCutAfterTitles", nullptr, first_records(8), 2, kTab, 2, 8, {kEof, "Zmin"}},
+      {"TableCutAfterLowerLimits", nullptr, first_records(9), 2, kTab, 2, 9, {kEof, "Zmax"}},
+      {"TableCutAfterUpperLimits", nullptr, first_records(10), 2, kTab, 2, 10,
+       {kEof, "interval counts"}},
+      {"TableCutAfterCounts", nullptr, first_records(11), 2, kTab, 2, 11, {kEof, "column titles"}},
+      // Node 86 (line 100) keeps Z, R and Ez only; its Er is never found.
+      {"TableCutInsideNode", nullptr,
+       [](const std::string& t) {
+         std::vector<std::string> recs = records_of(t);
+         recs.resize(100);
+         recs.push_back("  1.0E+00  0.0E+00  5.0E+00");
+         return join(recs);
+       },
+       2, kTab, 2, 101, {kEof, "(Er)"}},
+      // 14 header records, then 61 x 21 nodes: the last node is line 1295.
+      {"TableCutBeforeLastNode", nullptr, first_records(14 + 61 * 21 - 1), 2, kTab, 2,
+       14 + 61 * 21 - 1, {kEof, "(Z)"}},
+      {"TableMegabyteNode", nullptr, record(20, kMB), 2, kTab, 2, 20, {kText, "(Z)"}},
+      {"TableLoneCrInNode", nullptr, in_record(20, "5.000000E+00", "5.0\r00000E+00"), 2, kTab, 2,
+       20, {"(a number followed by text)", "(Ez), found \"5.0?00000E+00\""}},
+      // A number glued to text names the value at fault, not the next one.
+      {"ControlGluedSymmetryKey", record(7, "0 0x 0"), nullptr, 2, kCtl, 1, 7,
+       {"(a number followed by text)", "(SymY), found \"0x\""}},
+      {"TableNaN", nullptr, in_record(20, "5.000000E+00", "NaN"), 2, kTab, 2, 20,
+       {"(Ez)", "\"NaN\""}},
+      {"TableInf", nullptr, in_record(20, "5.000000E+00", "Inf"), 2, kTab, 2, 20,
+       {"(Ez)", "\"Inf\""}},
+      {"TableMinusInfinity", nullptr, in_record(20, "5.000000E+00", "-Infinity"), 2, kTab, 2, 20,
+       {"(Ez)", "\"-Infinity\""}},
+      {"TableOverflowingReal", nullptr, in_record(20, "5.000000E+00", "1e999"), 2, kTab, 2, 20,
+       {"(Ez)", "\"1e999\""}},
+      {"TableCountText", nullptr, counts("sixty", "20"), 2, kTab, 2, 11, {}},
+      {"TableCountReal", nullptr, counts("60.5", "20"), 2, kTab, 2, 11, {}},
+      {"TableCountOverflow", nullptr, counts("99999999999", "20"), 2, kTab, 2, 11, {}},
+      // Counts that leave no usable map are rejected, not read.
+      {"ZCountNegative", nullptr, counts("-60", "20"), 3, kTab, 0, 0, {"z nodes"}},
+      {"ZCountZero", nullptr, counts("0", "20"), 3, kTab, 0, 0, {"z nodes"}},
+      // Without the mirror image two z nodes stay two.
+      {"ZCountOne", record(4, "0    isym_z"), counts("1", "20"), 3, kTab, 0, 0, {"z nodes"}},
+      {"ZCountHuge", nullptr, counts("2147483647", "20"), 3, kTab, 0, 0,
+       {"z interval count is too large"}},
+      {"RCountNegative", nullptr, counts("60", "-20"), 3, kTab, 0, 0, {"r nodes"}},
+      {"RCountZero", nullptr, counts("60", "0"), 3, kTab, 0, 0, {"r nodes"}},
+      {"RCountOne", nullptr, counts("60", "1"), 3, kTab, 0, 0, {"r nodes"}},
+      {"RCountHuge", nullptr, counts("60", "2147483647"), 3, kTab, 0, 0,
+       {"r interval count is too large"}},
+      {"ZminEqualsZmax", nullptr, record(10, "(Zmax,Rmax) = (0.0,8.826348295016158)"), 3, kTab, 0,
+       0, {"Zmax", "Zmin"}},
+  };
+  return v;
+}
+
+class BadInputRun : public ::testing::TestWithParam<BadInput> {};
+
+// Writes the damaged example into `dir`.
+void lay_out(const BadInput& b, const ScratchDir& dir) {
+  auto place = [&dir](const Edit& edit, const char* name) {
+    const std::string good = read_file(kExampleDir / name);
+    const std::string text = edit ? edit(good) : good;
+    if (text != kMissing) dir.write(name, text);
+  };
+  place(b.control, kCtl);
+  place(b.table, kTab);
+}
+
+std::vector<std::string> field_files(const ScratchDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string n = e.path().filename().string();
+    if (n.rfind("eh_ZIV.#", 0) == 0) names.push_back(n);
+  }
+  return names;
+}
+
+void check_message(const BadInput& b, const RunResult& r) {
+  EXPECT_EQ(r.status, b.status);
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "not one line: " << r.err;
+  EXPECT_NE(r.err.find("\"" + b.file + "\""), std::string::npos) << r.err;
+  if (b.unit > 0) {
+    EXPECT_NE(r.err.find("I/O error"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("unit " + std::to_string(b.unit) + ","), std::string::npos) << r.err;
+  } else {
+    EXPECT_NE(r.err.find("cannot be used"), std::string::npos) << r.err;
+  }
+  if (b.line > 0) {
+    EXPECT_NE(r.err.find(", line " + std::to_string(b.line) + ":"), std::string::npos) << r.err;
+  } else if (b.line == 0) {
+    EXPECT_EQ(r.err.find(", line "), std::string::npos) << r.err;
+  }
+  for (const auto& s : b.says) EXPECT_NE(r.err.find(s), std::string::npos) << s << " / " << r.err;
+  // No dump of a megabyte of input onto the console.
+  EXPECT_LT(r.err.size(), 400u);
+}
+
+TEST_P(BadInputRun, FailsClearlyAndWritesNoFieldFile) {
+  const BadInput& b = GetParam();
+  ScratchDir dir;
+  lay_out(b, dir);
+  const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  check_message(b, r);
+  EXPECT_TRUE(dir.exists("zereduv.log"));
+  EXPECT_TRUE(field_files(dir).empty());
+  EXPECT_TRUE(r.out.find("eh_ZIV") == std::string::npos) << r.out;
+}
+
+TEST_P(BadInputRun, LeavesAnEarlierFieldFileAlone) {
+  const BadInput& b = GetParam();
+  ScratchDir dir;
+  lay_out(b, dir);
+  const std::string earlier = "field file of an earlier run\r\n" + garbage(64);
+  dir.write("eh_ZIV.#01", earlier);
+  const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  check_message(b, r);
+  EXPECT_TRUE(dir.exists("zereduv.log"));
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+  EXPECT_EQ(dir.read("eh_ZIV.#01"), earlier);
+}
+
+std::string row_name(const ::testing::TestParamInfo<BadInput>& row) { return row.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadInputRun, ::testing::ValuesIn(rows()), row_name);
+
+// Faults while the field file is written: the name taken by a directory, and
+// a file-size limit that stands in for a full disk (the limit's signal is
+// ignored, so the write itself fails).  The earlier field file, or the
+// directory, stays as it was, and no temporary is left behind.
+struct WriteFault {
+  const char* name;
+  int field_format;
+  bool directory;  // else a size limit of `blocks`
+  int blocks;
+};
+
+std::ostream& operator<<(std::ostream& os, const WriteFault& w) { return os << w.name; }
+
+class BadInputWrite : public ::testing::TestWithParam<WriteFault> {};
+
+TEST_P(BadInputWrite, EndsWithTheUnit7ReportAndKeepsWhatWasThere) {
+  const WriteFault& w = GetParam();
+  ScratchDir dir;
+  const Edit layout = record(6, std::to_string(w.field_format) + "   FieldFormat");
+  lay_out({"", layout, nullptr, 0, "", 0, 0, {}}, dir);
+  const std::string earlier = "field file of an earlier run\r\n";
+  RunResult r;
+  if (w.directory) {
+    fs::create_directory(dir / "eh_ZIV.#01");
+    dir.write("eh_ZIV.#01/inside", earlier);
+    r = run_program(ZEREDUV_EXE, {}, dir.path());
+    EXPECT_TRUE(fs::is_directory(dir / "eh_ZIV.#01"));
+    EXPECT_EQ(dir.read("eh_ZIV.#01/inside"), earlier);
+  } else {
+    dir.write("eh_ZIV.#01", earlier);
+    const std::string script = "trap '' XFSZ; ulimit -f " + std::to_string(w.blocks) +
+                               " || exit 99; exec \"$0\"";
+    r = run_program("/bin/sh", {"-c", script, ZEREDUV_EXE}, dir.path());
+    if (r.status == 99) GTEST_SKIP() << "no file-size limit available";
+    EXPECT_EQ(dir.read("eh_ZIV.#01"), earlier);
+  }
+  const BadInput expect{w.name, nullptr, nullptr, 2, "eh_ZIV.#01", 7, 0, {}};
+  check_message(expect, r);
+  EXPECT_TRUE(dir.exists("zereduv.log"));
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string n = e.path().filename().string();
+    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
+        << "left behind: " << n;
+  }
+}
+
+std::string write_fault_name(const ::testing::TestParamInfo<WriteFault>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadInputWrite,
+                         ::testing::Values(WriteFault{"DirectoryLayout0", 0, true, 0},
+                                           WriteFault{"DirectoryLayout1", 1, true, 0},
+                                           WriteFault{"SizeLimitLayout0", 0, false, 100},
+                                           WriteFault{"SizeLimitLayout1", 1, false, 100},
+                                           WriteFault{"SizeLimitLayout2", 2, false, 100}),
+                         write_fault_name);
+
+// The base the rows damage must itself run through, else every row above
+// could pass for the wrong reason.
+TEST(BadInputBase, TheUndamagedExampleRuns) {
+  ScratchDir dir;
+  lay_out({"Good", nullptr, nullptr, 0, "", 0, 0, {}}, dir);
+  const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+}
+
+}  // namespace
+}  // namespace zereduv::testing
