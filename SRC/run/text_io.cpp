@@ -316,7 +316,8 @@ constexpr uint64_t kBlankWord = 0x2020202020202020ull;
 // branches (the signs, forms and decades of field values come in no order a
 // branch predictor could learn).
 char* put_d24(char* out, double v) {
-  if (!std::isfinite(v)) return put_nonfinite(out, v);
+  // NaN and infinities leave by the reference path below (their exponent
+  // lies outside the fast decades), which writes them.
   if (v == 0.0) {
     std::memcpy(out, kZero24, kDoubleWidth);
     return out + kDoubleWidth;
