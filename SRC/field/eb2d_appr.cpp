@@ -22,43 +22,54 @@ int32_t centre_node(double t, int32_t n) {
   return i;
 }
 
+// Steps 2 to 7 for one coordinate x on nodes g(1..n): the range test, the
+// step from the first two nodes, the centre node and the offset in steps
+// with the two weights that depend on it alone.
+template <class Grid>
+MapOffset locate(const Grid& g, int32_t n, double x) {
+  MapOffset o;
+  // Written as "inside" so that a NaN coordinate fails it.
+  o.inside = g(1) <= x && x <= g(n);
+  if (!o.inside) return o;
+  const double d = g(2) - g(1);
+  o.node = centre_node((x - g(1) - d / 2.0) / d, n);
+  o.t = (x - g(o.node)) / d;
+  o.tt = o.t * o.t;
+  o.plus = (o.t + o.tt) / 2.0;
+  o.minus = (o.tt - o.t) / 2.0;
+  return o;
+}
+
 }  // namespace
 
-void EB2D_APPR(const RunState& s, double r, double z, std::array<double, 3>& E,
-               std::array<double, 3>& B) {
+MapOffset locate_r(const RunState& s, double r) {
+  // The stencil needs three nodes in each direction; a smaller map has no
+  // second-order field anywhere.
+  if (s.Nr < 3 || s.Nz < 3) return {};
+  return locate(s.Rgrid, s.Nr, r);
+}
+
+MapOffset locate_z(const RunState& s, double z) {
+  if (s.Nr < 3 || s.Nz < 3) return {};
+  return locate(s.Zgrid, s.Nz, z);
+}
+
+void eb2d_at(const RunState& s, const MapOffset& rr, const MapOffset& zz,
+             std::array<double, 3>& E, std::array<double, 3>& B) {
   // 1. Zero fields unless the point is inside.
   E = {0.0, 0.0, 0.0};
   B = {0.0, 0.0, 0.0};
+  if (!rr.inside || !zz.inside) return;
+  const int32_t ir = rr.node, iz = zz.node;
 
-  // The stencil needs three nodes in each direction; a smaller map has no
-  // second-order field anywhere.
-  if (s.Nr < 3 || s.Nz < 3) return;
-
-  // 2. Range test, bounds inclusive.  Written as "inside" so that a NaN
-  // coordinate fails it and gets zero fields.
-  const bool inside = s.Rgrid(1) <= r && r <= s.Rgrid(s.Nr) &&
-                      s.Zgrid(1) <= z && z <= s.Zgrid(s.Nz);
-  if (!inside) return;
-
-  // 3. Steps from the first two nodes.
-  const double dr = s.Rgrid(2) - s.Rgrid(1);
-  const double dz = s.Zgrid(2) - s.Zgrid(1);
-
-  // 4., 5. Centre node: the nearest node, kept off the border.
-  const int32_t ir = centre_node((r - s.Rgrid(1) - dr / 2.0) / dr, s.Nr);
-  const int32_t iz = centre_node((z - s.Zgrid(1) - dz / 2.0) / dz, s.Nz);
-
-  // 6. Offsets from the centre node in steps (reach +-1 in the border cells).
-  const double p = (r - s.Rgrid(ir)) / dr;
-  const double q = (z - s.Zgrid(iz)) / dz;
-
-  // 7. Weights of the second-order Taylor expansion about the centre node.
-  const double w0 = 1.0 - p * p - q * q;
-  const double wrp = (p + p * p) / 2.0;
-  const double wrm = (p * p - p) / 2.0;
-  const double wzp = (q + q * q) / 2.0;
-  const double wzm = (q * q - q) / 2.0;
-  const double wc = p * q / 4.0;
+  // 7. Weights of the second-order Taylor expansion about the centre node:
+  //    w0 = 1 - p^2 - q^2, wr+- and wz+- from each offset alone, wc = p q / 4.
+  const double w0 = 1.0 - rr.tt - zz.tt;
+  const double wrp = rr.plus;
+  const double wrm = rr.minus;
+  const double wzp = zz.plus;
+  const double wzm = zz.minus;
+  const double wc = rr.t * zz.t / 4.0;
 
   // 8. Nine-point formula, the same block and weights for every component.
   auto F = [&](const Map2D& A) {
@@ -72,6 +83,12 @@ void EB2D_APPR(const RunState& s, double r, double z, std::array<double, 3>& E,
   E[0] = F(s.Er2D);
   E[2] = F(s.Ez2D);
   B[1] = F(s.B2D);
+}
+
+void EB2D_APPR(const RunState& s, double r, double z, std::array<double, 3>& E,
+               std::array<double, 3>& B) {
+  // 2.-6. Where r and z lie on the map (zero fields outside it), then 7.-9.
+  eb2d_at(s, locate_r(s, r), locate_z(s, z), E, B);
 }
 
 }  // namespace zereduv

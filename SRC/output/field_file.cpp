@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -32,7 +33,13 @@ class Record {
   void int32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
   void real(double v) { le(std::bit_cast<uint64_t>(v), 8); }
   void reals(const double* v, std::size_t count) {
-    for (std::size_t k = 0; k < count; ++k) real(v[k]);
+    if constexpr (std::endian::native == std::endian::little) {
+      // The host's own doubles are already the file's bytes: one copy.
+      std::memcpy(buf_.data() + n_, v, 8 * count);
+      n_ += 8 * count;
+    } else {
+      for (std::size_t k = 0; k < count; ++k) real(v[k]);
+    }
   }
   /// Frames the data gathered since begin() and writes the record.
   void write_to(FieldSink& sink) {

@@ -40,6 +40,7 @@ class FieldSink {
   int unit_;
   std::string name_;
   int fd_ = -1;
+  std::size_t written_ = 0;  // bytes written so far
   bool committed_ = false;
 };
 

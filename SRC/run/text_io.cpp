@@ -1,6 +1,7 @@
 #include "run/text_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -314,7 +316,8 @@ constexpr uint64_t kBlankWord = 0x2020202020202020ull;
 // branches (the signs, forms and decades of field values come in no order a
 // branch predictor could learn).
 char* put_d24(char* out, double v) {
-  if (!std::isfinite(v)) return put_nonfinite(out, v);
+  // NaN and infinities leave by the reference path below (their exponent
+  // lies outside the fast decades), which writes them.
   if (v == 0.0) {
     std::memcpy(out, kZero24, kDoubleWidth);
     return out + kDoubleWidth;
@@ -727,7 +730,8 @@ namespace {
     std::memcpy(&chunk, p, 8);
     const uint64_t bad = ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
                          0x8080808080808080ull;
-    const int n = bad == 0 ? 8 : std::countr_zero(bad) / 8;
+    // countr_zero(0) is 64: eight digits.
+    const int n = std::countr_zero(bad) >> 3;
     if (n == 0) return p;
     uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
     t = t * 10 + (t >> 8);
@@ -1001,25 +1005,67 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
 
 TextIn::TextIn(int unit, std::string name) : unit_(unit), name_(std::move(name)) {}
 
+TextIn::~TextIn() { unmap(); }
+
+TextIn::TextIn(TextIn&& other) noexcept
+    : unit_(other.unit_),
+      name_(std::move(other.name_)),
+      data_(std::move(other.data_)),
+      map_(std::exchange(other.map_, nullptr)),
+      map_size_(std::exchange(other.map_size_, 0)),
+      pos_(std::exchange(other.pos_, 0)),
+      line_(std::exchange(other.line_, 0)) {}
+
+TextIn& TextIn::operator=(TextIn&& other) noexcept {
+  if (this != &other) {
+    unmap();
+    unit_ = other.unit_;
+    name_ = std::move(other.name_);
+    data_ = std::move(other.data_);
+    map_ = std::exchange(other.map_, nullptr);
+    map_size_ = std::exchange(other.map_size_, 0);
+    pos_ = std::exchange(other.pos_, 0);
+    line_ = std::exchange(other.line_, 0);
+  }
+  return *this;
+}
+
+void TextIn::unmap() noexcept {
+  if (map_ != nullptr) ::munmap(const_cast<char*>(map_), map_size_);
+  map_ = nullptr;
+  map_size_ = 0;
+}
+
 void TextIn::open(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const int err = errno;
     fail(err == ENOENT ? "file not found" : "cannot open file", std::strerror(err));
   }
+  unmap();
   data_.clear();
   pos_ = 0;
   line_ = 0;
-  // Read straight into the buffer, sized once from the file's length (a
-  // field table runs to megabytes); it grows if the file turns out longer.
   struct stat st {};
-  std::size_t size = 0;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    size = static_cast<std::size_t>(st.st_size);
-  data_.resize(size + 1);
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+  if (regular) {
+    // A regular file is mapped: its pages are read where the page cache
+    // holds them, with no copy and no buffer to fill.
+    const auto size = static_cast<std::size_t>(st.st_size);
+    void* m = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (m != MAP_FAILED) {
+      map_ = static_cast<const char*>(m);
+      map_size_ = size;
+      ::close(fd);
+      return;
+    }
+  }
+  // Anything else (a pipe, an empty file, a file that cannot be mapped) is
+  // read into the buffer.
   std::size_t have = 0;
+  data_.resize(regular ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
   for (;;) {
-    if (have == data_.size()) data_.resize(2 * data_.size() + (1 << 16));
+    if (have == data_.size()) data_.resize(2 * data_.size());
     const ssize_t n = ::read(fd, data_.data() + have, data_.size() - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
@@ -1036,24 +1082,27 @@ void TextIn::open(const std::filesystem::path& path) {
 }
 
 void TextIn::open_memory(std::string content) {
+  unmap();
   data_ = std::move(content);
   pos_ = 0;
   line_ = 0;
 }
 
 void TextIn::close() {
+  unmap();
   data_.clear();
   data_.shrink_to_fit();
   pos_ = 0;
 }
 
 std::string_view TextIn::next_record(std::string_view what) {
-  if (pos_ >= data_.size()) fail("end of file", "expected " + std::string(what));
-  const std::size_t nl = data_.find('\n', pos_);
-  const std::size_t end = nl == std::string::npos ? data_.size() : nl;
-  std::string_view rec(data_.data() + pos_, end - pos_);
+  const std::string_view all = text();
+  if (pos_ >= all.size()) fail("end of file", "expected " + std::string(what));
+  const std::size_t nl = all.find('\n', pos_);
+  const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
+  std::string_view rec(all.data() + pos_, end - pos_);
   if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
-  pos_ = nl == std::string::npos ? data_.size() : nl + 1;
+  pos_ = nl == std::string_view::npos ? all.size() : nl + 1;
   ++line_;
   return rec;
 }
@@ -1068,10 +1117,11 @@ std::string TextIn::read_text(std::size_t n, std::string_view what) {
 void TextIn::skip(std::string_view what) { next_record(what); }
 
 std::string_view TextIn::peek_record() const {
-  if (pos_ >= data_.size()) return {};
-  const std::size_t nl = data_.find('\n', pos_);
-  const std::size_t end = nl == std::string::npos ? data_.size() : nl;
-  std::string_view rec(data_.data() + pos_, end - pos_);
+  const std::string_view all = text();
+  if (pos_ >= all.size()) return {};
+  const std::size_t nl = all.find('\n', pos_);
+  const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
+  std::string_view rec(all.data() + pos_, end - pos_);
   if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
   return rec;
 }

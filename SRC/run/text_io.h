@@ -199,14 +199,21 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out);
 class TextIn {
  public:
   TextIn(int unit, std::string name);
+  ~TextIn();
+  TextIn(TextIn&& other) noexcept;
+  TextIn& operator=(TextIn&& other) noexcept;
+  TextIn(const TextIn&) = delete;
+  TextIn& operator=(const TextIn&) = delete;
 
-  /// Reads the whole file (which must exist).
+  /// Reads the whole file (which must exist).  A regular file is mapped
+  /// into memory rather than copied (a field table runs to megabytes); it
+  /// must not be cut short while it is open.
   void open(const std::filesystem::path& path);
   /// Reads from `content` instead of a file (tests).
   void open_memory(std::string content);
   void close();
 
-  bool at_end() const { return pos_ >= data_.size(); }
+  bool at_end() const { return pos_ >= text().size(); }
   /// The next record; at the end of the file an "end of file" error that
   /// says `what` was expected.
   std::string_view next_record(std::string_view what);
@@ -236,9 +243,17 @@ class TextIn {
   [[noreturn]] void fail(std::string kind, std::string detail) const;
 
  private:
+  /// The whole input: the mapped file, or the text held in data_.
+  std::string_view text() const {
+    return map_ != nullptr ? std::string_view(map_, map_size_) : std::string_view(data_);
+  }
+  void unmap() noexcept;
+
   int unit_;
   std::string name_;
   std::string data_;
+  const char* map_ = nullptr;  // a regular file mapped read-only
+  std::size_t map_size_ = 0;
   std::size_t pos_ = 0;
   long line_ = 0;
 };
