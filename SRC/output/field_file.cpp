@@ -77,6 +77,11 @@ void WRITE_FIELD_FILE(RunState& s) {
   s.HeaderInt = 0;
   s.EndMarker = -99;
 
+  // The log so far goes to disk before the field file is begun: a log that
+  // cannot be written (a full disk) ends the run here, with the field file
+  // of an earlier run still in place, not after it has been replaced.
+  s.log.flush();
+
   switch (s.FieldFormat) {
     case 0:
       WRITE_LAYOUT0(s);

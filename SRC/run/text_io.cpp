@@ -597,6 +597,8 @@ void TextOut::list_doubles(std::span<const double> values) {
 }
 
 void TextOut::flush() {
+  // An unopened channel keeps its records in memory.
+  if (fd_ < 0) return;
   std::size_t done = 0;
   while (done < buf_.size()) {
     const ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);

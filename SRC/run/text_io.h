@@ -117,6 +117,9 @@ class TextOut {
   /// files' arrays).
   void list_doubles(std::span<const double> values);
 
+  /// Writes the buffered records out now (nothing for a channel kept in
+  /// memory); a write error is reported as for close().
+  void flush();
   /// Writes the buffered records out and closes the file.
   void close();
   /// Close on an error path: writes out what it can, never throws.
@@ -131,7 +134,6 @@ class TextOut {
   std::string_view line_end() const;
 
  private:
-  void flush();
   [[noreturn]] void fail(const char* what, int err) const;
 
   int unit_;

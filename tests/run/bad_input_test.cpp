@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
@@ -327,6 +329,182 @@ INSTANTIATE_TEST_SUITE_P(BadInput, BadInputWrite,
                                            WriteFault{"SizeLimitLayout1", 1, false, 100},
                                            WriteFault{"SizeLimitLayout2", 2, false, 100}),
                          write_fault_name);
+
+// Files and directories the run may not read or write.  Root reads and
+// writes whatever the permission bits say, so when the tests run as root
+// the program runs as the unprivileged user "nobody" (setpriv), in a
+// directory that user may write unless the row takes that away.
+struct PermissionFault {
+  const char* name;
+  std::function<void(const ScratchDir&)> deny;  // after the files are laid out
+  BadInput expect;
+  bool log_has_run;  // the log holds the run up to the field file
+};
+
+std::ostream& operator<<(std::ostream& os, const PermissionFault& p) { return os << p.name; }
+
+class BadInputPermission : public ::testing::TestWithParam<PermissionFault> {};
+
+void set_mode(const fs::path& p, fs::perms mode) {
+  fs::permissions(p, mode, fs::perm_options::replace);
+}
+
+TEST_P(BadInputPermission, EndsWithTheReportAndKeepsWhatWasThere) {
+  const PermissionFault& p = GetParam();
+  const bool root = ::geteuid() == 0;
+  if (root && !fs::exists("/usr/bin/setpriv"))
+    GTEST_SKIP() << "running as root and no setpriv to drop privileges";
+  ScratchDir dir;
+  lay_out({"", nullptr, nullptr, 0, "", 0, 0, {}}, dir);
+  const std::string earlier = "field file of an earlier run\r\n";
+  dir.write("eh_ZIV.#01", earlier);
+  set_mode(dir.path(), fs::perms::all);
+  p.deny(dir);
+  RunResult r;
+  if (root) {
+    r = run_program("/usr/bin/setpriv",
+                    {"--reuid=65534", "--regid=65534", "--clear-groups", "--", ZEREDUV_EXE},
+                    dir.path());
+  } else {
+    r = run_program(ZEREDUV_EXE, {}, dir.path());
+  }
+  set_mode(dir.path(), fs::perms::owner_all);
+  check_message(p.expect, r);
+  EXPECT_EQ(dir.read("eh_ZIV.#01"), earlier);
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+  if (p.log_has_run) {
+    EXPECT_NE(dir.read("zereduv.log").find("Maxwell"), std::string::npos)
+        << "the log of the run is not on disk";
+  }
+}
+
+std::vector<PermissionFault> permission_rows() {
+  const auto file_mode = [](const char* name, fs::perms mode) {
+    return [name, mode](const ScratchDir& d) { set_mode(d / name, mode); };
+  };
+  // The log is there from an earlier run and may be rewritten, but nothing
+  // new can be created beside it: the field file's temporary cannot.
+  const auto read_only_dir = [](const ScratchDir& d) {
+    d.write("zereduv.log", "log of an earlier run\r\n");
+    set_mode(d / "zereduv.log", fs::perms::owner_read | fs::perms::owner_write |
+                                    fs::perms::group_read | fs::perms::group_write |
+                                    fs::perms::others_read | fs::perms::others_write);
+    set_mode(d.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  };
+  const auto read_only_dir_no_log = [](const ScratchDir& d) {
+    set_mode(d.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  };
+  constexpr auto kNone = fs::perms::none;
+  return {
+      {"ControlUnreadable", file_mode(kCtl, kNone),
+       {"", nullptr, nullptr, 2, kCtl, 1, 0, {"(cannot open file)", "Permission denied"}},
+       false},
+      {"TableUnreadable", file_mode(kTab, kNone),
+       {"", nullptr, nullptr, 2, kTab, 2, 0, {"(cannot open file)", "Permission denied"}},
+       false},
+      {"FieldFileDirectoryReadOnly", read_only_dir,
+       {"", nullptr, nullptr, 2, "eh_ZIV.#01", 7, 0, {"Permission denied"}},
+       true},
+      {"LogDirectoryReadOnly", read_only_dir_no_log,
+       {"", nullptr, nullptr, 2, "zereduv.log", 8, 0, {"(cannot create file)", "Permission denied"}},
+       false},
+  };
+}
+
+std::string permission_name(const ::testing::TestParamInfo<PermissionFault>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, BadInputPermission, ::testing::ValuesIn(permission_rows()),
+                         permission_name);
+
+// Faults while the log or the console is written: a log on a full device,
+// a log that reaches a file-size limit part way through the run (a table
+// with a long Maxwell-check block, so the log is written out before the
+// field file), and standard output on a full device.  The run ends with the
+// report of the unit at fault, the log keeps what was written before the
+// fault, and the earlier field file stays as it was.
+struct LogFault {
+  const char* name;
+  const char* script;  // /bin/sh -c script, with $0 the program
+  bool long_log;       // the example's table replaced by a 1000-node half map
+  BadInput expect;
+};
+
+std::ostream& operator<<(std::ostream& os, const LogFault& l) { return os << l.name; }
+
+class BadInputLogWrite : public ::testing::TestWithParam<LogFault> {};
+
+// The example with, if asked, the 1000-node half map of the same cavity.
+void lay_out_for_log(const ScratchDir& dir, bool long_log) {
+  lay_out({"", nullptr, nullptr, 0, "", 0, 0, {}}, dir);
+#ifdef PILLBOX_EXE
+  if (long_log) {
+    const RunResult g = run_program(
+        PILLBOX_EXE,
+        {"--frequency", "1.3e9", "--length", "11.5", "--nz", "999", "--nr", "20", "--e0", "5",
+         "--half", "--out", kTab},
+        dir.path());
+    ASSERT_EQ(g.status, 0) << g.err;
+  }
+#else
+  (void)long_log;
+#endif
+}
+
+TEST_P(BadInputLogWrite, EndsWithTheReportAndKeepsTheLogSoFar) {
+  const LogFault& l = GetParam();
+#ifndef PILLBOX_EXE
+  if (l.long_log) GTEST_SKIP() << "the table generator is not built";
+#endif
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  // The whole log of the undamaged run, for the prefix check.
+  ScratchDir good;
+  lay_out_for_log(good, l.long_log);
+  ASSERT_EQ(run_program(ZEREDUV_EXE, {}, good.path()).status, 0);
+  const std::string full_log = good.read("zereduv.log");
+
+  ScratchDir dir;
+  lay_out_for_log(dir, l.long_log);
+  const std::string earlier = "field file of an earlier run\r\n";
+  dir.write("eh_ZIV.#01", earlier);
+  if (l.expect.unit == 8 && !l.long_log) fs::create_symlink("/dev/full", dir / "zereduv.log");
+  const RunResult r = run_program("/bin/sh", {"-c", l.script, ZEREDUV_EXE}, dir.path());
+  if (r.status == 99) GTEST_SKIP() << "no file-size limit available";
+  check_message(l.expect, r);
+  EXPECT_EQ(dir.read("eh_ZIV.#01"), earlier);
+  EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
+  if (l.long_log) {
+    const std::string log = dir.read("zereduv.log");
+    EXPECT_GT(log.size(), 0u);
+    EXPECT_LT(log.size(), full_log.size());
+    EXPECT_EQ(log, full_log.substr(0, log.size())) << "the log kept is not the run's own";
+  }
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string n = e.path().filename().string();
+    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
+        << "left behind: " << n;
+  }
+}
+
+std::string log_fault_name(const ::testing::TestParamInfo<LogFault>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, BadInputLogWrite,
+    ::testing::Values(
+        LogFault{"LogOnFullDevice", "exec \"$0\"", false,
+                 {"", nullptr, nullptr, 2, "zereduv.log", 8, 0,
+                  {"(write error)", "No space left on device"}}},
+        LogFault{"LogSizeLimit", "trap '' XFSZ; ulimit -f 100 || exit 99; exec \"$0\"", true,
+                 {"", nullptr, nullptr, 2, "zereduv.log", 8, 0, {"(write error)"}}},
+        LogFault{"ConsoleOnFullDevice", "exec \"$0\" >/dev/full", false,
+                 {"", nullptr, nullptr, 2, "standard output", 6, 0,
+                  {"(write error)", "No space left on device"}}}),
+    log_fault_name);
 
 // The base the rows damage must itself run through, else every row above
 // could pass for the wrong reason.
