@@ -7,7 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -78,7 +81,12 @@ struct OutCoord {
 /// which every field-file layout walks it.
 class Field3D {
  public:
-  Field3D() : v_(kOutPoints, 0.0) {}
+  // Zeroed storage from calloc: a fresh block comes as untouched zero pages,
+  // so nothing is written twice (the resampling fills every point) and a
+  // run state built for the earlier phases alone costs no 6 MB of stores.
+  Field3D() : v_(static_cast<double*>(std::calloc(kOutPoints, sizeof(double)))) {
+    if (v_ == nullptr) throw std::bad_alloc();
+  }
   double& operator()(int32_t ix, int32_t iy, int32_t iz) {
     return v_[index(ix, iy, iz)];
   }
@@ -91,11 +99,14 @@ class Field3D {
                (static_cast<std::size_t>(iy - 1) +
                 static_cast<std::size_t>(kNy) * static_cast<std::size_t>(iz - 1));
   }
-  const double* data() const { return v_.data(); }
-  double* data() { return v_.data(); }
+  const double* data() const { return v_.get(); }
+  double* data() { return v_.get(); }
 
  private:
-  std::vector<double> v_;
+  struct Free {
+    void operator()(double* p) const { std::free(p); }
+  };
+  std::unique_ptr<double[], Free> v_;
 };
 
 struct RunState {
