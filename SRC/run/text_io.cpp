@@ -877,6 +877,42 @@ namespace {
   return q;
 }
 
+// The form the field tables write their field values in, d.ddddddE+dd
+// (one digit, the point, six digits, the exponent letter E/e/D/d, its sign
+// and two digits), recognised and converted from two loads: the digits as
+// w and the power of ten of the last one as k.  Returns the end of the
+// number, or nullptr when the text at p has any other form.
+[[gnu::always_inline]] inline const char* take_table_form(const char* p, const char* end,
+                                                         uint64_t& w, long& k) {
+  if (end - p < 12) return nullptr;
+  uint64_t a;
+  uint32_t b;
+  std::memcpy(&a, p, 8);
+  std::memcpy(&b, p + 8, 4);
+  // The point read as a 0, then all eight bytes must be digits.
+  const uint64_t c = a ^ (uint64_t{'.' ^ '0'} << 8);
+  const uint64_t bad = ((c + 0x4646464646464646ull) | (c - 0x3030303030303030ull)) &
+                       0x8080808080808080ull;
+  const unsigned letter = (b & 0xffu) | 0x20u;
+  const unsigned sign = (b >> 8) & 0xffu;
+  const unsigned d1 = ((b >> 16) & 0xffu) - unsigned{'0'};
+  const unsigned d2 = (b >> 24) - unsigned{'0'};
+  if (((a >> 8) & 0xffu) != '.' || bad != 0 || (letter != 'e' && letter != 'd') ||
+      (sign != '+' && sign != '-') || d1 > 9 || d2 > 9 || (end - p > 12 && is_digit(p[12])))
+    return nullptr;
+  // "d0dddddd" as an eight-digit number (first byte the leading digit),
+  // then the leading digit moved down one place.
+  uint64_t t = c - 0x3030303030303030ull;
+  t = t * 10 + (t >> 8);
+  t = (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+       (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+      32;
+  w = t - (a & 0x0fu) * 9000000u;
+  const long ex = static_cast<long>(d1 * 10 + d2);
+  k = (sign == '-' ? -ex : ex) - 6;
+  return p + 12;
+}
+
 // The numbers of a field table's node records, read in one pass: optional
 // sign, digits, optional point and digits, optional exponent letter E/e/D/d
 // with optional sign and up to four digits; at most 19 digits in all and a
@@ -890,28 +926,32 @@ namespace {
   // Signs of field values come in no order: no branch on them.
   const bool neg = *p == '-';
   p += neg | (*p == '+');
-  const char* const int_begin = p;
   uint64_t w = 0;
-  while (p < end) {
-    const unsigned d = static_cast<unsigned char>(*p) - unsigned{'0'};
-    if (d > 9) break;
-    w = w * 10 + d;
-    ++p;
-  }
-  long digits = p - int_begin;
   long k = 0;
-  if (p < end && *p == '.') {
-    const char* const frac_begin = ++p;
-    p = take_digits(p, end, w);
-    digits += p - frac_begin;
-    k = frac_begin - p;
-  }
-  if (digits == 0 || digits > 19) return nullptr;
-  if (p < end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd')) {
-    long ex = 0;
-    p = take_exponent(p, end, ex);
-    if (p == nullptr) return nullptr;
-    k += ex;
+  if (const char* const q = take_table_form(p, end, w, k)) {
+    p = q;
+  } else {
+    const char* const int_begin = p;
+    while (p < end) {
+      const unsigned d = static_cast<unsigned char>(*p) - unsigned{'0'};
+      if (d > 9) break;
+      w = w * 10 + d;
+      ++p;
+    }
+    long digits = p - int_begin;
+    if (p < end && *p == '.') {
+      const char* const frac_begin = ++p;
+      p = take_digits(p, end, w);
+      digits += p - frac_begin;
+      k = frac_begin - p;
+    }
+    if (digits == 0 || digits > 19) return nullptr;
+    if (p < end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd')) {
+      long ex = 0;
+      p = take_exponent(p, end, ex);
+      if (p == nullptr) return nullptr;
+      k += ex;
+    }
   }
   if (w > kExactMantissa || k < -kMaxExactPow10 || k > kMaxExactPow10) return nullptr;
   const double x = static_cast<double>(w);

@@ -293,6 +293,40 @@ TEST(FastScanReal, AgreesWithFromCharsOnEdgeWritings) {
   EXPECT_EQ(failed, 0u);
 }
 
+// The field tables' own form d.ddddddE+dd has a path of its own: every
+// exponent from -99 to 99 (those beyond 10^22 leave it for the general
+// scanner), both signs, all four exponent letters, and look-alikes that
+// must not be taken for it.
+TEST(FastScanReal, TableFormAgreesWithFromChars) {
+  std::mt19937_64 rng(201);
+  std::uniform_int_distribution<int> digit(0, 9);
+  const char letters[] = {'E', 'e', 'D', 'd'};
+  std::size_t failed = 0, checked = 0;
+  for (int ex = -99; ex <= 99; ++ex) {
+    for (int k = 0; k < static_cast<int>(scaled(400)); ++k) {
+      std::string t;
+      if (k % 3 == 1) t += '-';
+      if (k % 3 == 2 && k % 7 == 2) t += '+';
+      t += static_cast<char>('0' + digit(rng));
+      t += '.';
+      for (int d = 0; d < 6; ++d) t += static_cast<char>('0' + (k == 0 ? 9 : digit(rng)));
+      t += letters[k % 4];
+      t += ex < 0 ? '-' : '+';
+      t += static_cast<char>('0' + std::abs(ex) / 10);
+      t += static_cast<char>('0' + std::abs(ex) % 10);
+      expect_same_as_from_chars(t, failed);
+      ++checked;
+    }
+  }
+  const char* look_alikes[] = {
+      "1.234567E+123", "1.234567E+1",  "1.2345678E+01", "12.34567E+01", "1.23456E+012",
+      "1.234567E01",   "0.000000E+00",
+      "-0.000000E+00", "9.999999E+22", "9.999999E+23",  "1.000000E-22", "1.000000E-23",
+  };
+  for (const char* t : look_alikes) expect_same_as_from_chars(t, failed);
+  EXPECT_EQ(failed, 0u) << "of " << checked;
+}
+
 TEST(FastScanReal, ErrorsAndStopPositions) {
   struct Row {
     const char* text;
@@ -315,6 +349,14 @@ TEST(FastScanReal, ErrorsAndStopPositions) {
       {"58.782,10)", ScanErr::None, 6},
       {"1.5E+03abc", ScanErr::None, 7},
       {"3..", ScanErr::None, 2},
+      // Look-alikes of the tables' form: where each one ends.
+      {"1.234567E+12.5", ScanErr::None, 12},
+      {"1.234567E+1x", ScanErr::None, 11},
+      {"1.234567E+xy", ScanErr::BadExponent, 8},
+      {"1.2345,7E+01", ScanErr::None, 6},
+      {"1.234567F+01", ScanErr::None, 8},
+      {"1.23456/E+01", ScanErr::None, 7},
+      {"-1.234567E-05 ", ScanErr::None, 13},
   };
   for (const Row& r : rows) {
     double v = 0.0;
