@@ -720,6 +720,22 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out) {
 
 namespace {
 
+// The bytes of an eight-byte word that are not ASCII digits: bit 7 of each
+// such byte set, the others clear.
+constexpr uint64_t non_digit_bytes(uint64_t chunk) {
+  return ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
+         0x8080808080808080ull;
+}
+
+// Eight digit values, one per byte with the first (most significant) in the
+// lowest byte, as one number: combined pairwise by three multiplications.
+constexpr uint64_t eight_digit_value(uint64_t t) {
+  t = t * 10 + (t >> 8);
+  return (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+          (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+         32;
+}
+
 // Appends the run of decimal digits at p to w (w = w * 10^n + digits, modulo
 // 2^64) and returns the end of the run.  Up to eight digits are taken per
 // step from one 64-bit word: the first non-digit byte is found from the
@@ -730,17 +746,11 @@ namespace {
   while (end - p >= 8) {
     uint64_t chunk;
     std::memcpy(&chunk, p, 8);
-    const uint64_t bad = ((chunk + 0x4646464646464646ull) | (chunk - 0x3030303030303030ull)) &
-                         0x8080808080808080ull;
     // countr_zero(0) is 64: eight digits.
-    const int n = std::countr_zero(bad) >> 3;
+    const int n = std::countr_zero(non_digit_bytes(chunk)) >> 3;
     if (n == 0) return p;
-    uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
-    t = t * 10 + (t >> 8);
-    t = (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
-         (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
-        32;
-    w = w * kPow10u[static_cast<std::size_t>(n)] + t;
+    const uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
+    w = w * kPow10u[static_cast<std::size_t>(n)] + eight_digit_value(t);
     p += n;
     if (n < 8) return p;
   }
@@ -891,23 +901,16 @@ namespace {
   std::memcpy(&b, p + 8, 4);
   // The point read as a 0, then all eight bytes must be digits.
   const uint64_t c = a ^ (uint64_t{'.' ^ '0'} << 8);
-  const uint64_t bad = ((c + 0x4646464646464646ull) | (c - 0x3030303030303030ull)) &
-                       0x8080808080808080ull;
   const unsigned letter = (b & 0xffu) | 0x20u;
   const unsigned sign = (b >> 8) & 0xffu;
   const unsigned d1 = ((b >> 16) & 0xffu) - unsigned{'0'};
   const unsigned d2 = (b >> 24) - unsigned{'0'};
-  if (((a >> 8) & 0xffu) != '.' || bad != 0 || (letter != 'e' && letter != 'd') ||
+  if (((a >> 8) & 0xffu) != '.' || non_digit_bytes(c) != 0 || (letter != 'e' && letter != 'd') ||
       (sign != '+' && sign != '-') || d1 > 9 || d2 > 9 || (end - p > 12 && is_digit(p[12])))
     return nullptr;
   // "d0dddddd" as an eight-digit number (first byte the leading digit),
   // then the leading digit moved down one place.
-  uint64_t t = c - 0x3030303030303030ull;
-  t = t * 10 + (t >> 8);
-  t = (((t & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
-       (((t >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
-      32;
-  w = t - (a & 0x0fu) * 9000000u;
+  w = eight_digit_value(c - 0x3030303030303030ull) - (a & 0x0fu) * 9000000u;
   const long ex = static_cast<long>(d1 * 10 + d2);
   k = (sign == '-' ? -ex : ex) - 6;
   return p + 12;

@@ -222,6 +222,16 @@ std::vector<std::string> field_files(const ScratchDir& dir) {
   return names;
 }
 
+// Only the run's own files are in the directory: no temporary of the field
+// file is left behind.
+void expect_nothing_left_behind(const ScratchDir& dir) {
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string n = e.path().filename().string();
+    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
+        << "left behind: " << n;
+  }
+}
+
 void check_message(const BadInput& b, const RunResult& r) {
   EXPECT_EQ(r.status, b.status);
   ASSERT_FALSE(r.err.empty());
@@ -311,11 +321,7 @@ TEST_P(BadInputWrite, EndsWithTheUnit7ReportAndKeepsWhatWasThere) {
   check_message(expect, r);
   EXPECT_TRUE(dir.exists("zereduv.log"));
   EXPECT_EQ(field_files(dir), std::vector<std::string>{"eh_ZIV.#01"});
-  for (const auto& e : fs::directory_iterator(dir.path())) {
-    const std::string n = e.path().filename().string();
-    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
-        << "left behind: " << n;
-  }
+  expect_nothing_left_behind(dir);
 }
 
 std::string write_fault_name(const ::testing::TestParamInfo<WriteFault>& row) {
@@ -482,11 +488,7 @@ TEST_P(BadInputLogWrite, EndsWithTheReportAndKeepsTheLogSoFar) {
     EXPECT_LT(log.size(), full_log.size());
     EXPECT_EQ(log, full_log.substr(0, log.size())) << "the log kept is not the run's own";
   }
-  for (const auto& e : fs::directory_iterator(dir.path())) {
-    const std::string n = e.path().filename().string();
-    EXPECT_TRUE(n == "eh_ZIV.#01" || n == "zereduv.log" || n == kCtl || n == kTab)
-        << "left behind: " << n;
-  }
+  expect_nothing_left_behind(dir);
 }
 
 std::string log_fault_name(const ::testing::TestParamInfo<LogFault>& row) {
