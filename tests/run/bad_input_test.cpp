@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
@@ -357,7 +355,7 @@ void set_mode(const fs::path& p, fs::perms mode) {
 
 TEST_P(BadInputPermission, EndsWithTheReportAndKeepsWhatWasThere) {
   const PermissionFault& p = GetParam();
-  const bool root = ::geteuid() == 0;
+  const bool root = running_as_superuser();
   if (root && !fs::exists("/usr/bin/setpriv"))
     GTEST_SKIP() << "running as root and no setpriv to drop privileges";
   ScratchDir dir;
