@@ -305,56 +305,58 @@ std::vector<std::size_t> line_starts(std::string_view f) {
   return s;
 }
 
-std::string line_pin(std::string_view f, const std::vector<std::size_t>& starts,
-                     std::size_t line, std::string_view what) {
-  std::string o = "line " + std::to_string(line) + " " + std::string(what);
-  if (line >= starts.size()) return o + ": (past the end)\n";
-  const std::size_t b = starts[line - 1], e = starts[line];
-  return o + " @" + std::to_string(b) + ": \"" + escaped(f.substr(b, e - b)) +
+// Lines of a text layout to show: line number (from 1) and what it holds.
+using LinePins = std::vector<std::pair<std::size_t, std::string>>;
+
+std::string text_pins(std::string_view f, std::string_view title,
+                      const LinePins& pins) {
+  const auto starts = line_starts(f);
+  std::string o = std::string(title) + ", " +
+                  std::to_string(starts.size() - 1) + " lines\n";
+  for (const auto& [line, what] : pins) {
+    o += "line " + std::to_string(line) + " " + what;
+    if (line >= starts.size()) {
+      o += ": (past the end)\n";
+      continue;
+    }
+    const std::size_t b = starts[line - 1], e = starts[line];
+    o += " @" + std::to_string(b) + ": \"" + escaped(f.substr(b, e - b)) +
          "\"\n";
+  }
+  return o;
 }
 
 // Layout 1: the twelve groups of layout 0 as lines of up to three values.
-std::string layout1_pins(std::string_view f) {
-  const auto s = line_starts(f);
-  std::string o = "layout 1 (text, x fastest), " +
-                  std::to_string(s.size() - 1) + " lines\n";
-  o += line_pin(f, s, 1, "ElementLength, Aperture, 0");
-  o += line_pin(f, s, 2, "SymX, SymY, SymZ");
-  o += line_pin(f, s, 3, "XOut(1..3)");
-  o += line_pin(f, s, 11, "XOut(25)");
-  o += line_pin(f, s, 12, "YOut(1..3)");
-  o += line_pin(f, s, 20, "YOut(25)");
-  o += line_pin(f, s, 21, "ZOut(1..3)");
-  o += line_pin(f, s, 20 + kNz / 3, "ZOut(199..201)");
+LinePins layout1_lines() {
+  LinePins p = {{1, "ElementLength, Aperture, 0"}, {2, "SymX, SymY, SymZ"},
+                {3, "XOut(1..3)"},  {11, "XOut(25)"},
+                {12, "YOut(1..3)"}, {20, "YOut(25)"},
+                {21, "ZOut(1..3)"}, {20 + kNz / 3, "ZOut(199..201)"}};
   std::size_t first = 21 + kNz / 3;
   for (const char* a : kArrays) {
     for (const Node& nd : kNodes) {
-      o += line_pin(f, s, first + x_fastest(nd.ix, nd.iy, nd.iz) / 3,
-                    std::string(a) + " " + nd.name);
+      p.emplace_back(first + x_fastest(nd.ix, nd.iy, nd.iz) / 3,
+                     std::string(a) + " " + nd.name);
     }
     first += kPoints / 3;
   }
-  o += line_pin(f, s, first, "end marker -99");
-  return o;
+  p.emplace_back(first, "end marker -99");
+  return p;
 }
 
 // Layout 2: limits, keys, then an E line and a B line per node, z fastest.
-std::string layout2_pins(std::string_view f) {
-  const auto s = line_starts(f);
-  std::string o = "layout 2 (text, z fastest), " +
-                  std::to_string(s.size() - 1) + " lines\n";
-  o += line_pin(f, s, 1, "XminOut, XmaxOut, 25");
-  o += line_pin(f, s, 2, "YminOut, YmaxOut, 25");
-  o += line_pin(f, s, 3, "ZminOut, ZmaxOut, 201");
-  o += line_pin(f, s, 4, "SymX, SymY, SymZ");
+LinePins layout2_lines() {
+  LinePins p = {{1, "XminOut, XmaxOut, 25"},
+                {2, "YminOut, YmaxOut, 25"},
+                {3, "ZminOut, ZmaxOut, 201"},
+                {4, "SymX, SymY, SymZ"}};
   for (const Node& nd : kNodes) {
     const std::size_t m =
         (nd.ix - 1) * kNy * kNz + (nd.iy - 1) * kNz + (nd.iz - 1);
-    o += line_pin(f, s, 5 + 2 * m, std::string("E at ") + nd.name);
-    o += line_pin(f, s, 6 + 2 * m, std::string("B at ") + nd.name);
+    p.emplace_back(5 + 2 * m, std::string("E at ") + nd.name);
+    p.emplace_back(6 + 2 * m, std::string("B at ") + nd.name);
   }
-  return o;
+  return p;
 }
 
 // Size, SHA-256 and the records at fixed offsets, chosen by the size (each
@@ -364,8 +366,12 @@ std::string digest(const std::string& name, std::string_view f) {
   std::string o = name + "\nsize " + std::to_string(f.size()) + "\nsha256 " +
                   sha256(f) + "\n";
   if (f.size() == kLayout0Bytes) return o + layout0_pins(f);
-  if (f.size() == kLayout1Bytes) return o + layout1_pins(f);
-  if (f.size() == kLayout2Bytes) return o + layout2_pins(f);
+  if (f.size() == kLayout1Bytes) {
+    return o + text_pins(f, "layout 1 (text, x fastest)", layout1_lines());
+  }
+  if (f.size() == kLayout2Bytes) {
+    return o + text_pins(f, "layout 2 (text, z fastest)", layout2_lines());
+  }
   const std::size_t n = std::min<std::size_t>(64, f.size());
   return o + "no layout of this size\nfirst bytes: \"" +
          escaped(f.substr(0, n)) + "\"\nlast bytes: \"" +
