@@ -32,7 +32,7 @@ int main() {
   } catch (const RunStop& stop) {
     error_line(stop.message);
     s->log.close_quietly();
-    return kExitNormal;
+    return kExitRejected;
   } catch (const IoError& e) {
     if (s) s->log.close_quietly();
     error_line(e.what());
