@@ -118,6 +118,7 @@ const std::string kText = "(text where a number is expected)";
 const std::string kReal = "(real number where an integer is expected)";
 const std::string kBig = "(integer outside the 32-bit range)";
 const std::string kMB(1 << 20, 'x');
+const std::string kName80 = std::string(76, 'A') + ".txt";
 
 // The interval-count record of the example is "Z and R increments:    60    20".
 Edit counts(const std::string& z, const std::string& r) {
@@ -144,6 +145,11 @@ std::vector<BadInput> rows() {
        {"(SymZ)"}},
       {"ControlMegabyteLine", record(5, kMB), nullptr, 2, kCtl, 1, 5, {kText, "(FileNumber)"}},
       {"ControlLoneCr", record(4, "\r2    isym_z"), nullptr, 2, kCtl, 1, 4, {kText, "(isym_z)"}},
+      // A table name runs to column 80; one that goes on past it is not cut.
+      {"ControlTableNamePast80", record(3, kName80 + ".new"), nullptr, 2, kCtl, 1, 3,
+       {"longer than 80 characters"}},
+      {"ControlTableName80ThenComment", record(3, kName80 + " the table"), nullptr, 2, kName80,
+       2, 0, {"(file not found)"}},
       // The field table.
       {"TableMissing", nullptr, missing(), 2, kTab, 2, 0, {"(file not found)"}},
       {"TableEmpty", nullptr, whole(""), 2, kTab, 2, 0, {kEof, "Zmin"}},
