@@ -5,6 +5,7 @@
 // neither create a field file nor touch one left by an earlier run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -107,6 +108,7 @@ struct BadInput {
   int unit;      // 0 for a rejected table
   long line;     // 0: no line in the message
   std::vector<std::string> says;  // further texts the message must hold
+  std::size_t lines = 1;          // lines on standard error
 };
 
 std::ostream& operator<<(std::ostream& os, const BadInput& b) { return os << b.name; }
@@ -128,7 +130,11 @@ Edit counts(const std::string& z, const std::string& r) {
 std::vector<BadInput> rows() {
   std::vector<BadInput> v = {
       // The control file.
-      {"ControlMissing", missing(), nullptr, 2, kCtl, 1, 0, {"(file not found)"}},
+      // The report, and a line that says where the file is looked for.
+      {"ControlMissing", missing(), nullptr, 2, kCtl, 1, 0,
+       {"(file not found)", "\nzereduv reads \"zereduv.dat\" from the working directory",
+        "zereduv --help"},
+       2},
       {"ControlEmpty", whole(""), nullptr, 2, kCtl, 1, 0, {kEof, "title record 1"}},
       {"ControlCut1", first_records(1), nullptr, 2, kCtl, 1, 1, {kEof, "title record 2"}},
       {"ControlCut2", first_records(2), nullptr, 2, kCtl, 1, 2, {kEof, "field-table name"}},
@@ -241,7 +247,9 @@ void expect_nothing_left_behind(const ScratchDir& dir) {
 void check_message(const BadInput& b, const RunResult& r) {
   EXPECT_EQ(r.status, b.status);
   ASSERT_FALSE(r.err.empty());
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "not one line: " << r.err;
+  EXPECT_EQ(static_cast<std::size_t>(std::count(r.err.begin(), r.err.end(), '\n')), b.lines)
+      << r.err;
+  EXPECT_EQ(r.err.back(), '\n') << r.err;
   EXPECT_NE(r.err.find("\"" + b.file + "\""), std::string::npos) << r.err;
   if (b.unit > 0) {
     EXPECT_NE(r.err.find("I/O error"), std::string::npos) << r.err;
