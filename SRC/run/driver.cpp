@@ -12,6 +12,7 @@
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/process.h"
 
 namespace zereduv {
 
@@ -47,14 +48,21 @@ void CHECK_FINITE_FIELDS(const RunState& s) {
 }
 
 void RUN(RunState& s) {
+  // An interruption ends the run between two phases, or inside the field
+  // file's writing; once the field file is in place the run finishes.
   OPEN_LOG(s);
+  check_interrupted();
   READ_CONTROL(s);
   DERIVE_CONSTANTS(s);
+  check_interrupted();
   READ_FIELD_TABLE(s);
+  check_interrupted();
   COMPLETE_SYMMETRY(s);
   CHECK_MAXWELL(s);
+  check_interrupted();
   SCALE_AND_GRID(s);
   RESAMPLE(s);
+  check_interrupted();
   CHECK_FINITE_FIELDS(s);
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);

@@ -45,6 +45,12 @@ class TableRejected : public std::runtime_error {
   std::string problem;
 };
 
+/// An interruption (Ctrl-C, a termination request) found at a safe point.
+/// The log gets a last line saying so; the exit status is 128 + `signal`.
+struct RunInterrupted {
+  int signal;
+};
+
 /// Ends the run with the stop message, exactly as given.
 [[noreturn]] void STOP_RUN(std::string_view message);
 

@@ -8,8 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "output/field_sink.h"
 #include "run/driver.h"
 #include "run/errors.h"
+#include "run/process.h"
 #include "run/run_state.h"
 
 #ifndef ZEREDUV_VERSION
@@ -56,6 +58,7 @@ constexpr const char* kHelp =
     "  2  an I/O error (standard error names the unit, the file and the line)\n"
     "  3  input that cannot be used: a rejected table, the Maxwell stop, an\n"
     "     invalid FieldFormat, fields that are not finite numbers\n"
+    "  128 + signal number  interrupted (130 Ctrl-C, 143 termination request)\n"
     "\n"
     "Options:\n"
     "  -h, --help  show this text\n"
@@ -81,12 +84,41 @@ int print(const std::string& text) {
 }
 
 int run() {
+  catch_interruptions();
+  // Declared before the run state, so the lock is held until the log is
+  // closed on every way out.
+  RunLock lock;
   std::unique_ptr<RunState> s;
   try {
     s = std::make_unique<RunState>();
     s->console.attach_fd(1);
+    // One run per directory: a second run leaves every file alone, the log
+    // included.
+    switch (lock.take(s->path("zereduv.dat"))) {
+      case RunLock::State::InUse:
+        throw IoError(1, "zereduv.dat", "file in use",
+                      "\"zereduv.dat\" is in use by another zereduv run in this directory");
+      case RunLock::State::Held:
+        // No other run can be writing a field file here now: temporaries
+        // of our naming are what killed runs left behind.
+        remove_files(s->WorkDir, is_field_file_temporary);
+        break;
+      case RunLock::State::Absent:
+      case RunLock::State::Unavailable:
+        break;
+    }
     RUN(*s);
     return kExitNormal;
+  } catch (const RunInterrupted& i) {
+    // Interruptions are looked at only after the log is opened and between
+    // its records, so the note ends a log of whole lines.
+    try {
+      if (s) s->log.list({" Run interrupted "});
+    } catch (const IoError&) {
+      // A log that cannot take the note keeps what it has.
+    }
+    if (s) s->log.close_quietly();
+    return 128 + i.signal;
   } catch (const RunStop& stop) {
     error_line(stop.message);
     s->log.close_quietly();
@@ -114,6 +146,7 @@ int run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  prepare_standard_streams();
   if (argc == 1) return run();
   const std::string_view arg = argv[1];
   if (argc == 2 && (arg == "--help" || arg == "-h")) return print(kHelp);
