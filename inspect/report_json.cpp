@@ -22,19 +22,20 @@ ordered_json table_json(const TableReport& r) {
   ordered_json j;
   j["kind"] = "field table";
   j["file"] = r.file;
-  j["header"] = {{"variant", h.variant()},
-                 {"description", h.variant_text()},
+  const MaxwellCheck& c = m.check;
+  j["header"] = {{"variant", variant_name(h)},
+                 {"description", variant_text(h)},
                  {"limits_line", h.limits_line},
                  {"first_node_line", h.first_node_line},
                  {"records_between", h.records_between},
                  {"wide_counts", h.wide_counts},
                  {"columns", h.columns},
                  {"units", h.units}};
-  j["length_unit"] = h.length_unit;
-  j["mm_converted"] = r.mm_converted_by_reader || r.mm_converted_here;
-  j["table_limits"] = {{"zmin", h.zmin}, {"zmax", h.zmax},
-                       {"rmin", h.rmin}, {"rmax", h.rmax},
-                       {"unit", h.length_unit}};
+  j["length_unit"] = unit_name(h);
+  j["mm_converted"] = h.unit == TableHeader::LengthUnit::Mm;
+  j["table_limits"] = {{"zmin", h.Zmin}, {"zmax", h.Zmax},
+                       {"rmin", h.Rmin}, {"rmax", h.Rmax},
+                       {"unit", unit_name(h)}};
   j["grid"] = {{"nz", r.nz_table}, {"nr", r.nr},
                {"zmin_cm", r.zmin}, {"zmax_cm", r.zmax},
                {"rmin_cm", r.rmin}, {"rmax_cm", r.rmax},
@@ -60,13 +61,15 @@ ordered_json table_json(const TableReport& r) {
   mj["frequency_given"] = m.frequency_given;
   mj["frequency_Hz"] = m.frequency;
   if (m.frequency_given) {
-    mj["slices"] = m.slices;
-    mj["avg_ratio"] = m.avg;
-    mj["max_ratio"] = m.max;
-    mj["min_ratio"] = m.min;
-    mj["warning"] = m.warning;
-    mj["stopped"] = m.stopped;
-    mj["switched"] = m.switched;
+    mj["slices"] = c.slices.size();
+    mj["avg_ratio"] = c.avg;
+    mj["max_ratio"] = c.max;
+    mj["min_ratio"] = c.min;
+    mj["warning"] = c.warn_high;
+    mj["stopped"] = c.stop;
+    mj["switched"] = c.switched == MaxwellSwitch::E   ? "E"
+                     : c.switched == MaxwellSwitch::B ? "B"
+                                                      : "";
   }
   mj["scaling_slices"] = m.scaling_slices;
   mj["scaling_mean_ratio"] = m.scaling_mean;

@@ -34,12 +34,10 @@ std::string table_text(const TableReport& r) {
   const TableHeader& h = r.header;
   std::string o;
   o += "Field table \"" + r.file + "\"\n";
-  o += line("Header", h.variant_text());
-  std::string unit = h.length_unit;
-  if (h.length_unit == "mm")
-    unit += r.mm_converted_here
-                ? " (units record \"(mm)\"; lengths converted to cm here)"
-                : " (units record \"(mm)\"; lengths converted to cm)";
+  o += line("Header", variant_text(h));
+  std::string unit = unit_name(h);
+  if (h.unit == TableHeader::LengthUnit::Mm)
+    unit += " (units record \"(mm)\"; lengths converted to cm)";
   else if (!h.unit_stated)
     unit += " (no units record: taken as cm)";
   o += line("Length unit", unit);
@@ -50,7 +48,7 @@ std::string table_text(const TableReport& r) {
   }
   o += line("Grid", std::to_string(r.nz_table) + " z x " +
                         std::to_string(r.nr) + " r nodes");
-  o += line("  z", num(h.zmin) + " .. " + num(h.zmax) + " " + h.length_unit +
+  o += line("  z", num(h.Zmin) + " .. " + num(h.Zmax) + " " + unit_name(h) +
                        " in the table; " + num(r.zmin) + " .. " +
                        num(r.zmax) + " cm centred; dz = " + num(r.dz) + " cm");
   o += line("  r", num(r.rmin) + " .. " + num(r.rmax) + " cm; dr = " +
@@ -77,21 +75,22 @@ std::string table_text(const TableReport& r) {
   }
 
   const MaxwellStats& m = r.maxwell;
+  const MaxwellCheck& c = m.check;
   if (m.frequency_given) {
     o += "Maxwell check at " + mhz(m.frequency) + ", " +
-         std::to_string(m.slices) + " slices:\n";
-    o += line("  mean ratio", num(m.avg, 15));
-    o += line("  largest |ratio|", num(m.max, 15));
-    o += line("  smallest |ratio|", num(m.min, 15));
-    if (m.stopped)
-      o += "  the program would stop: |mean ratio| > 2 (\"" + m.stop_message +
-           "\")\n";
-    else if (m.warning)
+         std::to_string(c.slices.size()) + " slices:\n";
+    o += line("  mean ratio", num(c.avg, 15));
+    o += line("  largest |ratio|", num(c.max, 15));
+    o += line("  smallest |ratio|", num(c.min, 15));
+    if (c.stop)
+      o += "  the program would stop: |mean ratio| > 2 (\"" +
+           std::string(kMaxwellStop) + "\")\n";
+    else if (c.warn_high)
       o += "  the program warns: |mean ratio| > 1.5\n";
-    if (m.switched == "E")
+    if (c.switched == MaxwellSwitch::E)
       o += "  E and B signs not compatible: the program switches the sign of "
            "E (Er, Ez)\n";
-    else if (m.switched == "B")
+    else if (c.switched == MaxwellSwitch::B)
       o += "  E and B signs not compatible: the program switches the sign of "
            "B\n";
   }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "header_scan.h"
+#include "field/maxwell_check.h"
+#include "input/field_table.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
@@ -41,12 +42,7 @@ int32_t suggest_isym(const EndPlane& first, const EndPlane& last,
 struct MaxwellStats {
   bool frequency_given = false;
   double frequency = 0;        // frequency of the check [Hz]
-  int32_t slices = 0;
-  double avg = 0, max = 0, min = 0;  // as the program logs them
-  bool warning = false;        // |avg| > 1.5
-  bool stopped = false;        // |avg| > 2: the program would stop
-  std::string stop_message;
-  std::string switched;        // "E", "B" or "" (no switch)
+  MaxwellCheck check;          // the program's own statistics and decision
   int32_t scaling_slices = 0;  // slices with H != 0 on the check circle
   double scaling_mean = 0;     // mean ratio over them
   bool implied_ok = false;
@@ -55,11 +51,14 @@ struct MaxwellStats {
   double mismatch_percent = 0;
 };
 
+/// Descriptions of the header the reader found.
+std::string variant_name(const TableHeader& h);  // "plain", "EZERO", "other"
+std::string variant_text(const TableHeader& h);  // a sentence for the report
+std::string unit_name(const TableHeader& h);     // "cm" or "mm"
+
 struct TableReport {
   std::string file;
   TableHeader header;
-  bool mm_converted_by_reader = false;
-  bool mm_converted_here = false;
 
   // The table as read (program units: cm, z centred on 0).
   int32_t nz_table = 0, nr = 0;

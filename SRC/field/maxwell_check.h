@@ -3,10 +3,48 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "run/run_state.h"
 
 namespace zereduv {
+
+/// One z slice of the check.
+struct MaxwellSlice {
+  int32_t iz = 0;
+  double zz = 0.0;     // z of the slice [cm]
+  double I_H = 0.0;    // 2 pi Rc H(Rc) [A]
+  double I_E = 0.0;    // -eps0 omega times the flux of Ez through r < Rc [A]
+  double ratio = 0.0;  // I_E / I_H (0 or +-1 where I_H = 0)
+};
+
+/// What the check does to the map after its statistics.
+enum class MaxwellSwitch { None, E, B };
+
+/// The check's statistics and its decision, as CHECK_MAXWELL logs and acts
+/// on them.
+struct MaxwellCheck {
+  std::vector<MaxwellSlice> slices;  // iz = 1..Nz
+  double sum = 0.0;            // sum of the ratios, in slice order
+  double avg = 0.0;            // sum / Nz: avg_rRL1
+  double max = 0.0;            // largest |ratio|: max_rRL1
+  double min = 9000000000.0;   // smallest |ratio|: min_rRL1
+  bool stop = false;           // |avg| > 2 (or not a number): the run ends
+  bool warn_high = false;      // |avg| > 1.5
+  MaxwellSwitch switched = MaxwellSwitch::None;  // avg < 0: E or B negated
+  // The axial search for the first maximum of |Ez|, when a switch is made.
+  double mxEz = 0.0;           // |Ez| there [V/cm]
+  double mxsg = 0.0;           // sign of Ez there (0 when Ez is 0)
+};
+
+/// The text of the stop when the map fails the check.
+inline constexpr std::string_view kMaxwellStop =
+    " Maxwell Equations Not Verified: Ratio > 2 ";
+
+/// The check's slices, statistics and decision for the map as it stands;
+/// logs nothing and changes nothing.
+MaxwellCheck maxwell_statistics(const RunState& s);
 
 /// Compares, slice by slice in z, the line integral of H on the circle of
 /// radius Rgrid(Nr/2) with the displacement current through it; logs every
