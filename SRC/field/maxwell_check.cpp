@@ -32,12 +32,26 @@ void negate(Map2D& A, int32_t Nr, int32_t Nz) {
   }
 }
 
-// Walks up the axis from the first z node while |Ez| rises strictly; the
-// last node of the map ends the walk even if |Ez| is still rising.
+// Ez on the axis at z node j.
+double axis_ez(const RunState& s, int32_t j) {
+  std::array<double, 3> E{};
+  std::array<double, 3> B{};
+  EB2D_APPR(s, 0.0, s.Zgrid(j), E, B);
+  return E[2];
+}
+
+// Walks up the axis while |Ez| rises strictly, from the first node where Ez
+// is not 0 (a map that begins in metal has no field on its first nodes), or
+// from the first node when Ez is 0 everywhere; the last node of the map ends
+// the walk even if |Ez| is still rising.
 void first_maximum(const RunState& s, MaxwellCheck& m) {
+  int32_t start = 1;
+  while (start < s.Nz && axis_ez(s, start) == 0.0) ++start;
+  if (axis_ez(s, start) == 0.0) start = 1;
+
   double mxEz = -9000000000.0;
   double mxsg = 0.0;
-  int32_t j = 0;
+  int32_t j = start - 1;
   bool found = false;
   std::array<double, 3> E{};
   std::array<double, 3> B{};
@@ -56,6 +70,19 @@ void first_maximum(const RunState& s, MaxwellCheck& m) {
   }
   m.mxEz = mxEz;
   m.mxsg = mxsg;
+}
+
+// The classes of the decision on a mean ratio x: stop (|x| > 2, or not a
+// number), warning and switch (x < -1.5), switch (-1.5 <= x < 0), warning
+// (x > 1.5), nothing (0 <= x <= 1.5).
+enum class Decision { Stop, WarnSwitch, Switch, Warn, Nothing };
+
+Decision decision_class(double x) {
+  if (!(std::fabs(x) <= 2.0)) return Decision::Stop;
+  if (x < -1.5) return Decision::WarnSwitch;
+  if (x < 0.0) return Decision::Switch;
+  if (x > 1.5) return Decision::Warn;
+  return Decision::Nothing;
 }
 
 }  // namespace
@@ -114,15 +141,33 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
   m.sum = S;
   m.avg = S / static_cast<double>(s.Nz);
 
+  // A slice with neither current nor flux (the check circle in metal, or a
+  // stretch of pipe without field) votes +1 or -1 whatever the field does
+  // elsewhere; where such votes change the decision, it rests on the slices
+  // with field alone.
+  double Sf = 0.0;
+  for (const MaxwellSlice& sl : m.slices) {
+    if (sl.I_H == 0.0 && sl.I_E == 0.0) continue;
+    ++m.with_field;
+    Sf = Sf + sl.ratio;
+  }
+  if (m.with_field > 0) m.avg_f = Sf / static_cast<double>(m.with_field);
+  m.empty_left_out = m.with_field >= 1 && m.with_field < s.Nz &&
+                     decision_class(m.avg_f) != decision_class(m.avg);
+  m.decided = m.empty_left_out ? m.avg_f : m.avg;
+
   // A mean beyond +-2 (or one that is not a number at all) means the map
   // does not obey the law under either sign convention.
-  m.stop = !(std::fabs(m.avg) <= 2.0);
+  m.stop = !(std::fabs(m.decided) <= 2.0);
   if (m.stop) return m;
-  m.warn_high = std::fabs(m.avg) > 1.5;
+  m.warn_high = std::fabs(m.decided) > 1.5;
+  // A mean far below one in magnitude: E and B, or the frequency, do not
+  // belong together (a frequency in MHz where Hz are meant, for one).
+  m.warn_low = std::fabs(m.with_field > 0 ? m.decided : 0.0) < 0.5;
 
   // E and B came with opposite time phase: one of them is negated, chosen
   // so that Ez is positive at its first maximum on the axis.
-  if (m.avg < 0.0) {
+  if (m.decided < 0.0) {
     first_maximum(s, m);
     m.switched = m.mxsg < 0.0 ? MaxwellSwitch::E : MaxwellSwitch::B;
   }
@@ -140,11 +185,19 @@ void CHECK_MAXWELL(RunState& s) {
   s.log.list({" avg_rRL1= ", m.avg});
   s.log.list({" max_rRL1= ", m.max});
   s.log.list({" min_rRL1= ", m.min});
+  if (m.empty_left_out) {
+    s.log.list({" Empty slices left out: avg_rRL1= ", m.avg_f});
+  }
 
   if (m.stop) STOP_RUN(kMaxwellStop);
 
-  if (m.warn_high) {
-    s.log.list({" Warning: Maxwell Equations: Ratio > 1.5 "});
+  // The two warnings never meet: |mean| is above 1.5 or below 0.5.
+  const char* warning = m.warn_high  ? " Warning: Maxwell Equations: Ratio > 1.5 "
+                        : m.warn_low ? " Warning: Maxwell Equations: Ratio < 0.5 "
+                                     : nullptr;
+  if (warning != nullptr) {
+    s.log.list({warning});
+    s.errout.record(warning);
   }
 
   if (m.switched != MaxwellSwitch::None) {

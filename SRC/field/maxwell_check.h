@@ -30,10 +30,19 @@ struct MaxwellCheck {
   double avg = 0.0;            // sum / Nz: avg_rRL1
   double max = 0.0;            // largest |ratio|: max_rRL1
   double min = 9000000000.0;   // smallest |ratio|: min_rRL1
-  bool stop = false;           // |avg| > 2 (or not a number): the run ends
-  bool warn_high = false;      // |avg| > 1.5
-  MaxwellSwitch switched = MaxwellSwitch::None;  // avg < 0: E or B negated
-  // The axial search for the first maximum of |Ez|, when a switch is made.
+  // Slices with field (I_H or I_E not 0) and the mean of their ratios.
+  int32_t with_field = 0;
+  double avg_f = 0.0;          // 0 when every slice is empty
+  // avg_f decides instead of avg: some but not all slices are empty, and
+  // leaving them out moves the mean into another class of the decision.
+  bool empty_left_out = false;
+  double decided = 0.0;        // the mean the decision rests on
+  bool stop = false;           // |decided| > 2 (or not a number): run ends
+  bool warn_high = false;      // |decided| > 1.5
+  bool warn_low = false;       // the run goes on with |decided| < 0.5
+  MaxwellSwitch switched = MaxwellSwitch::None;  // decided < 0
+  // The axial search for the first maximum of |Ez|, when a switch is made;
+  // it starts at the first node where Ez on the axis is not 0.
   double mxEz = 0.0;           // |Ez| there [V/cm]
   double mxsg = 0.0;           // sign of Ez there (0 when Ez is 0)
 };
@@ -49,8 +58,10 @@ MaxwellCheck maxwell_statistics(const RunState& s);
 /// Compares, slice by slice in z, the line integral of H on the circle of
 /// radius Rgrid(Nr/2) with the displacement current through it; logs every
 /// slice and the ratio statistics; stops the run when |mean ratio| > 2, warns
-/// above 1.5, and for a negative mean negates E (Er2D, Ez2D) or B2D so that
-/// Ez is positive at its first maximum on the axis.
+/// above 1.5 and below 0.5 (in the log and on standard error), and for a
+/// negative mean negates E (Er2D, Ez2D) or B2D so that Ez is positive at its
+/// first maximum on the axis.  Slices without any field do not decide when
+/// leaving them out changes the decision.
 void CHECK_MAXWELL(RunState& s);
 
 /// The 94-character log line of one z slice: the label, then iz (I5), zz
