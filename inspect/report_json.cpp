@@ -44,6 +44,12 @@ ordered_json table_json(const TableReport& r) {
   j["last_plane"] = plane_json(r.last);
   j["suggested_isym_z"] = r.suggested_isym;
   j["suggestion"] = r.suggestion;
+  if (r.half_isym != 0) {
+    j["half_isym_z"] = r.half_isym;
+    j["symmetry_question"] = r.symmetry_question;
+  } else {
+    j["half_isym_z"] = nullptr;
+  }
   j["map"] = {{"isym_z", r.isym},
               {"isym_z_given", r.isym_given},
               {"nz", r.nz_full},
@@ -66,17 +72,26 @@ ordered_json table_json(const TableReport& r) {
     mj["max_ratio"] = c.max;
     mj["min_ratio"] = c.min;
     mj["warning"] = c.warn_high;
+    mj["warning_low"] = c.warn_low;
+    mj["empty_slices_left_out"] = c.empty_left_out;
+    mj["avg_ratio_with_field"] = c.avg_f;
     mj["stopped"] = c.stop;
     mj["switched"] = c.switched == MaxwellSwitch::E   ? "E"
                      : c.switched == MaxwellSwitch::B ? "B"
                                                       : "";
   }
-  mj["scaling_slices"] = m.scaling_slices;
-  mj["scaling_mean_ratio"] = m.scaling_mean;
+  mj["field_slices"] = m.field_slices;
+  mj["least_squares_ratio"] = m.fit_ratio;
   if (m.implied_ok) {
     mj["implied_frequency_Hz"] = m.implied_frequency;
   } else {
     mj["implied_frequency_Hz"] = nullptr;
+  }
+  mj["median_ratio"] = m.median_ratio;
+  if (m.median_frequency > 0.0) {
+    mj["median_frequency_Hz"] = m.median_frequency;
+  } else {
+    mj["median_frequency_Hz"] = nullptr;
   }
   if (m.frequency_given && m.implied_ok) {
     mj["mismatch_percent"] = m.mismatch_percent;

@@ -55,8 +55,22 @@ std::string table_text(const TableReport& r) {
                        num(r.dr) + " cm");
   o += line("First z plane", plane_text(r.first));
   o += line("Last z plane", plane_text(r.last));
-  o += line("Suggested isym_z",
-            std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
+  if (r.half_isym != 0) {
+    const std::string half = std::to_string(r.half_isym);
+    o += line("Suggested isym_z",
+              "0 or " + half + "  (" + r.suggestion +
+                  ": 0 if the table is a whole cavity bounded by walls "
+                  "there, " + half + " if it is one half of the cavity)");
+    o += line("  which one", r.symmetry_question +
+                                 (r.isym_given ? ""
+                                               : "; the map below is "
+                                                 "analysed with 0, give "
+                                                 "--isym " + half +
+                                                 " for the half"));
+  } else {
+    o += line("Suggested isym_z",
+              std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
+  }
   o += line("Map analysed", "isym_z = " + std::to_string(r.isym) +
                                 (r.isym_given ? " (given)" : " (suggested)") +
                                 ": " + std::to_string(r.nz_full) +
@@ -82,11 +96,17 @@ std::string table_text(const TableReport& r) {
     o += line("  mean ratio", num(c.avg, 15));
     o += line("  largest |ratio|", num(c.max, 15));
     o += line("  smallest |ratio|", num(c.min, 15));
+    if (c.empty_left_out)
+      o += line("  mean with field", num(c.avg_f, 15) + "  (over the " +
+                                         std::to_string(c.with_field) +
+                                         " slices with field: it decides)");
     if (c.stop)
       o += "  the program would stop: |mean ratio| > 2 (\"" +
            std::string(kMaxwellStop) + "\")\n";
     else if (c.warn_high)
       o += "  the program warns: |mean ratio| > 1.5\n";
+    else if (c.warn_low)
+      o += "  the program warns: |mean ratio| < 0.5\n";
     if (c.switched == MaxwellSwitch::E)
       o += "  E and B signs not compatible: the program switches the sign of "
            "E (Er, Ez)\n";
@@ -96,10 +116,15 @@ std::string table_text(const TableReport& r) {
   }
   if (m.implied_ok) {
     o += line("Implied frequency",
-              mhz(m.implied_frequency) + "  (mean ratio " +
-                  num(m.scaling_mean, 8) + " over the " +
-                  std::to_string(m.scaling_slices) +
-                  " slices with H on the check circle)");
+              mhz(m.implied_frequency) + "  (least-squares ratio " +
+                  num(m.fit_ratio, 8) + " over the " +
+                  std::to_string(m.field_slices) + " slices with field)");
+    if (m.median_frequency > 0.0)
+      o += line("  from the median",
+                mhz(m.median_frequency) + "  (median ratio " +
+                    num(m.median_ratio, 8) + " over the " +
+                    std::to_string(m.ratio_slices) +
+                    " slices with H on the check circle)");
     if (m.mismatch)
       o += "Warning: the frequency given, " + mhz(m.frequency) +
            ", differs from the frequency the table implies by " +

@@ -37,19 +37,33 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   return s;
 }
 
-/// The frequency the table implies, from the slices whose ratio scales with
-/// the frequency (those with H on the check circle).
+/// The frequency the table implies: the least-squares fit of I_E = rho I_H
+/// over the slices with field, each slice weighted by its current, so that
+/// the slices where the field is weak (the ends of a window, a stretch of
+/// pipe) count little; and the median of the slice ratios beside it.
 void implied_frequency(MaxwellStats& m) {
-  double sum = 0.0;
+  double num = 0.0, den = 0.0;
+  std::vector<double> ratios;
   for (const MaxwellSlice& sl : m.check.slices) {
-    if (sl.I_H == 0.0) continue;
-    ++m.scaling_slices;
-    sum += sl.ratio;
+    if (sl.I_H == 0.0 && sl.I_E == 0.0) continue;
+    ++m.field_slices;
+    num += sl.I_E * sl.I_H;
+    den += sl.I_H * sl.I_H;
+    if (sl.I_H != 0.0) ratios.push_back(sl.ratio);
   }
-  if (m.scaling_slices > 0) m.scaling_mean = sum / m.scaling_slices;
-  if (m.scaling_slices > 0 && m.scaling_mean != 0.0) {
+  if (den > 0.0) m.fit_ratio = num / den;
+  if (m.fit_ratio != 0.0 && std::isfinite(m.fit_ratio)) {
     m.implied_ok = true;
-    m.implied_frequency = m.frequency / std::abs(m.scaling_mean);
+    m.implied_frequency = m.frequency / std::abs(m.fit_ratio);
+  }
+  m.ratio_slices = static_cast<int32_t>(ratios.size());
+  if (!ratios.empty()) {
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t n = ratios.size();
+    m.median_ratio = n % 2 == 1 ? ratios[n / 2]
+                                : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
+    if (m.median_ratio != 0.0)
+      m.median_frequency = m.frequency / std::abs(m.median_ratio);
   }
 }
 
@@ -127,13 +141,32 @@ int32_t suggest_isym(const EndPlane& first, const EndPlane& last,
     why = "no mirror plane at either end: the table is the whole map";
     return 0;
   }
-  why = std::string("both end planes are symmetry planes (") +
+  why = std::string("both end planes look like mirror planes (") +
         parity(first.key) + " at the first, " + parity(last.key) +
-        " at the last): the table is a whole cavity or cell bounded by them; "
-        "use " + std::to_string(first.key) + " or " +
-        std::to_string(-last.key) +
-        " only if it is one half of a longer structure";
+        " at the last)";
   return 0;
+}
+
+int32_t half_reading(const EndPlane& first, const EndPlane& last,
+                     double zmin_table, double zmax_table,
+                     std::string& question) {
+  question.clear();
+  if (first.key == 0 || last.key == 0) return 0;
+  // The mirror plane of a half table is the plane at z = 0 of the table:
+  // its last node for a lower half that ends there, else its first node.
+  const bool lower = zmax_table == 0.0 && zmin_table < 0.0;
+  const int32_t key = lower ? -last.key : first.key;
+  const std::string plane = lower ? "last" : "first";
+  const std::string at =
+      (lower || zmin_table == 0.0) ? "z = 0, the table's " + plane + " node"
+                                   : "the table's " + plane + " node";
+  question = "is the plane at " + at + ", a wall of the cavity (0) or its "
+             "middle plane, with the other half its mirror image (" +
+             std::to_string(key) +
+             ")?  The field cannot tell, the ratio and the frequency being "
+             "the same either way: the geometry of the solver's problem "
+             "decides";
+  return key;
 }
 
 TableReport inspect_table(const std::filesystem::path& file,
@@ -175,6 +208,8 @@ TableReport inspect_table(const std::filesystem::path& file,
   rep.first = plane(1);
   rep.last = plane(s->Nz);
   rep.suggested_isym = suggest_isym(rep.first, rep.last, rep.suggestion);
+  rep.half_isym = half_reading(rep.first, rep.last, rep.header.Zmin,
+                               rep.header.Zmax, rep.symmetry_question);
 
   // 3. The map the program would use: completed with the key given, or
   //    with the suggested one (read again, sized for the completion).
