@@ -16,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../inspect/field_inspect.cpp"
 #include "../inspect/header_scan.cpp"
@@ -70,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (::mkdtemp(t.data()) == nullptr) std::abort();
     return t;
   }();
-  static const std::string layout0 = framed_layout0();
+  static std::string layout0 = framed_layout0();
   if (size < 1) return 0;
   const uint8_t mode = data[0];
   const char* rest = reinterpret_cast<const char*>(data + 1);
@@ -102,23 +104,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       break;
     case 2: {
       // Patches: a 4-byte offset into the data after the first frame, a
-      // length of at most 16, the bytes.
-      std::string f = layout0;
+      // length of at most 16, the bytes.  They are made in place on the
+      // 6 MB image and undone afterwards, in reverse order.
+      std::string& f = layout0;
+      std::vector<std::pair<std::size_t, std::string>> undo;
       std::size_t k = 0;
       const std::size_t span = f.size() - 2 * kFrameBytes;
       while (k + 5 <= n) {
         uint32_t off;
         std::memcpy(&off, rest + k, 4);
-        const std::size_t len = std::min<std::size_t>(
-            static_cast<uint8_t>(rest[k + 4]) % 17, n - k - 5);
         const std::size_t at = kFrameBytes + off % span;
-        for (std::size_t j = 0; j < len && at + j < f.size(); ++j) f[at + j] = rest[k + 5 + j];
+        const std::size_t len = std::min({std::size_t{static_cast<uint8_t>(rest[k + 4]) % 17u},
+                                          n - k - 5, f.size() - at});
+        undo.emplace_back(at, f.substr(at, len));
+        f.replace(at, len, rest + k + 5, len);
         k += 5 + len;
       }
       try {
         render(field_report("fuzz", parse_field_file(f)));
       } catch (const FieldFileDamaged&) {
       }
+      for (auto u = undo.rbegin(); u != undo.rend(); ++u) f.replace(u->first, u->second.size(), u->second);
       break;
     }
   }
