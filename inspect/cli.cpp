@@ -1,10 +1,5 @@
 #include "cli.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -12,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "files.h"
 #include "report.h"
 #include "run/errors.h"
 
@@ -108,114 +104,26 @@ Options parse_args(const std::vector<std::string>& args) {
   return o;
 }
 
-std::string os_reason(int err) { return std::generic_category().message(err); }
-
-/// What a file that is not a regular one is, for the messages.
-const char* file_kind(mode_t m) {
-  if (S_ISDIR(m)) return "a directory";
-  if (S_ISFIFO(m)) return "a FIFO";
-  if (S_ISCHR(m)) return "a character device";
-  if (S_ISBLK(m)) return "a block device";
-  if (S_ISSOCK(m)) return "a socket";
-  return "a special file";
-}
-
-/// A failure to read or write a file, already worded for the user.
-struct FileError {
-  std::string message;
-};
-
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 /// Refuses, before anything is read, an input that is not a regular file
 /// (a FIFO would hang the read, a device would never end) and output files
 /// that are the input, or each other, after symbolic links.
 void check_files(const Options& o) {
-  struct stat in {};
-  const bool input_exists = ::stat(o.file.c_str(), &in) == 0;
-  if (input_exists && !S_ISREG(in.st_mode))
-    throw FileError{"cannot read \"" + o.file + "\": it is " +
-                    file_kind(in.st_mode) + ", not a regular file"};
-  struct stat csv {}, svg {};
-  const bool csv_exists = o.csv && ::stat(o.csv->c_str(), &csv) == 0;
-  const bool svg_exists = o.svg && ::stat(o.svg->c_str(), &svg) == 0;
+  const PathFacts in = path_facts(o.file);
+  if (in.exists && in.kind != nullptr)
+    throw FileError{"cannot read \"" + o.file + "\": it is " + in.kind +
+                    ", not a regular file"};
+  const PathFacts csv = o.csv ? path_facts(*o.csv) : PathFacts{};
+  const PathFacts svg = o.svg ? path_facts(*o.svg) : PathFacts{};
   auto refuse = [&](const char* opt, const std::string& out,
-                    const struct stat& st) {
-    if (input_exists && same_file(in, st))
+                    const PathFacts& f) {
+    if (same_file(in, f))
       throw UsageError{std::string(opt) + " " + out + " is the file " +
                        o.file + " being read; it would be overwritten"};
   };
-  if (csv_exists) refuse("--csv", *o.csv, csv);
-  if (svg_exists) refuse("--svg", *o.svg, svg);
-  if (o.csv && o.svg &&
-      (*o.csv == *o.svg || (csv_exists && svg_exists && same_file(csv, svg))))
+  if (csv.exists) refuse("--csv", *o.csv, csv);
+  if (svg.exists) refuse("--svg", *o.svg, svg);
+  if (o.csv && o.svg && (*o.csv == *o.svg || same_file(csv, svg)))
     throw UsageError{"--csv and --svg name the same file " + *o.svg};
-}
-
-/// Writes `content` to `path`.  A regular file (or a new one) is written
-/// to a temporary beside it and renamed into place once complete, so a
-/// full disk or a failed write leaves the earlier file as it was and no
-/// cut one; a device or FIFO named on purpose (/dev/stdout) is written
-/// directly.
-void write_output(const std::string& path, const std::string& content) {
-  auto fail = [&path](int err) {
-    return FileError{"cannot write \"" + path + "\": " + os_reason(err)};
-  };
-  auto write_all = [&content](int fd) {
-    const char* p = content.data();
-    std::size_t n = content.size();
-    while (n > 0) {
-      const ssize_t k = ::write(fd, p, n);
-      if (k < 0 && errno == EINTR) continue;
-      if (k <= 0) return k < 0 ? errno : EIO;
-      p += k;
-      n -= static_cast<std::size_t>(k);
-    }
-    return 0;
-  };
-
-  namespace fs = std::filesystem;
-  fs::path target = path;
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) throw fail(EISDIR);
-  if (exists && !S_ISREG(st.st_mode)) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
-    int err = write_all(fd);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) throw fail(err);
-    return;
-  }
-  // Through a symbolic link the file is written where the link points, as
-  // writing it in place would do.
-  std::error_code ec;
-  if (fs::is_symlink(target, ec)) {
-    const fs::path real = fs::weakly_canonical(target, ec);
-    if (!ec) target = real;
-  }
-  fs::path dir = target.parent_path();
-  const std::string stem = "." + target.filename().string() + ".part" +
-                           std::to_string(static_cast<long>(::getpid())) + "-";
-  fs::path temp;
-  int fd = -1;
-  for (int k = 0; fd < 0; ++k) {
-    temp = dir / (stem + std::to_string(k));
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || k >= 100)) throw fail(errno);
-  }
-  int err = write_all(fd);
-  // A file written over keeps its permissions.
-  if (err == 0 && exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    throw fail(err);
-  }
 }
 
 /// JSON text of a report.  Text from the files (a name, a units record)
