@@ -80,6 +80,50 @@ echo "$count golden cases, $failed failed"
 end
 [ "$failed" -eq 0 ]
 
+begin "exit statuses under Wine"
+# A wrong argument, and Ctrl-C (Wine hands SIGINT to the console control
+# handler) during a run on a large table: status 130, the log ends with
+# the note, no temporary is left and the older field file is kept.
+exe="$root/build-win64/zereduv.exe"
+status=0
+"$wine" "$exe" --no-such-option >/dev/null 2>&1 || status=$?
+[ "$status" -eq 1 ] || { echo "FAILED: a wrong argument gave status $status, not 1"; exit 1; }
+cmake --build "$linux_build" --target pillbox_table -j"$jobs" >/dev/null
+run="$root/build-win64/interrupt-run"
+rm -rf "$run" && mkdir -p "$run"
+"$linux_build/pillbox_table" --frequency 1.3e9 --length 11.5 --nz 999 --nr 199 --e0 5 \
+  --out "$run/pillbox.txt"
+sed -e 's/^0            FieldFormat/1            FieldFormat/' \
+  examples/pillbox/zereduv.dat >"$run/zereduv.dat"
+printf 'older field file\r\n' >"$run.older"
+interrupted=no
+for attempt in 1 2 3; do
+  cp "$run.older" "$run/eh_ZIV.#01"
+  rm -f "$run/zereduv.log"
+  (cd "$run" && exec "$wine" "$exe" >/dev/null 2>&1) &
+  pid=$!
+  for _ in $(seq 1 500); do
+    [ -s "$run/zereduv.log" ] && break
+    sleep 0.01
+  done
+  kill -INT "$pid" 2>/dev/null || true
+  status=0
+  wait "$pid" || status=$?
+  if [ "$status" -eq 130 ]; then
+    interrupted=yes
+    break
+  fi
+  echo "attempt $attempt: the run ended with status $status before the interruption"
+done
+[ "$interrupted" = yes ] || { echo "FAILED: no run ended with status 130"; exit 1; }
+tail -c 200 "$run/zereduv.log" | grep -q "Run interrupted" ||
+  { echo "FAILED: the log does not end with the interruption note"; exit 1; }
+cmp -s "$run.older" "$run/eh_ZIV.#01" ||
+  { echo "FAILED: the older field file was not kept"; exit 1; }
+if ls -A "$run" | grep -q '\.part'; then echo "FAILED: a temporary was left"; exit 1; fi
+echo "wrong argument: status 1; Ctrl-C: status 130, log noted, older file kept"
+end
+
 begin "packages (ZIP)"
 for b in build-win64 build-win32; do
   (cd "$b" && cpack -G ZIP >/dev/null && ls -l zereduv-*-win*.zip)
