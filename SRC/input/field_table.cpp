@@ -9,7 +9,7 @@
 
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 

@@ -26,7 +26,7 @@ int main() {
   std::unique_ptr<RunState> s;
   try {
     s = std::make_unique<RunState>();
-    s->console.attach_fd(1);
+    s->console.attach_standard_output();
     RUN(*s);
     return kExitNormal;
   } catch (const RunStop& stop) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 

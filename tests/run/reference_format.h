@@ -13,7 +13,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 namespace zereduv::reference {
 

@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "run/reference_format.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 namespace zereduv {
 namespace {

@@ -3,7 +3,9 @@
 // worked out from the layout rules (15 significant digits decide the form,
 // fixed form keeps 15 digits, exponent form 16 digits and 3 exponent digits,
 // correct rounding of the binary value with ties to even).
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -172,7 +174,16 @@ std::string rep(const std::string& s, int n) {
 using Lines = std::vector<std::string>;
 
 Lines lines_of(const std::vector<ListItem>& items) {
-  return list_lines(std::span<const ListItem>(items.data(), items.size()));
+  TextOut out(8, "memory", LineEnd::Lf);
+  out.list(std::span<const ListItem>(items.data(), items.size()));
+  Lines lines;
+  std::string_view all = out.memory();
+  while (!all.empty()) {
+    const std::size_t nl = all.find('\n');
+    lines.emplace_back(all.substr(0, nl));
+    all.remove_prefix(nl + 1);
+  }
+  return lines;
 }
 
 TEST(ListDirectedLines, Layout) {
