@@ -8,6 +8,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "run/platform.h"
+
 namespace zereduv::inspect {
 
 static_assert(std::endian::native == std::endian::little,
@@ -400,14 +402,14 @@ FieldFile parse_field_file(std::string_view content) {
 }
 
 FieldFile read_field_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
+  platform::InputFile file;
+  if (const platform::FileError e = file.open(path))
     throw std::runtime_error("cannot open \"" + path.string() +
-                             "\": " + std::strerror(errno));
-  std::string content(std::istreambuf_iterator<char>(in), {});
-  if (in.bad())
+                             "\": " + e.reason);
+  platform::FileBytes bytes;
+  if (file.read_all(bytes))
     throw std::runtime_error("cannot read \"" + path.string() + "\"");
-  return parse_field_file(content);
+  return parse_field_file(std::string(bytes.data.get(), bytes.size));
 }
 
 FieldReport field_report(std::string file, FieldFile f) {

@@ -14,6 +14,7 @@
 #include "input/symmetry.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/platform.h"
 #include "run/run_state.h"
 
 namespace zereduv::inspect {
@@ -23,9 +24,10 @@ namespace {
 constexpr std::string_view kMmLine = "Table lengths in mm converted to cm";
 
 std::string read_whole(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  platform::InputFile file;
+  platform::FileBytes bytes;
+  if (file.open(p) || file.read_all(bytes)) return {};
+  return std::string(bytes.data.get(), bytes.size);
 }
 
 /// A run state that has read the table, as the program would with these

@@ -17,7 +17,6 @@ namespace zereduv {
 namespace {
 
 constexpr const char* kTemplate = "eh_ZIV.#";
-constexpr int kFieldFileUnit = 7;
 
 static_assert(std::numeric_limits<double>::is_iec559,
               "layout 0 stores IEEE 754 doubles");

@@ -10,8 +10,6 @@ namespace zereduv {
 
 namespace {
 
-constexpr int kFieldFileUnit = 7;
-
 // The output side of list-directed statements on a text field file: the
 // characters go straight into the block buffer, every line ends with CR LF.
 class FieldFileLines {
