@@ -146,10 +146,13 @@ std::string describe(const ReadItem& item) {
   return d;
 }
 
-// The text found where a value was expected, for the error report.
-std::string found_text(std::string_view rec, std::size_t pos) {
+// The text found where a value was expected, for the error report: up to
+// 24 characters, or for text glued to a number all of it.
+std::string found_text(std::string_view rec, ScanResult r) {
+  const std::size_t pos = r.pos;
+  const std::size_t most = r.err == ScanErr::GluedText ? rec.size() : 24;
   std::size_t end = pos;
-  while (end < rec.size() && end - pos < 24 && !is_blank(rec[end]) && rec[end] != ',')
+  while (end < rec.size() && end - pos < most && !is_blank(rec[end]) && rec[end] != ',')
     ++end;
   std::string t(rec.substr(pos, end - pos));
   for (char& ch : t)
@@ -177,7 +180,7 @@ void TextIn::read_list(std::span<const ReadItem> items) {
       continue;
     }
     fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
-                                     ", found \"" + found_text(rec, r.pos) + "\"");
+                                     ", found \"" + found_text(rec, r) + "\"");
   }
 }
 
@@ -188,7 +191,7 @@ void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {
   if (r.err == ScanErr::EndOfRecord)
     fail("end of record", "expected " + describe(items[filled]));
   fail(scan_error_text(r.err), "expected " + describe(items[filled]) + ", found \"" +
-                                   found_text(text, r.pos) + "\"");
+                                   found_text(text, r) + "\"");
 }
 
 void TextIn::fail(std::string kind, std::string detail) const {

@@ -17,6 +17,7 @@ const char* scan_error_text(ScanErr e) {
     case ScanErr::EndOfRecord: return "end of record";
     case ScanErr::NotANumber: return "text where a number is expected";
     case ScanErr::BadEnd: return "a number followed by text";
+    case ScanErr::GluedText: return "text glued to a number";
     case ScanErr::BadExponent: return "exponent letter without digits";
     case ScanErr::IntRange: return "integer outside the 32-bit range";
     case ScanErr::RealRange: return "real number too large";
@@ -31,6 +32,9 @@ const char* scan_error_text(ScanErr e) {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// What may follow the last item of a read right after its last character.
+bool ends_last_item(char c) { return is_blank(c) || c == ',' || c == ')'; }
 
 // Powers of ten that are exact doubles, and the largest integer below which
 // every integer is one.
@@ -376,7 +380,7 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
       if (e != nullptr) {
         const auto after = static_cast<std::size_t>(e - b);
         if (after >= n || rec[after] == ' ' ||
-            (filled + 1 == items.size() && rec[after] != '*')) {
+            (filled + 1 == items.size() && ends_last_item(rec[after]))) {
           pos = after;
           after_value = true;
           if (++filled == items.size()) break;
@@ -403,6 +407,9 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
     // this one, and the report shows its whole text from its first column.
     if (filled + 1 < items.size() && r.pos < n && !is_blank(rec[r.pos]) && rec[r.pos] != ',')
       return {pos, ScanErr::BadEnd};
+    // Text glued to the last item: the report shows all of it.
+    if (filled + 1 == items.size() && r.pos < n && !ends_last_item(rec[r.pos]))
+      return {pos, ScanErr::GluedText};
     ++filled;
     pos = r.pos;
     after_value = true;

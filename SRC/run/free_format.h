@@ -7,11 +7,14 @@
 //   number   := [+|-] digits [. [digits]] [exp]  |  [+|-] . digits [exp]
 //   exp      := (E|e|D|d) [+|-] digits
 // An integer item takes a number without point or exponent, within 32 bits.
-// A number ends at the first character that cannot continue it; after the
-// last item of a read anything may follow (the rest of the record is
-// skipped), while any other item must be followed by a blank, a comma or the
-// end of the record.  Null values, repeat counts (n*), quotes and a slash are
-// errors, and so is a real that overflows.
+// A number ends at the first character that cannot continue it.  The last
+// item of a read must be followed directly by a blank, a tab, a comma, ")"
+// (the limits records of the field tables close a bracket right after their
+// second value) or the end of the record; the rest of the record is then
+// skipped.  Any other item must be followed by a blank, a tab, a comma or
+// the end of the record.  Text glued to a number (10cm, 1.3GHz, 2..5,
+// 0x1p3) is an error, so is a null value, a repeat count (n*), a quote or a
+// slash, and so is a real that overflows.
 //
 // Rounding: a real is the double nearest to the decimal number written
 // (ties to even), however many digits it has; one too small for a normal
@@ -46,6 +49,7 @@ enum class ScanErr {
   EndOfRecord,   // the record ended before all items were filled
   NotANumber,    // text where a number is expected
   BadEnd,        // a number is followed by something that cannot end it
+  GluedText,     // the last number is followed by text glued to it
   BadExponent,   // an exponent letter without its digits
   IntRange,      // integer outside 32 bits
   RealRange,     // real that overflows
