@@ -86,7 +86,12 @@ void TextIn::open(const std::filesystem::path& path) {
   if (const platform::FileError e = file.open(path)) fail(e.kind, e.reason);
   close();
   line_ = 0;
-  if (const platform::FileError e = file.read_all(bytes_)) fail(e.kind, e.reason);
+  try {
+    if (const platform::FileError e = file.read_all(bytes_)) fail(e.kind, e.reason);
+  } catch (const std::bad_alloc&) {
+    fail("out of memory", "while reading the file (" + std::to_string(file.size()) +
+                              " bytes) into memory");
+  }
   size_ = bytes_.size;
 }
 

@@ -88,13 +88,16 @@ class TextIn {
  public:
   TextIn(int unit, std::string name);
 
-  /// Reads the whole file (which must exist) into memory.
+  /// Reads the whole file (which must exist and be a regular file) into
+  /// memory.
   void open(const std::filesystem::path& path);
   /// Reads from `content` instead of a file (tests).
   void open_memory(std::string_view content);
   void close();
 
   bool at_end() const { return pos_ >= size_; }
+  /// Bytes not read yet.
+  std::size_t remaining() const { return size_ - pos_; }
   /// The next record; at the end of the file an "end of file" error that
   /// says `what` was expected.
   std::string_view next_record(std::string_view what);

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "run/platform.h"
@@ -28,26 +30,48 @@ void InputFile::close() noexcept {
   handle_ = -1;
 }
 
+// What a file that is not a regular file is, for the report.
+const char* kind_of_file(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a directory";
+  if (S_ISFIFO(mode)) return "it is a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "it is a character device";
+  if (S_ISBLK(mode)) return "it is a block device";
+  if (S_ISSOCK(mode)) return "it is a socket";
+  return "it is not a file of data";
+}
+
 FileError InputFile::open(const std::filesystem::path& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer forever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int err = errno;
     return error(err == ENOENT ? "file not found" : "cannot open file", err);
   }
   handle_ = fd;
   struct stat st {};
-  size_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
-              ? static_cast<std::uint64_t>(st.st_size)
-              : 0;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    close();
+    return error("cannot open file", err);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close();
+    return {"not a regular file", kind_of_file(st.st_mode)};
+  }
+  size_ = static_cast<std::uint64_t>(st.st_size);
   return {};
 }
 
 FileError InputFile::read_all(FileBytes& out) {
   const int fd = fd_of(handle_);
+  if (size_ >= SIZE_MAX) {
+    close();
+    return {"out of memory", "the file is larger than the address space"};
+  }
   // One byte more than the file holds, so that its end is seen in the same
   // buffer; a file that grows meanwhile is read on into a larger one.
-  std::size_t cap = size_ > 0 ? static_cast<std::size_t>(size_) + 1 : std::size_t{1} << 16;
+  std::size_t cap = static_cast<std::size_t>(size_) + 1;
   auto buf = std::make_unique_for_overwrite<char[]>(cap);
   std::size_t have = 0;
   for (;;) {
@@ -68,6 +92,13 @@ FileError InputFile::read_all(FileBytes& out) {
     have += static_cast<std::size_t>(n);
   }
   close();
+  // Cut short by another program while it was read: what is there may end
+  // anywhere, even inside a number.
+  if (have < size_) {
+    return {"file changed while it was read",
+            "it was cut short to " + std::to_string(have) + " of its " +
+                std::to_string(size_) + " bytes"};
+  }
   out.data = std::move(buf);
   out.size = have;
   return {};

@@ -37,11 +37,14 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  /// Opens the file at `path`, never waiting for a writer.
+  /// Opens the file at `path` (through symbolic links), never waiting for
+  /// a writer; anything but a regular file is refused ("not a regular
+  /// file", saying what it is).
   FileError open(const std::filesystem::path& path);
   /// The size of the file when it was opened.
   std::uint64_t size() const { return size_; }
-  /// Reads the whole file into `out` and closes it.
+  /// Reads the whole file into `out` and closes it.  A file found shorter
+  /// than when it was opened is "file changed while it was read".
   FileError read_all(FileBytes& out);
   void close() noexcept;
 
