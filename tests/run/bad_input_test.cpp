@@ -166,7 +166,8 @@ std::vector<BadInput> rows() {
       {"TableCutAfterUpperLimits", nullptr, first_records(10), 2, kTab, 2, 10,
        {kEof, "interval counts"}},
       {"TableCutAfterCounts", nullptr, first_records(11), 2, kTab, 2, 11, {kEof, "column titles"}},
-      // Node 86 (line 100) keeps Z, R and Ez only; its Er is never found.
+      // Node 86 (line 100) keeps Z, R and Ez only: far too little is left
+      // for the 1281 nodes the header announces.
       {"TableCutInsideNode", nullptr,
        [](const std::string& t) {
          std::vector<std::string> recs = records_of(t);
@@ -174,7 +175,16 @@ std::vector<BadInput> rows() {
          recs.push_back("  1.0E+00  0.0E+00  5.0E+00");
          return join(recs);
        },
-       2, kTab, 2, 101, {kEof, "(Er)"}},
+       2, kTab, 2, 14, {"(table too short for its nodes)", "21 x 61 = 1281 node records"}},
+      // Node 1260 keeps Z, R and Ez only; its Er is never found.
+      {"TableCutInsideLateNode", nullptr,
+       [](const std::string& t) {
+         std::vector<std::string> recs = records_of(t);
+         recs.resize(14 + 1259);
+         recs.push_back("  1.0E+00  0.0E+00  5.0E+00");
+         return join(recs);
+       },
+       2, kTab, 2, 14 + 1260, {kEof, "(Er)"}},
       // 14 header records, then 61 x 21 nodes: the last node is line 1295.
       {"TableCutBeforeLastNode", nullptr, first_records(14 + 61 * 21 - 1), 2, kTab, 2,
        14 + 61 * 21 - 1, {kEof, "(Z)"}},

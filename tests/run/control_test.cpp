@@ -159,8 +159,6 @@ TEST(ControlFile, RecordVariants) {
          EXPECT_EQ(s.SymY, 1);
          EXPECT_EQ(s.SymZ, 1);
        }},
-      {"a word right after the value", 4, "2isym_z",
-       [](const RunState& s) { EXPECT_EQ(s.isym_z, 2); }},
       {"keys are not validated", 4, "-7",
        [](const RunState& s) { EXPECT_EQ(s.isym_z, -7); }},
       {"a layout that the run will refuse is read as it is", 6, "9",
@@ -252,6 +250,7 @@ TEST(ControlFile, BadRecordsEndTheRunWithTheirLine) {
       {8, "2.0deg"},
       {8, "1.3GHz"},
       {9, "10cm"},
+      {4, "2isym_z"},
       {9, "ten"},
       {10, ",1.5"},
       {11, "3000000000"},

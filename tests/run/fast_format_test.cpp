@@ -378,7 +378,7 @@ TEST(FastScanReal, RecordErrorsOfEveryClass) {
       {"1.0 2.0x 3", ScanErr::BadEnd},   {"1.0 2E 3", ScanErr::BadExponent},
       {"1 2 3 4 5 1e400", ScanErr::RealRange}, {"1.0,,2", ScanErr::NullValue},
       {"3*1.0", ScanErr::RepeatCount},    {"1 2 /", ScanErr::Slash},
-      {"1,2, 3 ,4\t5 6junk", ScanErr::None},
+      {"1,2, 3 ,4\t5 6junk", ScanErr::GluedText},
   };
   for (const Row& r : rows) {
     double v[6] = {};
