@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "output/field_layout.h"
 #include "output/field_sink.h"
 #include "run/list_layout.h"
 

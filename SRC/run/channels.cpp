@@ -32,6 +32,12 @@ void TextOut::attach_standard_output() {
   buf_.clear();
 }
 
+void TextOut::attach_standard_error() {
+  file_.attach_standard_error();
+  flush_each_record_ = true;
+  buf_.clear();
+}
+
 void TextOut::end_line() {
   buf_.append(line_end());
   if (file_.is_open() && (flush_each_record_ || buf_.size() >= (1u << 16))) flush();

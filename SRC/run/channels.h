@@ -34,8 +34,10 @@ class TextOut {
 
   /// Creates or truncates the file and writes to it from now on.
   void open(const std::filesystem::path& path);
-  /// Writes to standard output from now on, flushing after every record.
+  /// Writes to standard output (standard error) from now on, flushing
+  /// after every record.
   void attach_standard_output();
+  void attach_standard_error();
 
   /// One record holding exactly `line`.
   void record(std::string_view line);

@@ -92,6 +92,7 @@ int run() {
   try {
     s = std::make_unique<RunState>();
     s->console.attach_standard_output();
+    s->errout.attach_standard_error();
     // One run per directory: a second run leaves every file alone, the log
     // included.
     switch (lock.take(s->path("zereduv.dat"))) {

@@ -119,6 +119,11 @@ void OutputFile::attach_standard_output() {
   owned_ = false;
 }
 
+void OutputFile::attach_standard_error() {
+  handle_ = STDERR_FILENO;
+  owned_ = false;
+}
+
 FileError OutputFile::write(const char* data, std::size_t n, std::size_t& done) {
   done = 0;
   while (done < n) {

@@ -63,8 +63,9 @@ class OutputFile {
 
   /// Creates the file at `path`, or truncates it.
   FileError create(const std::filesystem::path& path);
-  /// Writes to the process's standard output from now on.
+  /// Writes to the process's standard output (standard error) from now on.
   void attach_standard_output();
+  void attach_standard_error();
   bool is_open() const { return handle_ != -1; }
   /// True for a file created by create() (not standard output).
   bool is_file() const { return is_open() && owned_; }

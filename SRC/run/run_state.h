@@ -17,9 +17,6 @@ namespace zereduv {
 /// The separator line that closes every block of report lines in the log.
 inline constexpr const char* kSeparator = " ------------------------------ ";
 
-/// The unit number that I/O error reports give the field file.
-inline constexpr int kFieldFileUnit = 7;
-
 struct RunState {
   // ---- where the run's files live (the working directory by default) ----
   std::filesystem::path WorkDir = ".";  // directory of the run's files
@@ -75,6 +72,7 @@ struct RunState {
   // ---- channels ----
   TextOut log{8, "zereduv.log", LineEnd::CrLf};          // unit 8
   TextOut console{6, "standard output", LineEnd::Lf};    // unit 6
+  TextOut errout{0, "standard error", LineEnd::Lf};      // unit 0: warnings
 
   /// Path of a file of the run, by its name in the working directory.
   std::filesystem::path path(std::string_view name) const {
