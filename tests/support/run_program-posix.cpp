@@ -1,6 +1,7 @@
 // Child processes for whole-run tests on POSIX systems: fork and exec, the
 // child's standard streams redirected to files.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,5 +56,7 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 }
 
 bool running_as_superuser() { return ::geteuid() == 0; }
+
+bool make_fifo(const std::filesystem::path& p) { return ::mkfifo(p.c_str(), 0644) == 0; }
 
 }  // namespace zereduv::testing

@@ -92,4 +92,6 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 // owner, so the tests never run with the rights that ignore them.
 bool running_as_superuser() { return false; }
 
+bool make_fifo(const std::filesystem::path&) { return false; }
+
 }  // namespace zereduv::testing

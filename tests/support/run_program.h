@@ -47,6 +47,9 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 /// reads and writes whatever the permission bits say.
 bool running_as_superuser();
 
+/// Makes a FIFO (named pipe) at `p`; false where the file system has none.
+bool make_fifo(const std::filesystem::path& p);
+
 /// The records of a text, split at LF; a CR right before the LF is dropped
 /// when `crlf`, and then every record must have it (else the record keeps
 /// its CR and the caller's comparison fails visibly).
