@@ -9,6 +9,7 @@
 
 #include "output/output_fixture.h"
 #include "run/errors.h"
+#include "support/console.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
@@ -53,7 +54,7 @@ TEST_P(FileName, TemplateThenTwoDigits) {
   }
   EXPECT_EQ(s->OutFileName, std::string(c.name) + std::string(70, ' '));
   EXPECT_EQ(s->console.memory(),
-            std::string(" Output field file name = ") + c.name + "\n");
+            testing::console_lines(std::string(" Output field file name = ") + c.name + "\n"));
   EXPECT_EQ(s->log.memory(), "");
   EXPECT_TRUE(dir_names(dir.path()).empty());
 }
