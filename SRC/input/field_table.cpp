@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/t7_table.h"
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/text_io.h"
@@ -189,6 +190,32 @@ int32_t node_count(int32_t intervals, const std::string& file,
   return intervals + 1;
 }
 
+// The input grid as read (in cm).
+void log_input_grid(RunState& s) {
+  s.log.list({" Input Grid parameters "});
+  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
+  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
+  s.log.list({kSeparator});
+}
+
+// Refuses a map that cannot be held before any node is read, sizes the map
+// once for its completed form (mirror image included), and centres the z
+// range on 0: the nodes keep their values, so the whole map moves along z.
+void size_and_centre(RunState& s, const std::string& file) {
+  const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
+  reject_unsupported(s, file, nz_full);
+  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  if (!(s.Zmin == -s.Zmax)) {
+    const double h = (s.Zmax - s.Zmin) / 2.0;
+    s.Zmax = h;
+    s.Zmin = -h;
+    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
+    s.log.list({kSeparator});
+  }
+}
+
 }  // namespace
 
 void READ_FIELD_TABLE(RunState& s) {
@@ -200,6 +227,24 @@ void READ_FIELD_TABLE(RunState& s) {
   s.log.list({" Reading file: ", file});
   TextIn in(2, file);
   in.open(s.path(file));
+
+  // A table in the T7 form opens with three records of numbers alone (z
+  // range, frequency, r range); it carries no length unit and no titles.
+  T7Table t7(in);
+  if (const auto h = t7.header(file)) {
+    s.Zmin = h->Zmin;
+    s.Zmax = h->Zmax;
+    s.Rmin = h->Rmin;
+    s.Rmax = h->Rmax;
+    s.Nz = node_count(h->z_intervals, file, "z");
+    s.Nr = node_count(h->r_intervals, file, "r");
+    report_t7(s, *h);
+    log_input_grid(s);
+    size_and_centre(s, file);
+    t7.nodes(s);
+    in.close();
+    return;
+  }
 
   // 2. Header: the first record holding "Zmin" gives Zmin, Rmin; the next
   //    Zmax, Rmax; the next the z and r interval counts.
@@ -240,29 +285,12 @@ void READ_FIELD_TABLE(RunState& s) {
 
   // 3. The input grid as read (in cm).
   if (mm) s.log.list({" Table lengths in mm converted to cm "});
-  s.log.list({" Input Grid parameters "});
-  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
-  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
-  s.log.list({kSeparator});
+  log_input_grid(s);
 
   // Refuse what cannot be held before reading any node, then size the map
-  // once for its completed form, mirror image included.
+  // and centre it.
   reject_wrong_kind(limits_a, tail, file);
-  const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
-  reject_unsupported(s, file, nz_full);
-  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-
-  // 4. Centre the z range on 0; the nodes keep their values, so the whole
-  //    map moves along z.
-  if (!(s.Zmin == -s.Zmax)) {
-    const double h = (s.Zmax - s.Zmin) / 2.0;
-    s.Zmax = h;
-    s.Zmin = -h;
-    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
-    s.log.list({kSeparator});
-  }
+  size_and_centre(s, file);
 
   // 5. Blank, column-title and units records: already read.
   if (tail.ended) in.skip("the column titles");

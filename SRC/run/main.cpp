@@ -27,6 +27,7 @@ int main() {
   try {
     s = std::make_unique<RunState>();
     s->console.attach_fd(1);
+    s->errors.attach_fd(2);
     RUN(*s);
     return kExitNormal;
   } catch (const RunStop& stop) {
