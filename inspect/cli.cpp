@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "onaxis.h"
 #include "report.h"
 #include "run/errors.h"
 
@@ -23,7 +24,7 @@ struct Options {
   std::string command, file;
   TableOptions table;
   bool json = false;
-  std::optional<std::string> csv, svg;
+  std::optional<std::string> csv, svg, onaxis;
 };
 
 struct UsageError {
@@ -83,6 +84,8 @@ Options parse_args(const std::vector<std::string>& args) {
       o.csv = take();
     } else if (a == "--svg") {
       o.svg = take();
+    } else if (a == "--onaxis") {
+      o.onaxis = take();
     } else if (a.size() > 1 && a[0] == '-') {
       throw UsageError{"unknown option " + a};
     } else {
@@ -124,8 +127,9 @@ std::string help_text() {
   return std::string("Usage: ") + kProg +
          " table FILE [--frequency HZ] [--isym K] [--json] [--csv OUT.csv] "
          "[--svg OUT.svg]\n"
+         "                             [--onaxis OUT]\n"
          "       " + kProg +
-         " field FILE [--json] [--csv OUT.csv] [--svg OUT.svg]\n"
+         " field FILE [--json] [--csv OUT.csv] [--svg OUT.svg] [--onaxis OUT]\n"
          "       " + kProg + " --help | --version\n"
          "\n"
          "Looks at a Superfish field table, or at a field file written by "
@@ -153,8 +157,12 @@ std::string help_text() {
          "the suggested one\n"
          "  --json          print the report as JSON\n"
          "  --csv OUT.csv   write z and Ez on the axis\n"
-         "  --svg OUT.svg   write a picture: Ez on the axis and a colour map "
-         "of |E|\n"
+         "  --svg OUT.svg   write a picture: Ez on the axis and colour maps "
+         "of |E| and |B|\n"
+         "  --onaxis OUT    write Ez on the axis as two columns in SI units, "
+         "z [m] and\n"
+         "                  Ez [V/m], after a comment line giving the "
+         "frequency and source\n"
          "  --help          show this text\n"
          "  --version       show the version\n"
          "\n"
@@ -184,18 +192,20 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     return kExitUsage;
   }
 
-  std::string text, csv, svg;
+  std::string text, csv, svg, onaxis;
   try {
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
       text = o.json ? table_json(r).dump(2) + "\n" : table_text(r);
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
+      if (o.onaxis) onaxis = table_onaxis(r);
     } else {
       FieldReport r = inspect_field(o.file);
       text = o.json ? field_json(r).dump(2) + "\n" : field_text(r);
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
+      if (o.onaxis) onaxis = field_onaxis(r);
     }
   } catch (const IoError& e) {
     err += std::string(kProg) + ": cannot read table \"" + o.file + "\"";
@@ -226,6 +236,11 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     bool w = write_file(*o.svg, svg, err);
     ok = w && ok;
     if (w && !o.json) out += "Picture written to " + *o.svg + "\n";
+  }
+  if (o.onaxis) {
+    bool w = write_file(*o.onaxis, onaxis, err);
+    ok = w && ok;
+    if (w && !o.json) out += "On-axis Ez written to " + *o.onaxis + "\n";
   }
   return ok ? kExitOk : kExitUnreadable;
 }

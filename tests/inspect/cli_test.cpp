@@ -136,16 +136,26 @@ TEST(InspectCli, JsonParsesBack) {
   EXPECT_NE(text.out.find("isym_z = 0 (suggested)"), std::string::npos);
 }
 
-TEST(InspectCli, CsvHoldsTheAxis) {
+TEST(InspectCli, CsvAndOnAxisFileHoldTheAxis) {
   Files f;
   std::string csv = (f.dir / "axis.csv").string();
-  CliRun t = run({"table", f.table, "--csv", csv});
+  std::string onaxis = (f.dir / "axis.dat").string();
+  CliRun t = run({"table", f.table, "--csv", csv, "--onaxis", onaxis,
+                  "--frequency", "1.3e9"});
   ASSERT_EQ(t.status, kExitOk) << t.err;
   std::string c = f.dir.read("axis.csv");
   ASSERT_EQ(c.rfind("z_cm,Ez_MV_per_m\n", 0), 0u);
   EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), 42);
-  // First node: z = -2 cm (centred), Ez = E0 J0(0) = 1 MV/m.
+  // First node: z = -2 cm (centred), Ez = E0 J0(0) = 1 MV/m; in SI units
+  // after the comment line.
   EXPECT_EQ(c.substr(17, 5), "-2,1\n");
+  std::string a = f.dir.read("axis.dat");
+  const std::string head =
+      "# on-axis Ez: z [m], Ez [V/m]; frequency 1300000000 Hz (given); "
+      "source field table " + f.table + ", isym_z 0, z centred on the map\n";
+  ASSERT_EQ(a.rfind(head, 0), 0u) << a.substr(0, 200);
+  EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 42);
+  EXPECT_EQ(a.substr(head.size(), 14), "-0.02 1000000\n");
 }
 
 #ifdef ZEREDUV_HAVE_EXPAT
