@@ -255,6 +255,10 @@ TableReport inspect_table(const std::filesystem::path& file,
         rep.peak_E_r = s->Rgrid(i);
       }
     }
+  // |B_phi| [Gauss] for the picture.
+  rep.absB.reserve(rep.absE.size());
+  for (int32_t i = 1; i <= s->Nr; ++i)
+    for (int32_t j = 1; j <= s->Nz; ++j) rep.absB.push_back(std::fabs(s->B2D(i, j)));
   rep.axis_in_map = s->Nr >= 1 && s->Rgrid(1) == 0.0;
   if (rep.axis_in_map) {
     for (int32_t j = 1; j <= s->Nz; ++j) {
