@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "transit.h"
+
 namespace zereduv::inspect {
 
 /// Sizes of the three layouts on the 25 x 25 x 201 grid [bytes].
@@ -75,7 +77,16 @@ struct FieldReport {
   double axis_x = 0, axis_y = 0;
   std::array<double, 201> axis_ez{};  // [V/cm]
   int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
+  // With a frequency given: the beta of best gain on the axis line and the
+  // crest phase there (Ez cos(wt + phi), entering at the first plane at
+  // t = 0).
+  double frequency = 0;               // [Hz]; 0 when not given
+  GainPoint best;
+  double crest_deg = 0;
 };
+
+/// Fills in the frequency, best beta and crest phase of the report.
+void field_crest(FieldReport& r, double frequency);
 
 FieldReport inspect_field(const std::filesystem::path& path);
 /// The report of a file already parsed.

@@ -1,5 +1,9 @@
 #include "onaxis.h"
 
+#include <cmath>
+
+#include "transit.h"
+
 #include "numfmt.h"
 
 namespace zereduv::inspect {
@@ -39,6 +43,24 @@ std::string field_onaxis(const FieldReport& r) {
   return onaxis_text(z, ez, 0.0, "", "field file " + r.file + ", line x = " +
                                          num(r.axis_x) + " cm, y = " +
                                          num(r.axis_y) + " cm");
+}
+
+}  // namespace zereduv::inspect
+
+namespace zereduv::inspect {
+
+void field_crest(FieldReport& r, double frequency) {
+  constexpr double kC = 299792458.0, kPi = 3.141592653589793;
+  std::vector<double> z, ez;
+  for (std::size_t k = 0; k < r.axis_ez.size(); ++k) {
+    z.push_back(r.f.Z[k] / 100.0);
+    ez.push_back(r.axis_ez[k] / 1.0e4);  // MV/m
+  }
+  r.frequency = frequency;
+  const double omega = 2.0 * kPi * frequency;
+  r.best = best_gain(z, ez, omega, kC);
+  r.crest_deg = -std::arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
+  if (r.crest_deg <= -180.0) r.crest_deg += 360.0;
 }
 
 }  // namespace zereduv::inspect

@@ -1,3 +1,4 @@
+#include "control_inspect.h"
 #include "report.h"
 
 namespace zereduv::inspect {
@@ -109,6 +110,13 @@ ordered_json field_json(const FieldReport& r) {
     j["Aperture_cm"] = f.Aperture;
   }
   j["symmetry"] = {{"SymX", f.SymX}, {"SymY", f.SymY}, {"SymZ", f.SymZ}};
+  j["phase_convention"] = kPhaseConvention;
+  if (r.frequency > 0)
+    j["crest"] = {{"frequency_Hz", r.frequency},
+                  {"beta", r.best.beta},
+                  {"V_MV", r.best.gain},
+                  {"T", r.best.T},
+                  {"phase_deg", r.crest_deg}};
   j["grid"] = {
       {"x_cm", {f.X.front(), f.X.back(), 25}},
       {"y_cm", {f.Y.front(), f.Y.back(), 25}},
