@@ -1,6 +1,5 @@
 #include "control_inspect.h"
 
-#include <charconv>
 #include <cmath>
 #include <memory>
 
@@ -21,16 +20,6 @@
 namespace zereduv::inspect {
 
 namespace {
-
-/// The number after `label` in a log line, when the label is there.
-bool log_number(std::string_view log, std::string_view label, double& v) {
-  std::size_t p = log.find(label);
-  if (p == std::string_view::npos) return false;
-  p += label.size();
-  while (p < log.size() && log[p] == ' ') ++p;
-  return std::from_chars(log.data() + p, log.data() + log.size(), v).ec ==
-         std::errc();
-}
 
 double percent(double given, double reference) {
   return reference != 0.0 ? 100.0 * (given - reference) / reference : 0.0;
@@ -66,7 +55,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
     topt.frequency = s->Frequency;
   topt.isym = s->isym_z;
   const TableReport tr = inspect_table(s->path(r.table), topt);
-  r.table_kind = tr.header.variant_text();
+  r.table_kind = variant_text(tr.header);
   // Read with ReverseZ the table's first plane becomes the map's last.
   r.suggested_isym = s->ReverseZ != 0 ? -tr.suggested_isym : tr.suggested_isym;
   r.suggestion = tr.suggestion;
@@ -78,14 +67,11 @@ ControlReport inspect_control(const std::filesystem::path& file,
 
   // The run's phases up to the resampling, in memory.
   DERIVE_CONSTANTS(*s);
-  READ_FIELD_TABLE(*s);
-  double t7_mhz = 0.0;
-  if (log_number(s->log.memory(), " Table read as T7: frequency [MHz] = ",
-                 t7_mhz)) {
+  const TableHeader header = READ_FIELD_TABLE(*s);
+  if (header.variant == TableHeader::Variant::T7) {
     r.t7 = true;
-    r.t7_frequency = t7_mhz * 1.0e6;
+    r.t7_frequency = header.frequency_MHz * 1.0e6;
     r.t7_percent = percent(s->Frequency, r.t7_frequency);
-    r.table_kind = "T7 table (z range, frequency, r range; Ez Er |E| H)";
   }
   COMPLETE_SYMMETRY(*s);
   r.nr = s->Nr;
@@ -94,21 +80,21 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.zmax = s->Zmax;
   r.rmin = s->Rmin;
   r.rmax = s->Rmax;
-  const std::size_t check_from = s->log.memory().size();
+  // The check's decision from its own statistics; the check itself then
+  // makes the switch (its stop only ends the check here).
+  const MaxwellCheck check = maxwell_statistics(*s);
+  r.avg = check.decided;
+  r.stops = check.stop;
+  r.warning = check.warn_high;
+  r.warning_low = check.warn_low;
+  r.switched = check.switched == MaxwellSwitch::E   ? "E"
+               : check.switched == MaxwellSwitch::B ? "B"
+                                                    : "";
   try {
     CHECK_MAXWELL(*s);
   } catch (const RunStop&) {
     r.stops = true;
   }
-  const std::string_view check_log =
-      std::string_view(s->log.memory()).substr(check_from);
-  log_number(check_log, " avg_rRL1= ", r.avg);
-  r.warning = check_log.find(" Warning: Maxwell Equations: Ratio > 1.5 ") !=
-              std::string_view::npos;
-  if (check_log.find("Switching E-field sign") != std::string_view::npos)
-    r.switched = "E";
-  else if (check_log.find("Switching B-field sign") != std::string_view::npos)
-    r.switched = "B";
   SCALE_AND_GRID(*s);
   RESAMPLE(*s);
 
@@ -285,9 +271,10 @@ std::string control_text(const ControlReport& r) {
                               num(r.half_wavelength, 5) + " cm; dz = " +
                               num(std::fabs(r.dz_out)) + " cm)");
   o += row("Maxwell check",
-           "avg ratio " + num(r.avg, 6) +
-               (r.stops ? ": the run stops (|avg| > 2), no field file"
-                        : std::string(r.warning ? ", warning (|avg| > 1.5)" : "") +
+           "mean ratio " + num(r.avg, 6) +
+               (r.stops ? ": the run stops (|mean| > 2), no field file"
+                        : std::string(r.warning ? ", warning (|mean| > 1.5)" : "") +
+                              (r.warning_low ? ", warning (|mean| < 0.5)" : "") +
                               (r.switched.empty()
                                    ? ", no switch"
                                    : ", switches the " + r.switched +
@@ -373,6 +360,7 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
                {"steps_per_half_wavelength", r.steps_per_half_wavelength}};
   j["maxwell"] = {{"avg_ratio", r.avg},
                   {"warning", r.warning},
+                  {"warning_low", r.warning_low},
                   {"stops", r.stops},
                   {"switched", r.switched}};
   j["field_scale"] = r.FieldScale;

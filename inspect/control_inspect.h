@@ -74,8 +74,8 @@ struct ControlReport {
   double v_map = 0, v_out = 0, resampling_rel = 0;
 
   // The Maxwell check as the run makes it.
-  double avg = 0;
-  bool warning = false, stops = false;
+  double avg = 0;  // the mean ratio the decision rests on
+  bool warning = false, warning_low = false, stops = false;
   std::string switched;  // "E", "B" or ""
 
   // The field file.

@@ -54,8 +54,8 @@ std::string field_svg(const FieldReport& r) {
   b.title = "|B| in the plane y = " +
             num(f.Y[static_cast<std::size_t>(r.plane_iy - 1)]) + " cm";
   b.unit = "|B| [Gauss]";
-  for (int ix = 1; ix <= 25; ++ix)
-    for (int iz = 1; iz <= 201; ++iz) {
+  for (int ix = 1; ix <= kNx; ++ix)
+    for (int iz = 1; iz <= kNzOut; ++iz) {
       std::size_t at = FieldFile::index(ix, r.plane_iy, iz);
       double ex = f.comp[0][at], ey = f.comp[1][at], ez = f.comp[2][at];
       double bx = f.comp[3][at], by = f.comp[4][at], bz = f.comp[5][at];

@@ -31,7 +31,8 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
 /// by an ellipsis when it is longer (cut between UTF-8 characters).
 std::string short_name(const std::string& name, std::size_t max = 48);
 
-/// Text with &, <, > and quotes escaped for XML.
+/// Text with &, <, > and quotes escaped for XML, and what is not UTF-8 (or
+/// not an XML character) replaced, so the picture always parses.
 std::string xml_escape(const std::string& s);
 
 }  // namespace zereduv::inspect

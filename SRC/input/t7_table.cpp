@@ -158,7 +158,7 @@ void report_t7(RunState& s, const T7Header& h) {
                              " % off the T7 frequency " + shortest(h.frequency_MHz) + " MHz";
     s.log.record(line);
     try {
-      s.errors.record(line);
+      s.errout.record(line);
     } catch (const IoError&) {
       // A warning that standard error cannot take is still in the log.
     }

@@ -92,7 +92,7 @@ int run() {
   try {
     s = std::make_unique<RunState>();
     s->console.attach_fd(1);
-    s->errors.attach_fd(2);
+    s->errout.attach_fd(2);
     // One run per directory: a second run leaves every file alone, the log
     // included.
     switch (lock.take(s->path("zereduv.dat"))) {

@@ -85,7 +85,7 @@ TEST(T7Tables, ReadsEveryLineLayoutAlike) {
     EXPECT_EQ(s->Zmax, 10.0);
     EXPECT_EQ(s->Rmax, 3.0);
     EXPECT_EQ(s->log.memory().rfind(head, 0), 0u) << s->log.memory();
-    EXPECT_EQ(s->errors.memory(), "");
+    EXPECT_EQ(s->errout.memory(), "");
     for (int32_t i = 1; i <= 3; ++i) {
       for (int32_t n = 1; n <= 5; ++n) {
         EXPECT_EQ(s->Ez2D(i, 6 - n), (100.0 * i + n) * 10000.0);
@@ -128,7 +128,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       READ_FIELD_TABLE(*s);
       const std::string line =
           *c.outcome ? std::string(c.outcome) : std::string();
-      EXPECT_EQ(s->errors.memory(), line.empty() ? "" : line + "\n");
+      EXPECT_EQ(s->errout.memory(), line.empty() ? "" : line + "\n");
       EXPECT_NE(s->log.memory().find(
                     line.empty() ? "Input Grid" : line + "\r\n  Input Grid"),
                 std::string::npos);

@@ -78,7 +78,13 @@ TEST(InspectCli, ExitStatuses) {
        "--frequency wants a frequency in Hz"},
       {{"table", f.table, "--frequency"}, kExitUsage, "", "needs a value"},
       {{"table", f.table, "--isym", "two"}, kExitUsage, "", "--isym wants"},
-      {{"field", f.field, "--isym", "2"}, kExitUsage, "", "apply to table"},
+      {{"field", f.field, "--isym", "2"}, kExitUsage, "", "applies to table"},
+      {{"control", "--scale-voltage", "2"}, kExitUsage, "", "needs --beta"},
+      {{"control", "--beta", "1.5"}, kExitUsage, "", "a beta in (0, 1]"},
+      {{"table", f.table, "--scale-peak-ez", "5"}, kExitUsage, "",
+       "apply to control only"},
+      {{"control", (f.dir / "none.dat").string()}, kExitUnreadable, "",
+       "cannot read control file"},
       {{"table", f.table, "--bogus"}, kExitUsage, "", "unknown option --bogus"},
       {{"table", (f.dir / "missing.txt").string()}, kExitUnreadable, "",
        "cannot read table"},
@@ -130,8 +136,12 @@ TEST(InspectCli, JsonParsesBack) {
   EXPECT_EQ(j["grid"]["nz"], 41);
   EXPECT_EQ(j["grid"]["nr"], 31);
   EXPECT_EQ(j["suggested_isym_z"], 0);
+  // Both end planes of a pillbox look like mirror planes: it may be a half.
+  EXPECT_EQ(j["half_isym_z"], 2);
   EXPECT_EQ(j["length_unit"], "cm");
   EXPECT_NEAR(j["maxwell"]["implied_frequency_Hz"].get<double>() / 1.3e9, 1.0,
+              1e-3);
+  EXPECT_NEAR(j["maxwell"]["median_frequency_Hz"].get<double>() / 1.3e9, 1.0,
               1e-3);
   EXPECT_NEAR(j["maxwell"]["avg_ratio"].get<double>(), -1.0, 1e-3);
   EXPECT_EQ(j["maxwell"]["switched"], "B");
