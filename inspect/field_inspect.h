@@ -72,6 +72,7 @@ struct FieldReport {
   double axis_x = 0, axis_y = 0;
   std::array<double, kNzOut> axis_ez{};  // [V/cm]
   int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
+  int64_t points = 0, zero_points = 0;  // grid points; all six fields 0
   // With a frequency given: the beta of best gain on the axis line and the
   // crest phase there (Ez cos(wt + phi), entering at the first plane at
   // t = 0).

@@ -128,6 +128,7 @@ ordered_json field_json(const FieldReport& r) {
     j["Aperture_cm"] = f.Aperture;
   }
   j["symmetry"] = {{"SymX", f.SymX}, {"SymY", f.SymY}, {"SymZ", f.SymZ}};
+  j["zero_points"] = r.zero_points;
   j["phase_convention"] = kPhaseConvention;
   if (r.frequency > 0)
     j["crest"] = {{"frequency_Hz", r.frequency},

@@ -186,6 +186,10 @@ std::string field_text(const FieldReport& r) {
          rpad(num(s.min, 8), 21) + rpad(num(s.max, 8), 21) +
          rpad(num(s.rms, 8), 21) + "\n";
   }
+  o += line("Zero points", std::to_string(r.zero_points) + " of " +
+                               std::to_string(r.points) +
+                               " grid points have all six components 0 "
+                               "(outside the map, or no field)");
   o += line("Phase convention", kPhaseConvention);
   if (r.frequency > 0)
     o += line("Crest phase", num_fixed(r.crest_deg, 2) + " deg at " +
