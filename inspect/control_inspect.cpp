@@ -14,7 +14,7 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
-#include "run/text_io.h"
+#include "run/number_fields.h"
 #include "transit.h"
 
 namespace zereduv::inspect {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +11,7 @@
 #include "input/t7_table.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 
@@ -203,6 +204,30 @@ void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
   }
 }
 
+// Every node record holds six numbers of at least one character, each
+// followed by at least a blank or the line end (the last one of the file
+// perhaps by nothing).
+constexpr int64_t kMinNodeBytes = 12;
+
+// A table whose header announces more node records than the `rest` bytes
+// after the header can hold (node_bytes each at least) ends here, before
+// the map is sized for them.
+void check_room_for_nodes(const RunState& s, const TextIn& in,
+                          const std::string& file, int64_t rest,
+                          int64_t node_bytes) {
+  const int64_t nodes = int64_t{s.Nr} * s.Nz;
+  const int64_t need = nodes * node_bytes - 1;
+  if (rest < need) {
+    throw IoError(2, file, "table too short for its nodes",
+                  "the header announces " + std::to_string(s.Nr) + " x " +
+                      std::to_string(s.Nz) + " = " + std::to_string(nodes) +
+                      " node records, at least " + std::to_string(need) +
+                      " bytes, but " + std::to_string(rest) +
+                      " bytes follow the header",
+                  in.line());
+  }
+}
+
 // Node count from an interval count, kept within 32 bits.
 int32_t node_count(int32_t intervals, const std::string& file,
                    const char* axis) {
@@ -221,15 +246,27 @@ void log_input_grid(RunState& s) {
   s.log.list({kSeparator});
 }
 
-// Refuses a map that cannot be held before any node is read, sizes the map
-// once for its completed form (mirror image included), and centres the z
-// range on 0: the nodes keep their values, so the whole map moves along z.
-void size_and_centre(RunState& s, const std::string& file) {
+// Refuses a map that cannot be held before any node is read (nor one whose
+// nodes the `rest` bytes after the header cannot hold, unless rest < 0),
+// sizes the map once for its completed form (mirror image included), and
+// centres the z range on 0: the nodes keep their values, so the whole map
+// moves along z.
+void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
+                     int64_t rest, int64_t node_bytes) {
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
-  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  if (rest >= 0) check_room_for_nodes(s, in, file, rest, node_bytes);
+  try {
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  } catch (const std::bad_alloc&) {
+    throw IoError(2, file, "out of memory",
+                  "while reading the field table: no room for the map of " +
+                      std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
+                      " nodes",
+                  in.line());
+  }
   if (!(s.Zmin == -s.Zmax)) {
     const double h = (s.Zmax - s.Zmin) / 2.0;
     s.Zmax = h;
@@ -264,7 +301,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     s.Nr = node_count(h->r_intervals, file, "r");
     report_t7(s, *h);
     log_input_grid(s);
-    size_and_centre(s, file);
+    // Four numbers a node, each of one character and a separator at least.
+    size_and_centre(s, file, in, t7.remaining(), 8);
     t7.nodes(s);
     in.close();
     header.variant = TableHeader::Variant::T7;
@@ -334,7 +372,10 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   // Refuse what cannot be held before reading any node, then size the map
   // and centre it.
   reject_wrong_kind(limits_a, tail, file);
-  size_and_centre(s, file);
+  // (A file that ended among the column titles says so when they are read.)
+  size_and_centre(s, file, in,
+                  tail.ended ? -1 : static_cast<int64_t>(in.remaining()),
+                  kMinNodeBytes);
 
   // 5. Blank, column-title and units records: already read.
   if (tail.ended) in.skip("the column titles");

@@ -6,7 +6,8 @@
 
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/free_format.h"
 
 namespace zereduv {
 

@@ -38,6 +38,13 @@ class T7Table {
   /// as one stream of numbers whatever the line layout.
   void nodes(RunState& s);
 
+  /// Bytes not yet taken: the rest of the record being taken apart and of
+  /// the file after it.
+  int64_t remaining() const {
+    return static_cast<int64_t>((pending_ ? rec_.size() - pos_ : 0) +
+                                in_.remaining());
+  }
+
  private:
   std::optional<std::string_view> peek() const;
   void take();

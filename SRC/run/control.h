@@ -24,7 +24,4 @@ void read_control(RunState& s, std::string_view name);
 /// block (four lines and the separator) to the log.
 void DERIVE_CONSTANTS(RunState& s);
 
-/// The separator line that closes every block of report lines.
-inline constexpr const char* kSeparator = " ------------------------------ ";
-
 }  // namespace zereduv
