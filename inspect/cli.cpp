@@ -169,20 +169,27 @@ void check_files(const Options& o) {
   if (input_exists && !S_ISREG(in.st_mode))
     throw FileError{"cannot read \"" + o.file + "\": it is " +
                     file_kind(in.st_mode) + ", not a regular file"};
-  struct stat csv {}, svg {};
-  const bool csv_exists = o.csv && ::stat(o.csv->c_str(), &csv) == 0;
-  const bool svg_exists = o.svg && ::stat(o.svg->c_str(), &svg) == 0;
-  auto refuse = [&](const char* opt, const std::string& out,
-                    const struct stat& st) {
-    if (input_exists && same_file(in, st))
-      throw UsageError{std::string(opt) + " " + out + " is the file " +
-                       o.file + " being read; it would be overwritten"};
+  struct Output {
+    const char* opt;
+    const std::optional<std::string>& path;
+    struct stat st {};
+    bool exists = false;
   };
-  if (csv_exists) refuse("--csv", *o.csv, csv);
-  if (svg_exists) refuse("--svg", *o.svg, svg);
-  if (o.csv && o.svg &&
-      (*o.csv == *o.svg || (csv_exists && svg_exists && same_file(csv, svg))))
-    throw UsageError{"--csv and --svg name the same file " + *o.svg};
+  Output outs[] = {{"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
+  for (auto& out : outs) {
+    if (!out.path) continue;
+    out.exists = ::stat(out.path->c_str(), &out.st) == 0;
+    if (out.exists && input_exists && same_file(in, out.st))
+      throw UsageError{std::string(out.opt) + " " + *out.path + " is the file " +
+                       o.file + " being read; it would be overwritten"};
+  }
+  for (std::size_t a = 0; a < 3; ++a)
+    for (std::size_t b = a + 1; b < 3; ++b)
+      if (outs[a].path && outs[b].path &&
+          (*outs[a].path == *outs[b].path ||
+           (outs[a].exists && outs[b].exists && same_file(outs[a].st, outs[b].st))))
+        throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
+                         " name the same file " + *outs[b].path};
 }
 
 /// Writes `content` to `path`.  A regular file (or a new one) is written
