@@ -154,10 +154,13 @@ void report_t7(RunState& s, const T7Header& h) {
   if (std::fabs(s.Frequency - f) > 0.01 * std::fabs(f)) {
     // One line, the same in the log and on standard error; the run goes on
     // with the control file's value.
-    const std::string line = " Warning: Frequency " + shortest(s.Frequency / 1.0e6) +
-                             " MHz is " + shortest(std::round(1000.0 * std::fabs(s.Frequency - f) / std::fabs(f)) / 10.0) +
-                             " % off the T7 frequency " + shortest(h.frequency_MHz) + " MHz";
-    s.log.record(line);
+    const double off =
+        std::round(1000.0 * std::fabs(s.Frequency - f) / std::fabs(f)) / 10.0;
+    const std::string line = " Warning: Frequency " +
+                             shortest(s.Frequency / 1.0e6) + " MHz, " +
+                             shortest(off) + " % off the T7's " +
+                             shortest(h.frequency_MHz) + " MHz";
+    s.log.list({line});
     try {
       s.errout.record(line);
     } catch (const IoError&) {

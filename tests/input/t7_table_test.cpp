@@ -110,7 +110,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
   };
   const std::vector<Case> cases = {
       {"2 % off", t7("0 4 4\n200\n0 2 2\n", node), 204.0e6,
-       " Warning: Frequency 204 MHz is 2 % off the T7 frequency 200 MHz"},
+       " Warning: Frequency 204 MHz, 2 % off the T7's 200 MHz"},
       {"within 1 %", t7("0 4 4\n200\n0 2 2\n", node), 201.9e6, ""},
       {"static field", "0 2 2\r\n0 4 4\r\n1 2\r\n3 4\r\n", 1.0e9,
        "as T7 tables of static fields do"},
@@ -132,7 +132,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
           *c.outcome ? std::string(c.outcome) : std::string();
       EXPECT_EQ(s->errout.memory(), line.empty() ? "" : line + "\n");
       EXPECT_NE(s->log.memory().find(
-                    line.empty() ? "Input Grid" : line + "\r\n  Input Grid"),
+                    line.empty() ? "Input Grid" : " " + line + "\r\n  Input Grid"),
                 std::string::npos);
       EXPECT_EQ(s->log.memory().find("Warning") != std::string::npos,
                 !line.empty());
