@@ -32,6 +32,8 @@ ordered_json table_json(const TableReport& r) {
                  {"wide_counts", h.wide_counts},
                  {"columns", h.columns},
                  {"units", h.units}};
+  if (h.variant == TableHeader::Variant::T7)
+    j["header"]["t7_frequency_MHz"] = h.frequency_MHz;
   j["length_unit"] = unit_name(h);
   j["mm_converted"] = h.unit == TableHeader::LengthUnit::Mm;
   j["table_limits"] = {{"zmin", h.Zmin}, {"zmax", h.Zmax},

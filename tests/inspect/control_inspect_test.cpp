@@ -84,5 +84,32 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
   EXPECT_EQ(j["field_file"]["exists"], true);
 }
 
+// The same pillbox as a T7 table: `table` checks it at the frequency the
+// file states when none is given, and `control` compares with it.
+TEST(ControlInspect, T7TableStatesItsFrequency) {
+  Pillbox p;
+  const auto& t = p.spec;
+  std::string t7 = "0 4 40\r\n1300\r\n0 " + exact(t.rmax) + " 30\r\n";
+  for (int i = 0; i <= t.r_intervals; ++i)
+    for (int j = 0; j <= t.z_intervals; ++j) {
+      const auto f = t.field(4.0 * j / t.z_intervals, t.rmax * i / t.r_intervals);
+      t7 += exact(f.ez) + " " + exact(f.er) + " 0\r\n" + exact(f.h) + "\r\n";
+    }
+  p.dir.write("pb.T7", t7);
+  const TableReport tr = inspect_table(p.dir / "pb.T7", {});
+  EXPECT_EQ(tr.header.variant, TableHeader::Variant::T7);
+  EXPECT_EQ(tr.maxwell.frequency, 1.3e9);
+  EXPECT_EQ(tr.tt_frequency_source, "T7 file");
+  EXPECT_NEAR(tr.maxwell.implied_frequency / 1.3e9, 1.0, 1e-3);
+
+  std::string control = p.dir.read(p.control("1.0").filename().string());
+  control.replace(control.find("pb.txt"), 6, "pb.T7");
+  control.replace(control.find("1.3E9"), 5, "1.4E9");
+  p.dir.write("zereduv.dat", control);
+  const ControlReport r = inspect_control(p.dir / "zereduv.dat", {});
+  EXPECT_TRUE(r.t7);
+  EXPECT_NEAR(r.t7_percent, 100.0 / 13.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace zereduv::inspect
