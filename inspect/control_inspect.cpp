@@ -58,6 +58,8 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.table_kind = variant_text(tr.header);
   // Read with ReverseZ the table's first plane becomes the map's last.
   r.suggested_isym = s->ReverseZ != 0 ? -tr.suggested_isym : tr.suggested_isym;
+  r.half_isym = s->ReverseZ != 0 ? -tr.half_isym : tr.half_isym;
+  r.symmetry_question = tr.symmetry_question;
   r.suggestion = tr.suggestion;
   if (s->ReverseZ != 0 && r.suggested_isym != 0)
     r.suggestion += " (of the table as written; ReverseZ turns it round)";
@@ -234,10 +236,23 @@ std::string control_text(const ControlReport& r) {
   std::string o;
   o += "Control file \"" + r.file + "\" (nothing is written)\n";
   o += row("Table", "\"" + r.table + "\": " + r.table_kind);
-  o += row("isym_z", std::to_string(r.isym_z) + " given; the end planes suggest " +
-                         std::to_string(r.suggested_isym) +
-                         (r.isym_z == r.suggested_isym ? "" : "  <- differs") +
-                         " (" + r.suggestion + ")");
+  if (r.half_isym != 0) {
+    // Both end planes look like mirror planes: the table reads either as a
+    // whole cavity bounded by walls (0) or as one half (half_isym).
+    const std::string half = std::to_string(r.half_isym);
+    const bool either = r.isym_z == r.suggested_isym || r.isym_z == r.half_isym;
+    o += row("isym_z", std::to_string(r.isym_z) +
+                           " given; the end planes suggest 0 or " + half +
+                           (either ? "" : "  <- differs") +
+                           " (0 for a whole cavity bounded by walls, " + half +
+                           " for one half; " + r.symmetry_question + ")");
+  } else {
+    o += row("isym_z", std::to_string(r.isym_z) +
+                           " given; the end planes suggest " +
+                           std::to_string(r.suggested_isym) +
+                           (r.isym_z == r.suggested_isym ? "" : "  <- differs") +
+                           " (" + r.suggestion + ")");
+  }
   std::string f = mhz(r.Frequency) + " given";
   if (r.implied_ok)
     f += "; the table implies " + mhz(r.implied_frequency) + " (given " +
@@ -335,6 +350,10 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
   j["table"] = {{"kind", r.table_kind},
                 {"suggested_isym_z", r.suggested_isym},
                 {"suggestion", r.suggestion}};
+  if (r.half_isym != 0) {
+    j["table"]["half_isym_z"] = r.half_isym;
+    j["table"]["symmetry_question"] = r.symmetry_question;
+  }
   if (r.t7) j["table"]["t7_frequency_Hz"] = r.t7_frequency;
   j["frequency"] = {{"given_Hz", r.Frequency}};
   if (r.implied_ok) {

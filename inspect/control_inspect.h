@@ -41,7 +41,9 @@ struct ControlReport {
   double t7_frequency = 0;      // [Hz]
   double t7_percent = 0;        // Frequency against it [%]
   int32_t suggested_isym = 0;
+  int32_t half_isym = 0;            // the half-cavity reading's key; 0: none
   std::string suggestion;
+  std::string symmetry_question;    // what decides between the two readings
   bool implied_ok = false;
   double implied_frequency = 0;  // [Hz]
   double implied_percent = 0;    // Frequency against it [%]

@@ -111,5 +111,17 @@ TEST(ControlInspect, T7TableStatesItsFrequency) {
   EXPECT_NEAR(r.t7_percent, 100.0 / 13.0, 1e-9);
 }
 
+// The shipped example is a half pillbox whose end planes both look like
+// mirror planes: its key 2 is one of the two readings, not a contradiction.
+TEST(ControlInspect, ShippedExampleKeyIsOneOfTheTwoReadings) {
+  const ControlReport r =
+      inspect_control(ZEREDUV_SOURCE_DIR "/examples/pillbox/zereduv.dat", {});
+  EXPECT_EQ(r.isym_z, 2);
+  EXPECT_EQ(r.half_isym, 2);
+  const std::string text = control_text(r);
+  EXPECT_NE(text.find("suggest 0 or 2"), std::string::npos) << text;
+  EXPECT_EQ(text.find("differs"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace zereduv::inspect
