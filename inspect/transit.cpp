@@ -30,17 +30,24 @@ void segment_weights(double theta, cplx& A, cplx& B) {
 
 }  // namespace
 
-double axis_gain(std::span<const double> z, std::span<const double> ez,
-                 double omega, double beta, double c) {
+std::complex<double> axis_phasor(std::span<const double> z,
+                                 std::span<const double> ez, double omega,
+                                 double beta, double c) {
   const double k = omega / (beta * c);
   cplx sum(0.0, 0.0);
   for (std::size_t n = 0; n + 1 < z.size() && n + 1 < ez.size(); ++n) {
     double h = z[n + 1] - z[n];
     cplx A, B;
     segment_weights(k * h, A, B);
-    sum += h * std::exp(cplx(0.0, k * z[n])) * (ez[n] * A + ez[n + 1] * B);
+    sum += h * std::exp(cplx(0.0, k * (z[n] - z[0]))) *
+           (ez[n] * A + ez[n + 1] * B);
   }
-  return std::abs(sum);
+  return sum;
+}
+
+double axis_gain(std::span<const double> z, std::span<const double> ez,
+                 double omega, double beta, double c) {
+  return std::abs(axis_phasor(z, ez, omega, beta, c));
 }
 
 double axis_voltage(std::span<const double> z, std::span<const double> ez) {

@@ -3,6 +3,7 @@
 // particle of velocity beta*c that crosses the map.
 #pragma once
 
+#include <complex>
 #include <span>
 #include <vector>
 
@@ -13,6 +14,13 @@ namespace zereduv::inspect {
 /// charge at the best phase, in the unit of ez times metres.
 double axis_gain(std::span<const double> z, std::span<const double> ez,
                  double omega, double beta, double c);
+
+/// integral Ez(z) exp(i omega (z - z[0]) / (beta c)) dz: its magnitude is
+/// axis_gain, and minus its argument the phase phi of Ez cos(omega t + phi)
+/// at which a particle entering at z[0] at t = 0 gains the most (the crest).
+std::complex<double> axis_phasor(std::span<const double> z,
+                                 std::span<const double> ez, double omega,
+                                 double beta, double c);
 
 /// integral |Ez| dz over the same piecewise-linear Ez (the voltage that a
 /// particle would gain if it always saw the crest).
