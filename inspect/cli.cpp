@@ -78,6 +78,11 @@ Options parse_args(const std::vector<std::string>& args) {
       o.table.isym = key;
     } else if (a == "--json") {
       if (has_value) throw UsageError{"--json takes no value"};
+#ifndef ZEREDUV_HAVE_JSON
+      throw UsageError{
+          "--json is not available in this build (built without "
+          "nlohmann-json; Debian package nlohmann-json3-dev)"};
+#endif
       o.json = true;
     } else if (a == "--csv") {
       o.csv = take();
@@ -188,12 +193,20 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   try {
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
+#ifdef ZEREDUV_HAVE_JSON
       text = o.json ? table_json(r).dump(2) + "\n" : table_text(r);
+#else
+      text = table_text(r);
+#endif
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
     } else {
       FieldReport r = inspect_field(o.file);
+#ifdef ZEREDUV_HAVE_JSON
       text = o.json ? field_json(r).dump(2) + "\n" : field_text(r);
+#else
+      text = field_text(r);
+#endif
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
     }
