@@ -10,6 +10,9 @@ endif()
 # Man pages and the changelog are installed compressed with gzip -9n (no
 # name, no time stamp), as Debian packages carry them.
 set(ZEREDUV_PKG_DIR ${CMAKE_SOURCE_DIR}/packaging)
+# The contact is the project's own commit address, until it names another.
+set(ZEREDUV_MAINTAINER
+    "zereduv maintainers <maintainers@users.noreply.c-seed-d8e612a1.example>")
 configure_file(${ZEREDUV_PKG_DIR}/changelog.in
                ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 set(ZEREDUV_GZ_FILES)
@@ -41,7 +44,7 @@ set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "zereduv")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
-set(CPACK_PACKAGE_CONTACT "zereduv maintainers <zereduv@localhost>")
+set(CPACK_PACKAGE_CONTACT "${ZEREDUV_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Superfish 2-D RF cavity field tables to 3-D VELTA field files")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
