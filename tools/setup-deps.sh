@@ -38,7 +38,7 @@ missing=${missing# }
 [ -z "$missing" ] && exit 0
 
 fail() {
-  echo "setup-deps: $1; zereduv needs these Debian packages:" >&2
+  echo "setup-deps: cannot install ($1); these Debian packages are missing:" >&2
   echo "    $missing" >&2
   echo "install them with:  sudo apt-get install $missing" >&2
   exit 1
