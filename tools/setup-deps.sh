@@ -55,10 +55,11 @@ fi
 command -v apt-get >/dev/null 2>&1 || fail "apt-get not found"
 
 echo "setup-deps: installing $missing"
-# shellcheck disable=SC2086  # word splitting of the lists is wanted
-$as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
-  fail "apt-get update failed"
+# Waits up to 5 minutes for a dpkg lock held by another apt run.
+apt="env DEBIAN_FRONTEND=noninteractive apt-get -q -o DPkg::Lock::Timeout=300"
+# shellcheck disable=SC2086  # word splitting of the commands is wanted
+$as_root $apt update ||
+  echo "setup-deps: apt-get update failed; trying the install anyway" >&2
 # shellcheck disable=SC2086
-$as_root env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -q --no-install-recommends $missing ||
+$as_root $apt install -y --no-install-recommends $missing ||
   fail "apt-get install failed"
