@@ -22,11 +22,17 @@ if [ "$("$cxx" -print-file-name="$rt")" = "$rt" ]; then
        "(Debian package libclang-rt-14-dev, or the one of your clang)" >&2
   exit 1
 fi
+# fuzz_inspect takes in the JSON report too (Debian: nlohmann-json3-dev).
+if ! echo '#include <nlohmann/json.hpp>' | "$cxx" -std=c++20 -fsyntax-only -x c++ - 2>/dev/null; then
+  echo "fuzz/run.sh: missing: nlohmann/json.hpp (Debian package nlohmann-json3-dev)" >&2
+  exit 1
+fi
 flags=(-std=c++20 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
-       -fno-sanitize-recover=all -I"$root/SRC")
-mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' | sort)
+       -fno-sanitize-recover=all -I"$root/SRC" -DZEREDUV_HAVE_JSON=1)
+mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' \
+                   ! -name '*-win32.cpp' | sort)
 
-targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table)
+targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table fuzz_inspect)
 for t in "${targets[@]}"; do
   echo "== building $t"
   "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${lib[@]}" -o "$out/$t"

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 
@@ -133,15 +134,38 @@ HeaderTail read_header_tail(TextIn& in) {
   return t;
 }
 
-// Lengths in mm: the units record (the last non-blank record before the
-// nodes) shows "(mm)" under both Z and R.
-bool lengths_in_mm(const HeaderTail& t) {
+// What the records up to the first node say: the length unit from the units
+// record (the last non-blank record before the nodes, "(mm)" under both Z
+// and R for lengths in mm), the column titles, and the header variant.
+void describe_tail(const HeaderTail& t, TableHeader& h) {
+  h.records_between = static_cast<int32_t>(t.records.size());
+  bool ezero = false;
+  for (const auto& rec : t.records) {
+    if (rec.find("EZERO") != std::string::npos ||
+        rec.find("normalized to E0") != std::string::npos) {
+      ezero = true;
+    }
+    const auto w = words(rec);
+    if (!w.empty() &&
+        (w[0] == "Z" || w[0] == "R" || w[0] == "X" || w[0] == "Y")) {
+      h.columns.assign(w.begin(), w.end());
+    }
+  }
+  h.variant = ezero                       ? TableHeader::Variant::Ezero
+              : h.records_between == 3 ? TableHeader::Variant::Plain
+                                       : TableHeader::Variant::Other;
   for (auto it = t.records.rbegin(); it != t.records.rend(); ++it) {
     const auto w = words(*it);
     if (w.empty()) continue;
-    return w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)";
+    if (w[0].front() == '(') h.units.assign(w.begin(), w.end());
+    if (w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)") {
+      h.unit = TableHeader::LengthUnit::Mm;
+      h.unit_stated = true;
+    } else if (w.size() >= 2 && w[0] == "(cm)" && w[1] == "(cm)") {
+      h.unit_stated = true;
+    }
+    return;
   }
-  return false;
 }
 
 // Tables of other fields than the RF field of an axially symmetric cavity,
@@ -179,6 +203,29 @@ void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
   }
 }
 
+// Every node record holds six numbers of at least one character, each
+// followed by at least a blank or the line end (the last one of the file
+// perhaps by nothing).
+constexpr int64_t kMinNodeBytes = 12;
+
+// A table whose header announces more node records than the rest of the
+// file can hold ends here, before the map is sized for them.
+void check_room_for_nodes(const RunState& s, const TextIn& in,
+                          const std::string& file) {
+  const int64_t nodes = int64_t{s.Nr} * s.Nz;
+  const int64_t need = nodes * kMinNodeBytes - 1;
+  const auto rest = static_cast<int64_t>(in.remaining());
+  if (rest < need) {
+    throw IoError(2, file, "table too short for its nodes",
+                  "the header announces " + std::to_string(s.Nr) + " x " +
+                      std::to_string(s.Nz) + " = " + std::to_string(nodes) +
+                      " node records, at least " + std::to_string(need) +
+                      " bytes, but " + std::to_string(rest) +
+                      " bytes follow the header",
+                  in.line());
+  }
+}
+
 // Node count from an interval count, kept within 32 bits.
 int32_t node_count(int32_t intervals, const std::string& file,
                    const char* axis) {
@@ -191,8 +238,9 @@ int32_t node_count(int32_t intervals, const std::string& file,
 
 }  // namespace
 
-void READ_FIELD_TABLE(RunState& s) {
+TableHeader READ_FIELD_TABLE(RunState& s) {
   const std::string file(trimmed(s.FieldFileName));
+  TableHeader header;
 
   // 1. Name the table, then open it (the name is shown even when the open
   //    fails, so the user sees which file was missing).
@@ -207,6 +255,7 @@ void READ_FIELD_TABLE(RunState& s) {
   do {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
+  header.limits_line = in.line();
   in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
                {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
 
@@ -222,6 +271,13 @@ void READ_FIELD_TABLE(RunState& s) {
   in.read_from(std::string_view(rec).substr(counts_start(rec)),
                {int_item(z_intervals, "number of z intervals"),
                 int_item(r_intervals, "number of r intervals")});
+  header.wide_counts = counts_start(rec) < kCountsFrom;
+  header.z_intervals = z_intervals;
+  header.r_intervals = r_intervals;
+  header.Zmin = s.Zmin;
+  header.Rmin = s.Rmin;
+  header.Zmax = s.Zmax;
+  header.Rmax = s.Rmax;
   s.Nz = node_count(z_intervals, file, "z");
   s.Nr = node_count(r_intervals, file, "r");
 
@@ -230,7 +286,9 @@ void READ_FIELD_TABLE(RunState& s) {
   // them fails where the reading of these records would have failed, after
   // the report.
   const HeaderTail tail = read_header_tail(in);
-  const bool mm = lengths_in_mm(tail);
+  describe_tail(tail, header);
+  if (!tail.ended && !in.at_end()) header.first_node_line = in.line() + 1;
+  const bool mm = header.unit == TableHeader::LengthUnit::Mm;
   if (mm) {
     s.Zmin = s.Zmin / 10.0;
     s.Rmin = s.Rmin / 10.0;
@@ -250,9 +308,19 @@ void READ_FIELD_TABLE(RunState& s) {
   reject_wrong_kind(limits_a, tail, file);
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
-  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  // (A file that ended among the column titles says so when they are read.)
+  if (!tail.ended) check_room_for_nodes(s, in, file);
+  try {
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  } catch (const std::bad_alloc&) {
+    throw IoError(2, file, "out of memory",
+                  "while reading the field table: no room for the map of " +
+                      std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
+                      " nodes",
+                  in.line());
+  }
 
   // 4. Centre the z range on 0; the nodes keep their values, so the whole
   //    map moves along z.
@@ -286,6 +354,7 @@ void READ_FIELD_TABLE(RunState& s) {
 
   // 7.
   in.close();
+  return header;
 }
 
 }  // namespace zereduv
