@@ -10,6 +10,17 @@
 # Usage: bench/run.sh [runs (default 7)] [build directory (default build-bench)]
 set -euo pipefail
 
+# The tools this needs, each with the Debian package that has it.
+missing=""
+for tool in cmake:cmake g++:g++ awk:mawk /usr/bin/time:time; do
+  command -v "${tool%%:*}" >/dev/null 2>&1 ||
+    missing+="${missing:+, }${tool%%:*} (Debian package ${tool#*:})"
+done
+if [ -n "$missing" ]; then
+  echo "bench/run.sh: missing: $missing" >&2
+  exit 1
+fi
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-7}
 build=${2:-$root/build-bench}
