@@ -195,6 +195,15 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
 ScanResult scan_real(std::string_view s, std::size_t pos, double& out);
 ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out);
 
+/// The record at `p` read as `out.size()` reals when it has the plain form
+/// the field tables write: each value a number the common path converts
+/// (such as -1.234567E+00 or 0.587820), blanks alone before and between
+/// them, and the line end (LF, CR LF, or the end of the text) right after
+/// the last.  Returns the start of the next record, or nullptr for any
+/// other record, which the general scanner must then read: every value it
+/// gives is the one scan_items gives, bit for bit.
+const char* scan_plain_reals(const char* p, const char* end, std::span<double> out);
+
 /// A sequential text input channel over a whole file.  Records end at LF;
 /// a CR right before the LF is dropped; a last line without LF is a record.
 /// Every failure raises IoError naming the unit, the file and the line.
@@ -231,6 +240,10 @@ class TextIn {
   void read_list(std::initializer_list<ReadItem> items) {
     read_list(std::span<const ReadItem>(items.begin(), items.size()));
   }
+  /// The next record read as plain reals (scan_plain_reals): true with
+  /// the record consumed, false with nothing consumed, when the record has
+  /// any other form (read_list then reads it with the same values).
+  bool read_plain_reals(std::span<double> out);
   /// Free-format read from a text already read (the range acts as one
   /// record of the current line).
   void read_from(std::string_view text, std::span<const ReadItem> items);
