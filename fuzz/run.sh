@@ -13,7 +13,7 @@ flags=(-std=c++20 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$root/SRC")
 mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' | sort)
 
-targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table)
+targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table fuzz_inspect)
 for t in "${targets[@]}"; do
   echo "== building $t"
   "$cxx" "${flags[@]}" "$root/fuzz/$t.cpp" "${lib[@]}" -o "$out/$t"

@@ -1,8 +1,14 @@
 #include "cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 
@@ -102,16 +108,122 @@ Options parse_args(const std::vector<std::string>& args) {
   return o;
 }
 
-bool write_file(const std::string& path, const std::string& content,
-                std::string& err) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (f) f.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (f) f.close();
-  if (!f) {
-    err += std::string(kProg) + ": cannot write \"" + path + "\"\n";
-    return false;
+std::string os_reason(int err) { return std::generic_category().message(err); }
+
+/// What a file that is not a regular one is, for the messages.
+const char* file_kind(mode_t m) {
+  if (S_ISDIR(m)) return "a directory";
+  if (S_ISFIFO(m)) return "a FIFO";
+  if (S_ISCHR(m)) return "a character device";
+  if (S_ISBLK(m)) return "a block device";
+  if (S_ISSOCK(m)) return "a socket";
+  return "a special file";
+}
+
+/// A failure to read or write a file, already worded for the user.
+struct FileError {
+  std::string message;
+};
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// Refuses, before anything is read, an input that is not a regular file
+/// (a FIFO would hang the read, a device would never end) and output files
+/// that are the input, or each other, after symbolic links.
+void check_files(const Options& o) {
+  struct stat in {};
+  const bool input_exists = ::stat(o.file.c_str(), &in) == 0;
+  if (input_exists && !S_ISREG(in.st_mode))
+    throw FileError{"cannot read \"" + o.file + "\": it is " +
+                    file_kind(in.st_mode) + ", not a regular file"};
+  struct stat csv {}, svg {};
+  const bool csv_exists = o.csv && ::stat(o.csv->c_str(), &csv) == 0;
+  const bool svg_exists = o.svg && ::stat(o.svg->c_str(), &svg) == 0;
+  auto refuse = [&](const char* opt, const std::string& out,
+                    const struct stat& st) {
+    if (input_exists && same_file(in, st))
+      throw UsageError{std::string(opt) + " " + out + " is the file " +
+                       o.file + " being read; it would be overwritten"};
+  };
+  if (csv_exists) refuse("--csv", *o.csv, csv);
+  if (svg_exists) refuse("--svg", *o.svg, svg);
+  if (o.csv && o.svg &&
+      (*o.csv == *o.svg || (csv_exists && svg_exists && same_file(csv, svg))))
+    throw UsageError{"--csv and --svg name the same file " + *o.svg};
+}
+
+/// Writes `content` to `path`.  A regular file (or a new one) is written
+/// to a temporary beside it and renamed into place once complete, so a
+/// full disk or a failed write leaves the earlier file as it was and no
+/// cut one; a device or FIFO named on purpose (/dev/stdout) is written
+/// directly.
+void write_output(const std::string& path, const std::string& content) {
+  auto fail = [&path](int err) {
+    return FileError{"cannot write \"" + path + "\": " + os_reason(err)};
+  };
+  auto write_all = [&content](int fd) {
+    const char* p = content.data();
+    std::size_t n = content.size();
+    while (n > 0) {
+      const ssize_t k = ::write(fd, p, n);
+      if (k < 0 && errno == EINTR) continue;
+      if (k <= 0) return k < 0 ? errno : EIO;
+      p += k;
+      n -= static_cast<std::size_t>(k);
+    }
+    return 0;
+  };
+
+  namespace fs = std::filesystem;
+  fs::path target = path;
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) throw fail(EISDIR);
+  if (exists && !S_ISREG(st.st_mode)) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) throw fail(errno);
+    int err = write_all(fd);
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) throw fail(err);
+    return;
   }
-  return true;
+  // Through a symbolic link the file is written where the link points, as
+  // writing it in place would do.
+  std::error_code ec;
+  if (fs::is_symlink(target, ec)) {
+    const fs::path real = fs::weakly_canonical(target, ec);
+    if (!ec) target = real;
+  }
+  fs::path dir = target.parent_path();
+  const std::string stem = "." + target.filename().string() + ".part" +
+                           std::to_string(static_cast<long>(::getpid())) + "-";
+  fs::path temp;
+  int fd = -1;
+  for (int k = 0; fd < 0; ++k) {
+    temp = dir / (stem + std::to_string(k));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || k >= 100)) throw fail(errno);
+  }
+  int err = write_all(fd);
+  // A file written over keeps its permissions.
+  if (err == 0 && exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    throw fail(err);
+  }
+}
+
+/// JSON text of a report.  Text from the files (a name, a units record)
+/// that is not UTF-8 has each bad byte replaced by U+FFFD, so the JSON
+/// always parses.
+std::string json_text(const nlohmann::ordered_json& j) {
+  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+         "\n";
 }
 
 }  // namespace
@@ -186,17 +298,24 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
 
   std::string text, csv, svg;
   try {
+    check_files(o);
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
-      text = o.json ? table_json(r).dump(2) + "\n" : table_text(r);
+      text = o.json ? json_text(table_json(r)) : table_text(r);
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
     } else {
       FieldReport r = inspect_field(o.file);
-      text = o.json ? field_json(r).dump(2) + "\n" : field_text(r);
+      text = o.json ? json_text(field_json(r)) : field_text(r);
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
     }
+  } catch (const UsageError& u) {
+    err += std::string(kProg) + ": " + u.message + "\n";
+    return kExitUsage;
+  } catch (const FileError& e) {
+    err += std::string(kProg) + ": " + e.message + "\n";
+    return kExitUnreadable;
   } catch (const IoError& e) {
     err += std::string(kProg) + ": cannot read table \"" + o.file + "\"";
     if (e.line > 0) err += ", line " + std::to_string(e.line);
@@ -212,21 +331,28 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     err += std::string(kProg) + ": field file \"" + o.file +
            "\" is damaged at " + e.where + ": " + e.what_expected + "\n";
     return kExitDamaged;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::bad_alloc&) {
+    err += std::string(kProg) + ": out of memory while reading \"" + o.file +
+           "\"\n";
+    return kExitUnreadable;
+  } catch (const std::exception& e) {
     err += std::string(kProg) + ": " + e.what() + "\n";
     return kExitUnreadable;
   }
   out += text;
   bool ok = true;
-  if (o.csv) {
-    ok = write_file(*o.csv, csv, err) && ok;
-    if (ok && !o.json) out += "Axis line written to " + *o.csv + "\n";
-  }
-  if (o.svg) {
-    bool w = write_file(*o.svg, svg, err);
-    ok = w && ok;
-    if (w && !o.json) out += "Picture written to " + *o.svg + "\n";
-  }
+  auto put = [&](const std::string& path, const std::string& content,
+                 const char* done) {
+    try {
+      write_output(path, content);
+      if (!o.json) out += done + path + "\n";
+    } catch (const FileError& e) {
+      err += std::string(kProg) + ": " + e.message + "\n";
+      ok = false;
+    }
+  };
+  if (o.csv) put(*o.csv, csv, "Axis line written to ");
+  if (o.svg) put(*o.svg, svg, "Picture written to ");
   return ok ? kExitOk : kExitUnreadable;
 }
 

@@ -1,11 +1,15 @@
 #include "field_inspect.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <span>
 #include <system_error>
 
 namespace zereduv::inspect {
@@ -20,7 +24,7 @@ FieldFileDamaged::FieldFileDamaged(std::string where_, std::string what_)
 
 namespace {
 
-constexpr std::size_t kPoints = 25u * 25u * 201u;
+constexpr std::size_t kPoints = kOutPoints;
 
 std::string hex_bytes(std::string_view c, std::size_t off, std::size_t n) {
   static const char* d = "0123456789ABCDEF";
@@ -53,36 +57,17 @@ double get_f64(std::string_view c, std::size_t off) {
 // ---------------------------------------------------------------------------
 // Layout 0: twelve length-framed records.
 
-struct Record0 {
-  const char* what;
-  std::size_t bytes;
-};
-constexpr std::array<Record0, 12> kRecords0 = {{
-    {"ElementLength, Aperture and the header integer", 20},
-    {"symmetry keys", 12},
-    {"x coordinates", 200},
-    {"y coordinates", 200},
-    {"z coordinates", 8 * 201},
-    {"Ex values", 8 * kPoints},
-    {"Ey values", 8 * kPoints},
-    {"Ez values", 8 * kPoints},
-    {"Bx values", 8 * kPoints},
-    {"By values", 8 * kPoints},
-    {"Bz values", 8 * kPoints},
-    {"end marker", 4},
-}};
-
 FieldFile parse_layout0(std::string_view c) {
   FieldFile f;
   f.layout = 0;
   f.bytes = c.size();
   f.has_lengths = true;
   std::size_t off = 0;
-  std::array<std::size_t, 12> data_at{};
-  for (std::size_t k = 0; k < kRecords0.size(); ++k) {
-    const auto& r = kRecords0[k];
+  std::array<std::size_t, kLayout0Records.size()> data_at{};
+  for (std::size_t k = 0; k < kLayout0Records.size(); ++k) {
+    const auto& r = kLayout0Records[k];
     std::string rec = "record " + std::to_string(k + 1) + " (" + r.what + ")";
-    if (c.size() < off + 4)
+    if (c.size() < off + kFrameBytes)
       throw FieldFileDamaged(at_byte(c.size()),
                              "file ends before the length of " + rec +
                                  " (truncated file; expected " +
@@ -93,8 +78,8 @@ FieldFile parse_layout0(std::string_view c) {
           at_byte(off), "length of " + rec + " is " + std::to_string(L) +
                             " (bytes " + hex_bytes(c, off, 4) + "), expected " +
                             std::to_string(r.bytes));
-    std::size_t end = off + 4 + r.bytes;
-    if (c.size() < end + 4)
+    std::size_t end = off + kFrameBytes + r.bytes;
+    if (c.size() < end + kFrameBytes)
       throw FieldFileDamaged(
           at_byte(c.size()),
           "file ends inside " + rec + ", which needs bytes " +
@@ -108,38 +93,42 @@ FieldFile parse_layout0(std::string_view c) {
                             std::to_string(L2) + " (bytes " +
                             hex_bytes(c, end, 4) + "), expected " +
                             std::to_string(r.bytes));
-    data_at[k] = off + 4;
-    off = end + 4;
+    data_at[k] = off + kFrameBytes;
+    off = end + kFrameBytes;
   }
   if (off != c.size())
     throw FieldFileDamaged(at_byte(off),
                            std::to_string(c.size() - off) +
                                " bytes after the end record; the file should "
                                "end here");
-  int32_t header = get_i32(c, data_at[0] + 16);
-  if (header != 0)
-    throw FieldFileDamaged(at_byte(data_at[0] + 16),
+  const std::size_t header_at = data_at[0] + 2 * kDoubleBytes;
+  int32_t header = get_i32(c, header_at);
+  if (header != kHeaderInteger)
+    throw FieldFileDamaged(at_byte(header_at),
                            "header integer is " + std::to_string(header) +
-                               ", expected 0");
-  int32_t marker = get_i32(c, data_at[11]);
-  if (marker != -99)
-    throw FieldFileDamaged(at_byte(data_at[11]),
+                               ", expected " + std::to_string(kHeaderInteger));
+  const std::size_t marker_at = data_at[11];
+  int32_t marker = get_i32(c, marker_at);
+  if (marker != kEndMarker)
+    throw FieldFileDamaged(at_byte(marker_at),
                            "end marker is " + std::to_string(marker) +
-                               " (bytes " + hex_bytes(c, data_at[11], 4) +
-                               "), expected -99");
+                               " (bytes " + hex_bytes(c, marker_at, 4) +
+                               "), expected " + std::to_string(kEndMarker));
   f.ElementLength = get_f64(c, data_at[0]);
-  f.Aperture = get_f64(c, data_at[0] + 8);
+  f.Aperture = get_f64(c, data_at[0] + kDoubleBytes);
   f.SymX = get_i32(c, data_at[1]);
-  f.SymY = get_i32(c, data_at[1] + 4);
-  f.SymZ = get_i32(c, data_at[1] + 8);
-  for (std::size_t n = 0; n < 25; ++n) {
-    f.X[n] = get_f64(c, data_at[2] + 8 * n);
-    f.Y[n] = get_f64(c, data_at[3] + 8 * n);
-  }
-  for (std::size_t n = 0; n < 201; ++n) f.Z[n] = get_f64(c, data_at[4] + 8 * n);
+  f.SymY = get_i32(c, data_at[1] + kInt32Bytes);
+  f.SymZ = get_i32(c, data_at[1] + 2 * kInt32Bytes);
+  for (std::size_t n = 0; n < f.X.size(); ++n)
+    f.X[n] = get_f64(c, data_at[2] + kDoubleBytes * n);
+  for (std::size_t n = 0; n < f.Y.size(); ++n)
+    f.Y[n] = get_f64(c, data_at[3] + kDoubleBytes * n);
+  for (std::size_t n = 0; n < f.Z.size(); ++n)
+    f.Z[n] = get_f64(c, data_at[4] + kDoubleBytes * n);
   for (std::size_t a = 0; a < 6; ++a) {
     f.comp[a].resize(kPoints);
-    std::memcpy(f.comp[a].data(), c.data() + data_at[5 + a], 8 * kPoints);
+    std::memcpy(f.comp[a].data(), c.data() + data_at[5 + a],
+                kArrayRecordBytes);
   }
   return f;
 }
@@ -147,55 +136,18 @@ FieldFile parse_layout0(std::string_view c) {
 // ---------------------------------------------------------------------------
 // Layouts 1 and 2: fixed-width list-directed lines with CR LF.
 
-enum class Kind { D3, D1, DDI, III, I };
-
-struct LineKind {
-  std::size_t width;
-  const char* shape;  // for the messages
-};
-LineKind line_kind(Kind k) {
-  switch (k) {
-    case Kind::D3: return {72, "three 24-character numbers"};
-    case Kind::D1: return {24, "one 24-character number"};
-    case Kind::DDI: return {60, "two 24-character numbers and a 12-character integer"};
-    case Kind::III: return {36, "three 12-character integers"};
-    case Kind::I: return {12, "one 12-character integer"};
-  }
-  return {0, ""};
+template <std::size_t N>
+std::span<const LineRun> runs(const std::array<LineRun, N>& a) {
+  return {a.data(), a.size()};
 }
 
-struct Segment {
-  Kind kind;
-  std::size_t lines;
-  std::string what;
-};
-
-std::vector<Segment> layout_lines(int layout) {
-  std::vector<Segment> v;
-  if (layout == 1) {
-    v.push_back({Kind::DDI, 1, "ElementLength, Aperture, header integer"});
-    v.push_back({Kind::III, 1, "symmetry keys"});
-    for (const char* a : {"x coordinates", "y coordinates"}) {
-      v.push_back({Kind::D3, 8, a});
-      v.push_back({Kind::D1, 1, a});
-    }
-    v.push_back({Kind::D3, 67, "z coordinates"});
-    for (const char* n : kComponentNames)
-      v.push_back({Kind::D3, kPoints / 3, std::string(n) + " values"});
-    v.push_back({Kind::I, 1, "end marker"});
-  } else {
-    v.push_back({Kind::DDI, 1, "x limits and point count"});
-    v.push_back({Kind::DDI, 1, "y limits and point count"});
-    v.push_back({Kind::DDI, 1, "z limits and point count"});
-    v.push_back({Kind::III, 1, "symmetry keys"});
-    v.push_back({Kind::D3, 2 * kPoints, "node records (E line, B line)"});
-  }
-  return v;
+std::span<const LineRun> layout_lines(int layout) {
+  return layout == 1 ? runs(kLayout1Lines) : runs(kLayout2Lines);
 }
 
-std::size_t count_lines(const std::vector<Segment>& v) {
+std::size_t count_lines(std::span<const LineRun> v) {
   std::size_t n = 0;
-  for (const auto& s : v) n += s.lines;
+  for (const auto& r : v) n += r.lines;
   return n;
 }
 
@@ -222,7 +174,8 @@ FieldFile parse_text(std::string_view c, int layout) {
   dbl.reserve(6 * kPoints + 300);
   std::size_t pos = 0, line = 0;
   for (const auto& seg : segs) {
-    const LineKind lk = line_kind(seg.kind);
+    const LineShape shape = line_shape(seg.kind);
+    const std::size_t width = line_width(seg.kind);
     for (std::size_t n = 0; n < seg.lines; ++n) {
       ++line;
       const std::size_t start = pos;
@@ -237,18 +190,18 @@ FieldFile parse_text(std::string_view c, int layout) {
                                "last line has no CR LF; the file is cut "
                                "inside line " +
                                    std::to_string(line) + " of " +
-                                   std::to_string(total) + " (" + seg.what +
-                                   ")");
+                                   std::to_string(total) + " (" +
+                                   seg.what + ")");
       if (lf == pos || c[lf - 1] != '\r')
         throw FieldFileDamaged(at_line(line, pos),
                                "line ends with LF alone, expected CR LF");
       std::string_view text = c.substr(pos, lf - 1 - pos);
       pos = lf + 1;
-      if (text.size() != lk.width)
+      if (text.size() != width)
         throw FieldFileDamaged(
             at_line(line, start),
-            "expected " + std::to_string(lk.width) + " characters (" +
-                lk.shape + ": " + seg.what + ") before CR LF, found " +
+            "expected " + std::to_string(width) + " characters (" +
+                shape.text + ": " + seg.what + ") before CR LF, found " +
                 std::to_string(text.size()));
       auto bad = [&](std::size_t col, std::size_t w) {
         return FieldFileDamaged(
@@ -257,22 +210,19 @@ FieldFile parse_text(std::string_view c, int layout) {
                 std::to_string(col + w) + " (" + seg.what + ") hold \"" +
                 std::string(text.substr(col, w)) + "\", expected a number");
       };
-      auto dfield = [&](std::size_t col) {
-        double v;
-        if (!parse_field(text.substr(col, 24), v)) throw bad(col, 24);
-        dbl.push_back(v);
-      };
-      auto ifield = [&](std::size_t col) {
-        int32_t v;
-        if (!parse_field(text.substr(col, 12), v)) throw bad(col, 12);
-        ints.push_back(v);
-      };
-      switch (seg.kind) {
-        case Kind::D3: dfield(0); dfield(24); dfield(48); break;
-        case Kind::D1: dfield(0); break;
-        case Kind::DDI: dfield(0); dfield(24); ifield(48); break;
-        case Kind::III: ifield(0); ifield(12); ifield(24); break;
-        case Kind::I: ifield(0); break;
+      constexpr auto dw = static_cast<std::size_t>(kDoubleWidth);
+      constexpr auto iw = static_cast<std::size_t>(kIntWidth);
+      for (int k = 0; k < shape.doubles + shape.integers; ++k) {
+        const std::size_t col = field_column(seg.kind, k);
+        if (k < shape.doubles) {
+          double v;
+          if (!parse_field(text.substr(col, dw), v)) throw bad(col, dw);
+          dbl.push_back(v);
+        } else {
+          int32_t v;
+          if (!parse_field(text.substr(col, iw), v)) throw bad(col, iw);
+          ints.push_back(v);
+        }
       }
     }
   }
@@ -289,15 +239,16 @@ FieldFile parse_text(std::string_view c, int layout) {
   for (auto& v : f.comp) v.resize(kPoints);
   if (layout == 1) {
     // ints: header integer, three keys, end marker.
-    if (ints[0] != 0)
-      throw FieldFileDamaged(at_line(1, 0), "header integer is " +
-                                                std::to_string(ints[0]) +
-                                                ", expected 0");
-    if (ints[4] != -99) {
-      std::size_t off = c.size() - 14;
+    if (ints[0] != kHeaderInteger)
+      throw FieldFileDamaged(at_line(1, 0),
+                             "header integer is " + std::to_string(ints[0]) +
+                                 ", expected " +
+                                 std::to_string(kHeaderInteger));
+    if (ints[4] != kEndMarker) {
+      std::size_t off = c.size() - (line_width(LineKind::I) + kLineEndBytes);
       throw FieldFileDamaged(at_line(total, off),
                              "end marker is " + std::to_string(ints[4]) +
-                                 ", expected -99");
+                                 ", expected " + std::to_string(kEndMarker));
     }
     f.has_lengths = true;
     f.ElementLength = dbl[0];
@@ -312,12 +263,13 @@ FieldFile parse_text(std::string_view c, int layout) {
     for (auto& comp : f.comp)
       for (auto& v : comp) v = dbl[k++];
   } else {
-    const int32_t counts[3] = {25, 25, 201};
+    const int32_t counts[3] = {kNx, kNy, kNzOut};
     for (int a = 0; a < 3; ++a)
       if (ints[static_cast<std::size_t>(a)] != counts[a])
         throw FieldFileDamaged(
             at_line(static_cast<std::size_t>(a) + 1,
-                    62 * static_cast<std::size_t>(a)),
+                    (line_width(LineKind::DDI) + kLineEndBytes) *
+                        static_cast<std::size_t>(a)),
             "point count is " + std::to_string(ints[static_cast<std::size_t>(a)]) +
                 ", expected " + std::to_string(counts[a]));
     f.SymX = ints[3];
@@ -327,13 +279,13 @@ FieldFile parse_text(std::string_view c, int layout) {
       double d = (hi - lo) / (n - 1);
       for (int i = 0; i < n; ++i) out[i] = i * d + lo;
     };
-    coords(dbl[0], dbl[1], 25, f.X.data());
-    coords(dbl[2], dbl[3], 25, f.Y.data());
-    coords(dbl[4], dbl[5], 201, f.Z.data());
+    coords(dbl[0], dbl[1], kNx, f.X.data());
+    coords(dbl[2], dbl[3], kNy, f.Y.data());
+    coords(dbl[4], dbl[5], kNzOut, f.Z.data());
     std::size_t k = 6;
-    for (int ix = 1; ix <= 25; ++ix)
-      for (int iy = 1; iy <= 25; ++iy)
-        for (int iz = 1; iz <= 201; ++iz) {
+    for (int ix = 1; ix <= kNx; ++ix)
+      for (int iy = 1; iy <= kNy; ++iy)
+        for (int iz = 1; iz <= kNzOut; ++iz) {
           std::size_t at = FieldFile::index(ix, iy, iz);
           for (auto& comp : f.comp) comp[at] = dbl[k++];
         }
@@ -365,7 +317,9 @@ std::string_view trim(std::string_view s) {
 }  // namespace
 
 int recognise_layout(std::string_view c) {
-  if (c.size() >= 4 && hex_bytes(c, 0, 4) == "14 00 00 00") return 0;
+  if (c.size() >= kFrameBytes &&
+      get_i32(c, 0) == static_cast<int32_t>(kLayout0Records[0].bytes))
+    return 0;
   // Text layouts hold only blanks, digits, signs, points, E, CR and LF.
   const std::size_t probe = std::min<std::size_t>(c.size(), 256);
   for (std::size_t k = 0; k < probe; ++k) {
@@ -376,13 +330,15 @@ int recognise_layout(std::string_view c) {
   first_lines(c, 4, l);
   // Line 1 is two doubles and an integer in both: 0 (the header integer)
   // in layout 1, 25 (the x point count) in layout 2.
-  if (!l.empty() && l[0].size() == 60) {
-    std::string_view last = trim(l[0].substr(48));
-    if (last == "0") return 1;
-    if (last == "25") return 2;
+  constexpr std::size_t ddi = line_width(LineKind::DDI);
+  constexpr std::size_t iii = line_width(LineKind::III);
+  if (!l.empty() && l[0].size() == ddi) {
+    std::string_view last = trim(l[0].substr(field_column(LineKind::DDI, 2)));
+    if (last == std::to_string(kHeaderInteger)) return 1;
+    if (last == std::to_string(kNx)) return 2;
   }
-  if (l.size() >= 2 && l[1].size() == 36) return 1;
-  if (l.size() >= 4 && l[1].size() == 60 && l[3].size() == 36) return 2;
+  if (l.size() >= 2 && l[1].size() == iii) return 1;
+  if (l.size() >= 4 && l[1].size() == ddi && l[3].size() == iii) return 2;
   if (c.size() == kLayout1Bytes) return 1;
   if (c.size() == kLayout2Bytes) return 2;
   return -1;
@@ -400,13 +356,44 @@ FieldFile parse_field_file(std::string_view content) {
 }
 
 FieldFile read_field_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("cannot open \"" + path.string() +
-                             "\": " + std::strerror(errno));
-  std::string content(std::istreambuf_iterator<char>(in), {});
-  if (in.bad())
-    throw std::runtime_error("cannot read \"" + path.string() + "\"");
+  auto fail = [&path](const std::string& what, int err) {
+    return std::runtime_error(what + " \"" + path.string() + "\": " +
+                              std::generic_category().message(err));
+  };
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw fail("cannot open", errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw fail("cannot read", errno);
+  if (!S_ISREG(st.st_mode))
+    throw std::runtime_error("cannot read \"" + path.string() +
+                             "\": not a regular file");
+  // Every field file has one of three sizes: a larger file is none of them
+  // and is told so without being read.  A smaller one is read, so that the
+  // report can say where it was cut or damaged.
+  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  if (size > kLargestLayoutBytes)
+    throw FieldFileDamaged(
+        at_byte(kLargestLayoutBytes),
+        "the file has " + std::to_string(size) +
+            " bytes, more than any field file (" +
+            std::to_string(kLayout0Bytes) + " bytes in layout 0, " +
+            std::to_string(kLayout1Bytes) + " in layout 1, " +
+            std::to_string(kLayout2Bytes) + " in layout 2)");
+  // One byte more than the size, so that a file that grew since is seen.
+  std::string content(static_cast<std::size_t>(size) + 1, '\0');
+  std::size_t got = 0;
+  while (got < content.size()) {
+    const ssize_t k = ::read(fd, content.data() + got, content.size() - got);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0) throw fail("cannot read", errno);
+    if (k == 0) break;
+    got += static_cast<std::size_t>(k);
+  }
+  content.resize(got);
   return parse_field_file(content);
 }
 
@@ -427,9 +414,9 @@ FieldReport field_report(std::string file, FieldFile f) {
     st.rms = v.empty() ? 0.0 : std::sqrt(sq / static_cast<double>(v.size()));
     r.stats[a] = st;
   }
-  auto nearest0 = [](const std::array<double, 25>& c) {
+  auto nearest0 = [](const auto& c) {
     int best = 1;
-    for (int i = 2; i <= 25; ++i)
+    for (int i = 2; i <= static_cast<int>(c.size()); ++i)
       if (std::abs(c[static_cast<std::size_t>(i - 1)]) <
           std::abs(c[static_cast<std::size_t>(best - 1)]))
         best = i;
@@ -440,7 +427,7 @@ FieldReport field_report(std::string file, FieldFile f) {
   r.plane_iy = r.axis_iy;
   r.axis_x = f.X[static_cast<std::size_t>(r.axis_ix - 1)];
   r.axis_y = f.Y[static_cast<std::size_t>(r.axis_iy - 1)];
-  for (int iz = 1; iz <= 201; ++iz)
+  for (int iz = 1; iz <= kNzOut; ++iz)
     r.axis_ez[static_cast<std::size_t>(iz - 1)] =
         f.comp[2][FieldFile::index(r.axis_ix, r.axis_iy, iz)];
   r.f = std::move(f);

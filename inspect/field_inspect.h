@@ -11,12 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace zereduv::inspect {
+#include "output/field_layout.h"
 
-/// Sizes of the three layouts on the 25 x 25 x 201 grid [bytes].
-inline constexpr std::uintmax_t kLayout0Bytes = 6032140;
-inline constexpr std::uintmax_t kLayout1Bytes = 18598808;
-inline constexpr std::uintmax_t kLayout2Bytes = 18592724;
+namespace zereduv::inspect {
 
 /// A field file that does not hold what its layout says: `where` is a byte
 /// offset or a line, `what` says what was expected and what was found.
@@ -40,15 +37,14 @@ struct FieldFile {
   bool has_lengths = false;
   double ElementLength = 0, Aperture = 0;
   int32_t SymX = 0, SymY = 0, SymZ = 0;
-  std::array<double, 25> X{}, Y{};
-  std::array<double, 201> Z{};
-  /// The components at (ix, iy, iz), x fastest: (ix-1) + 25*((iy-1) + 25*(iz-1)).
+  std::array<double, kNx> X{};
+  std::array<double, kNy> Y{};
+  std::array<double, kNzOut> Z{};
+  /// The components at (ix, iy, iz), x fastest as in the program's arrays.
   std::array<std::vector<double>, 6> comp;
 
   static std::size_t index(int ix, int iy, int iz) {
-    return static_cast<std::size_t>(ix - 1) +
-           25u * (static_cast<std::size_t>(iy - 1) +
-                  25u * static_cast<std::size_t>(iz - 1));
+    return Field3D::index(ix, iy, iz);
   }
 };
 
@@ -73,7 +69,7 @@ struct FieldReport {
   std::array<ComponentStats, 6> stats;
   int axis_ix = 0, axis_iy = 0;      // the grid line nearest x = y = 0
   double axis_x = 0, axis_y = 0;
-  std::array<double, 201> axis_ez{};  // [V/cm]
+  std::array<double, kNzOut> axis_ez{};  // [V/cm]
   int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
 };
 

@@ -22,19 +22,20 @@ ordered_json table_json(const TableReport& r) {
   ordered_json j;
   j["kind"] = "field table";
   j["file"] = r.file;
-  j["header"] = {{"variant", h.variant()},
-                 {"description", h.variant_text()},
+  const MaxwellCheck& c = m.check;
+  j["header"] = {{"variant", variant_name(h)},
+                 {"description", variant_text(h)},
                  {"limits_line", h.limits_line},
                  {"first_node_line", h.first_node_line},
                  {"records_between", h.records_between},
                  {"wide_counts", h.wide_counts},
                  {"columns", h.columns},
                  {"units", h.units}};
-  j["length_unit"] = h.length_unit;
-  j["mm_converted"] = r.mm_converted_by_reader || r.mm_converted_here;
-  j["table_limits"] = {{"zmin", h.zmin}, {"zmax", h.zmax},
-                       {"rmin", h.rmin}, {"rmax", h.rmax},
-                       {"unit", h.length_unit}};
+  j["length_unit"] = unit_name(h);
+  j["mm_converted"] = h.unit == TableHeader::LengthUnit::Mm;
+  j["table_limits"] = {{"zmin", h.Zmin}, {"zmax", h.Zmax},
+                       {"rmin", h.Rmin}, {"rmax", h.Rmax},
+                       {"unit", unit_name(h)}};
   j["grid"] = {{"nz", r.nz_table}, {"nr", r.nr},
                {"zmin_cm", r.zmin}, {"zmax_cm", r.zmax},
                {"rmin_cm", r.rmin}, {"rmax_cm", r.rmax},
@@ -43,6 +44,12 @@ ordered_json table_json(const TableReport& r) {
   j["last_plane"] = plane_json(r.last);
   j["suggested_isym_z"] = r.suggested_isym;
   j["suggestion"] = r.suggestion;
+  if (r.half_isym != 0) {
+    j["half_isym_z"] = r.half_isym;
+    j["symmetry_question"] = r.symmetry_question;
+  } else {
+    j["half_isym_z"] = nullptr;
+  }
   j["map"] = {{"isym_z", r.isym},
               {"isym_z_given", r.isym_given},
               {"nz", r.nz_full},
@@ -60,20 +67,31 @@ ordered_json table_json(const TableReport& r) {
   mj["frequency_given"] = m.frequency_given;
   mj["frequency_Hz"] = m.frequency;
   if (m.frequency_given) {
-    mj["slices"] = m.slices;
-    mj["avg_ratio"] = m.avg;
-    mj["max_ratio"] = m.max;
-    mj["min_ratio"] = m.min;
-    mj["warning"] = m.warning;
-    mj["stopped"] = m.stopped;
-    mj["switched"] = m.switched;
+    mj["slices"] = c.slices.size();
+    mj["avg_ratio"] = c.avg;
+    mj["max_ratio"] = c.max;
+    mj["min_ratio"] = c.min;
+    mj["warning"] = c.warn_high;
+    mj["warning_low"] = c.warn_low;
+    mj["empty_slices_left_out"] = c.empty_left_out;
+    mj["avg_ratio_with_field"] = c.avg_f;
+    mj["stopped"] = c.stop;
+    mj["switched"] = c.switched == MaxwellSwitch::E   ? "E"
+                     : c.switched == MaxwellSwitch::B ? "B"
+                                                      : "";
   }
-  mj["scaling_slices"] = m.scaling_slices;
-  mj["scaling_mean_ratio"] = m.scaling_mean;
+  mj["field_slices"] = m.field_slices;
+  mj["least_squares_ratio"] = m.fit_ratio;
   if (m.implied_ok) {
     mj["implied_frequency_Hz"] = m.implied_frequency;
   } else {
     mj["implied_frequency_Hz"] = nullptr;
+  }
+  mj["median_ratio"] = m.median_ratio;
+  if (m.median_frequency > 0.0) {
+    mj["median_frequency_Hz"] = m.median_frequency;
+  } else {
+    mj["median_frequency_Hz"] = nullptr;
   }
   if (m.frequency_given && m.implied_ok) {
     mj["mismatch_percent"] = m.mismatch_percent;

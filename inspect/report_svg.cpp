@@ -46,8 +46,8 @@ std::string field_svg(const FieldReport& r) {
   m.unit = "|E| [V/cm]";
   m.xc.assign(f.Z.begin(), f.Z.end());
   m.yc.assign(f.X.begin(), f.X.end());
-  for (int ix = 1; ix <= 25; ++ix)
-    for (int iz = 1; iz <= 201; ++iz) {
+  for (int ix = 1; ix <= kNx; ++ix)
+    for (int iz = 1; iz <= kNzOut; ++iz) {
       std::size_t at = FieldFile::index(ix, r.plane_iy, iz);
       double ex = f.comp[0][at], ey = f.comp[1][at], ez = f.comp[2][at];
       m.v.push_back(std::sqrt(ex * ex + ey * ey + ez * ez));

@@ -34,12 +34,10 @@ std::string table_text(const TableReport& r) {
   const TableHeader& h = r.header;
   std::string o;
   o += "Field table \"" + r.file + "\"\n";
-  o += line("Header", h.variant_text());
-  std::string unit = h.length_unit;
-  if (h.length_unit == "mm")
-    unit += r.mm_converted_here
-                ? " (units record \"(mm)\"; lengths converted to cm here)"
-                : " (units record \"(mm)\"; lengths converted to cm)";
+  o += line("Header", variant_text(h));
+  std::string unit = unit_name(h);
+  if (h.unit == TableHeader::LengthUnit::Mm)
+    unit += " (units record \"(mm)\"; lengths converted to cm)";
   else if (!h.unit_stated)
     unit += " (no units record: taken as cm)";
   o += line("Length unit", unit);
@@ -50,15 +48,29 @@ std::string table_text(const TableReport& r) {
   }
   o += line("Grid", std::to_string(r.nz_table) + " z x " +
                         std::to_string(r.nr) + " r nodes");
-  o += line("  z", num(h.zmin) + " .. " + num(h.zmax) + " " + h.length_unit +
+  o += line("  z", num(h.Zmin) + " .. " + num(h.Zmax) + " " + unit_name(h) +
                        " in the table; " + num(r.zmin) + " .. " +
                        num(r.zmax) + " cm centred; dz = " + num(r.dz) + " cm");
   o += line("  r", num(r.rmin) + " .. " + num(r.rmax) + " cm; dr = " +
                        num(r.dr) + " cm");
   o += line("First z plane", plane_text(r.first));
   o += line("Last z plane", plane_text(r.last));
-  o += line("Suggested isym_z",
-            std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
+  if (r.half_isym != 0) {
+    const std::string half = std::to_string(r.half_isym);
+    o += line("Suggested isym_z",
+              "0 or " + half + "  (" + r.suggestion +
+                  ": 0 if the table is a whole cavity bounded by walls "
+                  "there, " + half + " if it is one half of the cavity)");
+    o += line("  which one", r.symmetry_question +
+                                 (r.isym_given ? ""
+                                               : "; the map below is "
+                                                 "analysed with 0, give "
+                                                 "--isym " + half +
+                                                 " for the half"));
+  } else {
+    o += line("Suggested isym_z",
+              std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
+  }
   o += line("Map analysed", "isym_z = " + std::to_string(r.isym) +
                                 (r.isym_given ? " (given)" : " (suggested)") +
                                 ": " + std::to_string(r.nz_full) +
@@ -77,30 +89,42 @@ std::string table_text(const TableReport& r) {
   }
 
   const MaxwellStats& m = r.maxwell;
+  const MaxwellCheck& c = m.check;
   if (m.frequency_given) {
     o += "Maxwell check at " + mhz(m.frequency) + ", " +
-         std::to_string(m.slices) + " slices:\n";
-    o += line("  mean ratio", num(m.avg, 15));
-    o += line("  largest |ratio|", num(m.max, 15));
-    o += line("  smallest |ratio|", num(m.min, 15));
-    if (m.stopped)
-      o += "  the program would stop: |mean ratio| > 2 (\"" + m.stop_message +
-           "\")\n";
-    else if (m.warning)
+         std::to_string(c.slices.size()) + " slices:\n";
+    o += line("  mean ratio", num(c.avg, 15));
+    o += line("  largest |ratio|", num(c.max, 15));
+    o += line("  smallest |ratio|", num(c.min, 15));
+    if (c.empty_left_out)
+      o += line("  mean with field", num(c.avg_f, 15) + "  (over the " +
+                                         std::to_string(c.with_field) +
+                                         " slices with field: it decides)");
+    if (c.stop)
+      o += "  the program would stop: |mean ratio| > 2 (\"" +
+           std::string(kMaxwellStop) + "\")\n";
+    else if (c.warn_high)
       o += "  the program warns: |mean ratio| > 1.5\n";
-    if (m.switched == "E")
+    else if (c.warn_low)
+      o += "  the program warns: |mean ratio| < 0.5\n";
+    if (c.switched == MaxwellSwitch::E)
       o += "  E and B signs not compatible: the program switches the sign of "
            "E (Er, Ez)\n";
-    else if (m.switched == "B")
+    else if (c.switched == MaxwellSwitch::B)
       o += "  E and B signs not compatible: the program switches the sign of "
            "B\n";
   }
   if (m.implied_ok) {
     o += line("Implied frequency",
-              mhz(m.implied_frequency) + "  (mean ratio " +
-                  num(m.scaling_mean, 8) + " over the " +
-                  std::to_string(m.scaling_slices) +
-                  " slices with H on the check circle)");
+              mhz(m.implied_frequency) + "  (least-squares ratio " +
+                  num(m.fit_ratio, 8) + " over the " +
+                  std::to_string(m.field_slices) + " slices with field)");
+    if (m.median_frequency > 0.0)
+      o += line("  from the median",
+                mhz(m.median_frequency) + "  (median ratio " +
+                    num(m.median_ratio, 8) + " over the " +
+                    std::to_string(m.ratio_slices) +
+                    " slices with H on the check circle)");
     if (m.mismatch)
       o += "Warning: the frequency given, " + mhz(m.frequency) +
            ", differs from the frequency the table implies by " +

@@ -101,19 +101,44 @@ std::string axes(const Frame& f, const std::string& xlabel,
 }  // namespace
 
 std::string xml_escape(const std::string& s) {
+  static constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
   std::string o;
-  for (char c : s) {
+  for (std::size_t k = 0; k < s.size();) {
+    const auto c = static_cast<unsigned char>(s[k]);
     switch (c) {
-      case '&': o += "&amp;"; break;
-      case '<': o += "&lt;"; break;
-      case '>': o += "&gt;"; break;
-      case '"': o += "&quot;"; break;
-      default:
-        // Control characters are not allowed in XML 1.0 text.
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
-          o += '?';
-        else
-          o += c;
+      case '&': o += "&amp;"; ++k; continue;
+      case '<': o += "&lt;"; ++k; continue;
+      case '>': o += "&gt;"; ++k; continue;
+      case '"': o += "&quot;"; ++k; continue;
+      default: break;
+    }
+    if (c < 0x80) {
+      // Control characters are not allowed in XML 1.0 text.
+      o += c < 0x20 && c != '\t' ? '?' : static_cast<char>(c);
+      ++k;
+      continue;
+    }
+    // A UTF-8 sequence is copied when it is well formed (shortest form, no
+    // surrogate, at most U+10FFFF) and an XML character; any other byte,
+    // such as a Latin-1 letter in a file name, becomes U+FFFD.
+    const std::size_t len =
+        c >= 0xF8 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    char32_t cp = len == 4 ? c & 0x07u : len == 3 ? c & 0x0Fu : c & 0x1Fu;
+    bool good = len != 0 && k + len <= s.size();
+    for (std::size_t j = 1; good && j < len; ++j) {
+      const auto t = static_cast<unsigned char>(s[k + j]);
+      good = (t & 0xC0) == 0x80;
+      cp = (cp << 6) | (t & 0x3Fu);
+    }
+    static constexpr char32_t kShortest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    good = good && cp >= kShortest[len] && cp <= 0x10FFFF &&
+           !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
+    if (good) {
+      o.append(s, k, len);
+      k += len;
+    } else {
+      o += kReplacement;
+      ++k;
     }
   }
   return o;

@@ -26,7 +26,8 @@ std::vector<double> nice_ticks(double lo, double hi, int target = 6);
 std::string svg_picture(const std::string& heading, const LinePlot& plot,
                         const ColourMap& map);
 
-/// Text with &, <, > and quotes escaped for XML.
+/// Text with &, <, > and quotes escaped for XML, and what is not UTF-8 (or
+/// not an XML character) replaced, so the picture always parses.
 std::string xml_escape(const std::string& s);
 
 }  // namespace zereduv::inspect

@@ -1,13 +1,8 @@
 #include "table_inspect.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <sstream>
-#include <system_error>
 
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
@@ -20,20 +15,11 @@ namespace zereduv::inspect {
 
 namespace {
 
-constexpr std::string_view kMmLine = "Table lengths in mm converted to cm";
-
-std::string read_whole(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 /// A run state that has read the table, as the program would with these
 /// keys; everything it logs stays in memory.
 std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
                                      int32_t isym, double frequency,
-                                     const TableHeader& header,
-                                     TableReport& rep) {
+                                     TableHeader& header) {
   auto s = std::make_unique<RunState>();
   std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
@@ -47,99 +33,77 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   s->ReverseZ = 0;
   s->FieldScale = 1.0;
   DERIVE_CONSTANTS(*s);
-  READ_FIELD_TABLE(*s);
-  // Tables of the wrong kind, should the reader have let them through:
-  // their r and z, or their fields, would be taken for others.
-  if (header.poisson)
-    throw TableRejected(file.string(),
-                        "static (Poisson) table: the limits record names Rmin "
-                        "before Zmin (columns R Z Er Ez |E| V)");
-  static const std::vector<std::string> kColumns = {"Z",  "R",   "Ez",
-                                                    "Er", "|E|", "H"};
-  if (!header.columns.empty() &&
-      !std::equal(kColumns.begin(), kColumns.end(), header.columns.begin(),
-                  header.columns.begin() +
-                      static_cast<std::ptrdiff_t>(
-                          std::min(header.columns.size(), kColumns.size()))))
-    throw TableRejected(file.string(),
-                        "columns are not Z R Ez Er |E| H");
-  rep.mm_converted_by_reader =
-      s->log.memory().find(kMmLine) != std::string::npos;
-  if (header.length_unit == "mm" && !rep.mm_converted_by_reader) {
-    // A reader that does not know mm tables yet: the lengths are converted
-    // here, so that the field and the check see centimetres.
-    s->Zmin /= 10.0;
-    s->Zmax /= 10.0;
-    s->Rmin /= 10.0;
-    s->Rmax /= 10.0;
-    rep.mm_converted_here = true;
-  }
+  header = READ_FIELD_TABLE(*s);
   return s;
 }
 
-/// The value of a list-directed statistics line " label= value".
-bool log_value(std::string_view log, std::string_view label, double& v) {
-  std::size_t p = log.find(label);
-  if (p == std::string_view::npos) return false;
-  p += label.size();
-  while (p < log.size() && log[p] == ' ') ++p;
-  const char* b = log.data() + p;
-  auto r = std::from_chars(b, log.data() + log.size(), v);
-  return r.ec == std::errc();
-}
-
-double field_value(std::string_view line, std::size_t col, std::size_t w,
-                   bool& ok) {
-  ok = false;
-  if (line.size() < col + w - 1) return 0.0;
-  std::string_view f = line.substr(col - 1, w);
-  std::size_t b = f.find_first_not_of(' ');
-  if (b == std::string_view::npos) return 0.0;
-  f.remove_prefix(b);
-  double v = 0.0;
-  auto r = std::from_chars(f.data(), f.data() + f.size(), v);
-  ok = r.ec == std::errc();
-  return v;
-}
-
-/// The statistics of the check, read back from what it logged.
-void read_check_log(std::string_view log, MaxwellStats& m) {
-  constexpr std::string_view kSlice = "  iz, zz, I_H, I_E, ratio= ";
-  double sum = 0.0;
-  std::size_t pos = 0;
-  while (pos < log.size()) {
-    std::size_t e = log.find('\n', pos);
-    if (e == std::string_view::npos) e = log.size();
-    std::string_view line = log.substr(pos, e - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos = e + 1;
-    if (line.substr(0, kSlice.size()) != kSlice) continue;
-    ++m.slices;
-    bool ok_h = false, ok_r = false;
-    double ih = field_value(line, 51, 14, ok_h);
-    double ratio = field_value(line, 81, 14, ok_r);
-    // A slice without H on the circle has a ratio that does not scale with
-    // the frequency (0 or +-1): it says nothing about the frequency.
-    if (ok_h && ih == 0.0) continue;
-    if (!ok_r) continue;
-    ++m.scaling_slices;
-    sum += ratio;
+/// The frequency the table implies: the least-squares fit of I_E = rho I_H
+/// over the slices with field, each slice weighted by its current, so that
+/// the slices where the field is weak (the ends of a window, a stretch of
+/// pipe) count little; and the median of the slice ratios beside it.
+void implied_frequency(MaxwellStats& m) {
+  double num = 0.0, den = 0.0;
+  std::vector<double> ratios;
+  for (const MaxwellSlice& sl : m.check.slices) {
+    if (sl.I_H == 0.0 && sl.I_E == 0.0) continue;
+    ++m.field_slices;
+    num += sl.I_E * sl.I_H;
+    den += sl.I_H * sl.I_H;
+    if (sl.I_H != 0.0) ratios.push_back(sl.ratio);
   }
-  if (m.scaling_slices > 0) m.scaling_mean = sum / m.scaling_slices;
-  log_value(log, " avg_rRL1= ", m.avg);
-  log_value(log, " max_rRL1= ", m.max);
-  log_value(log, " min_rRL1= ", m.min);
-  m.warning = log.find(" Warning: Maxwell Equations: Ratio > 1.5 ") !=
-              std::string_view::npos;
-  if (log.find(" Maxwell Equations: -> Switching E-field sign") !=
-      std::string_view::npos)
-    m.switched = "E";
-  else if (log.find(" Maxwell Equations: -> Switching B-field sign") !=
-           std::string_view::npos)
-    m.switched = "B";
+  if (den > 0.0) m.fit_ratio = num / den;
+  if (m.fit_ratio != 0.0 && std::isfinite(m.fit_ratio)) {
+    m.implied_ok = true;
+    m.implied_frequency = m.frequency / std::abs(m.fit_ratio);
+  }
+  m.ratio_slices = static_cast<int32_t>(ratios.size());
+  if (!ratios.empty()) {
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t n = ratios.size();
+    m.median_ratio = n % 2 == 1 ? ratios[n / 2]
+                                : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
+    if (m.median_ratio != 0.0)
+      m.median_frequency = m.frequency / std::abs(m.median_ratio);
+  }
 }
 
 }  // namespace
+
+std::string variant_name(const TableHeader& h) {
+  switch (h.variant) {
+    case TableHeader::Variant::Plain:
+      return "plain";
+    case TableHeader::Variant::Ezero:
+      return "EZERO";
+    case TableHeader::Variant::Other:
+      break;
+  }
+  return "other";
+}
+
+std::string variant_text(const TableHeader& h) {
+  const std::string gap =
+      std::to_string(h.records_between) +
+      " records between the interval counts and the first node";
+  std::string t;
+  switch (h.variant) {
+    case TableHeader::Variant::Plain:
+      t = "plain: " + gap;
+      break;
+    case TableHeader::Variant::Ezero:
+      t = "EZERO variant (written with the Parmela command): " + gap;
+      break;
+    case TableHeader::Variant::Other:
+      t = "unusual: " + gap;
+      break;
+  }
+  if (h.wide_counts) t += "; interval counts of 1000 or more";
+  return t;
+}
+
+std::string unit_name(const TableHeader& h) {
+  return h.unit == TableHeader::LengthUnit::Mm ? "mm" : "cm";
+}
 
 EndPlane classify_plane(double ez, double er, double h) {
   EndPlane p;
@@ -177,25 +141,43 @@ int32_t suggest_isym(const EndPlane& first, const EndPlane& last,
     why = "no mirror plane at either end: the table is the whole map";
     return 0;
   }
-  why = std::string("both end planes are symmetry planes (") +
+  why = std::string("both end planes look like mirror planes (") +
         parity(first.key) + " at the first, " + parity(last.key) +
-        " at the last): the table is a whole cavity or cell bounded by them; "
-        "use " + std::to_string(first.key) + " or " +
-        std::to_string(-last.key) +
-        " only if it is one half of a longer structure";
+        " at the last)";
   return 0;
+}
+
+int32_t half_reading(const EndPlane& first, const EndPlane& last,
+                     double zmin_table, double zmax_table,
+                     std::string& question) {
+  question.clear();
+  if (first.key == 0 || last.key == 0) return 0;
+  // The mirror plane of a half table is the plane at z = 0 of the table:
+  // its last node for a lower half that ends there, else its first node.
+  const bool lower = zmax_table == 0.0 && zmin_table < 0.0;
+  const int32_t key = lower ? -last.key : first.key;
+  const std::string plane = lower ? "last" : "first";
+  const std::string at =
+      (lower || zmin_table == 0.0) ? "z = 0, the table's " + plane + " node"
+                                   : "the table's " + plane + " node";
+  question = "is the plane at " + at + ", a wall of the cavity (0) or its "
+             "middle plane, with the other half its mirror image (" +
+             std::to_string(key) +
+             ")?  The field cannot tell, the ratio and the frequency being "
+             "the same either way: the geometry of the solver's problem "
+             "decides";
+  return key;
 }
 
 TableReport inspect_table(const std::filesystem::path& file,
                           const TableOptions& opt) {
   TableReport rep;
   rep.file = file.string();
-  rep.header = scan_table_header(read_whole(file));
   const double fcheck = opt.frequency.value_or(kReferenceFrequency);
 
   // 1. The table as read, with the key asked for (or none yet).
   int32_t key = opt.isym.value_or(0);
-  auto s = read_table(file, key, fcheck, rep.header, rep);
+  auto s = read_table(file, key, fcheck, rep.header);
   rep.nz_table = s->Nz;
   rep.nr = s->Nr;
   rep.zmin = s->Zmin;
@@ -226,12 +208,14 @@ TableReport inspect_table(const std::filesystem::path& file,
   rep.first = plane(1);
   rep.last = plane(s->Nz);
   rep.suggested_isym = suggest_isym(rep.first, rep.last, rep.suggestion);
+  rep.half_isym = half_reading(rep.first, rep.last, rep.header.Zmin,
+                               rep.header.Zmax, rep.symmetry_question);
 
   // 3. The map the program would use: completed with the key given, or
   //    with the suggested one (read again, sized for the completion).
   rep.isym_given = opt.isym.has_value();
   rep.isym = rep.isym_given ? *opt.isym : rep.suggested_isym;
-  if (rep.isym != key) s = read_table(file, rep.isym, fcheck, rep.header, rep);
+  if (rep.isym != key) s = read_table(file, rep.isym, fcheck, rep.header);
   COMPLETE_SYMMETRY(*s);
   rep.nz_full = s->Nz;
   rep.zmin_full = s->Zmin;
@@ -271,27 +255,17 @@ TableReport inspect_table(const std::filesystem::path& file,
     }
   }
 
-  // 5. The Maxwell check, exactly as the program runs it; its stop only
-  //    ends the check here.
+  // 5. The Maxwell check's statistics and decision, exactly as the program
+  //    takes them.
   MaxwellStats& m = rep.maxwell;
   m.frequency_given = opt.frequency.has_value();
   m.frequency = fcheck;
-  std::size_t log_from = s->log.memory().size();
-  try {
-    CHECK_MAXWELL(*s);
-  } catch (const RunStop& stop) {
-    m.stopped = true;
-    m.stop_message = stop.message;
-  }
-  read_check_log(std::string_view(s->log.memory()).substr(log_from), m);
-  if (m.scaling_slices > 0 && m.scaling_mean != 0.0) {
-    m.implied_ok = true;
-    m.implied_frequency = fcheck / std::abs(m.scaling_mean);
-    if (m.frequency_given) {
-      m.mismatch_percent =
-          100.0 * (fcheck - m.implied_frequency) / m.implied_frequency;
-      m.mismatch = std::abs(m.mismatch_percent) > 1.0;
-    }
+  m.check = maxwell_statistics(*s);
+  implied_frequency(m);
+  if (m.implied_ok && m.frequency_given) {
+    m.mismatch_percent =
+        100.0 * (fcheck - m.implied_frequency) / m.implied_frequency;
+    m.mismatch = std::abs(m.mismatch_percent) > 1.0;
   }
 
   // 6. Transit-time factor at the given frequency, else at the implied one.

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "header_scan.h"
+#include "field/maxwell_check.h"
+#include "input/field_table.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
@@ -38,28 +39,43 @@ EndPlane classify_plane(double ez, double er, double h);
 int32_t suggest_isym(const EndPlane& first, const EndPlane& last,
                      std::string& why);
 
+/// When both end planes look like mirror planes the table can be read two
+/// ways: a whole cavity bounded by walls at both planes (key 0), or one half
+/// whose mirror plane is the plane at z = 0 of the table (its last node when
+/// the table ends at z = 0, else its first node).  The key for the half
+/// reading (0 when there is no second reading), with the question that
+/// decides between the two.  Limits as written in the table.
+int32_t half_reading(const EndPlane& first, const EndPlane& last,
+                     double zmin_table, double zmax_table,
+                     std::string& question);
+
 struct MaxwellStats {
   bool frequency_given = false;
   double frequency = 0;        // frequency of the check [Hz]
-  int32_t slices = 0;
-  double avg = 0, max = 0, min = 0;  // as the program logs them
-  bool warning = false;        // |avg| > 1.5
-  bool stopped = false;        // |avg| > 2: the program would stop
-  std::string stop_message;
-  std::string switched;        // "E", "B" or "" (no switch)
-  int32_t scaling_slices = 0;  // slices with H != 0 on the check circle
-  double scaling_mean = 0;     // mean ratio over them
+  MaxwellCheck check;          // the program's own statistics and decision
+  // The frequency the table implies.  The slice ratio I_E / I_H is
+  // proportional to the frequency of the check, so f / |ratio| does not
+  // depend on it; slices without field (no current, no flux) say nothing
+  // about it and are left out.
+  int32_t field_slices = 0;      // slices with I_H or I_E not 0
+  double fit_ratio = 0;          // sum I_E I_H / sum I_H^2 over them
   bool implied_ok = false;
-  double implied_frequency = 0;  // frequency / |scaling_mean| [Hz]
+  double implied_frequency = 0;  // frequency / |fit_ratio| [Hz]
+  int32_t ratio_slices = 0;      // slices with I_H not 0
+  double median_ratio = 0;       // median of their ratios
+  double median_frequency = 0;   // frequency / |median_ratio| [Hz]; 0: none
   bool mismatch = false;         // given and implied differ by more than 1 %
   double mismatch_percent = 0;
 };
 
+/// Descriptions of the header the reader found.
+std::string variant_name(const TableHeader& h);  // "plain", "EZERO", "other"
+std::string variant_text(const TableHeader& h);  // a sentence for the report
+std::string unit_name(const TableHeader& h);     // "cm" or "mm"
+
 struct TableReport {
   std::string file;
   TableHeader header;
-  bool mm_converted_by_reader = false;
-  bool mm_converted_here = false;
 
   // The table as read (program units: cm, z centred on 0).
   int32_t nz_table = 0, nr = 0;
@@ -67,6 +83,8 @@ struct TableReport {
   EndPlane first, last;
   int32_t suggested_isym = 0;
   std::string suggestion;
+  int32_t half_isym = 0;           // the other reading's key; 0: none
+  std::string symmetry_question;   // what decides between the two
 
   // The map analysed, completed with isym.
   int32_t isym = 0;
@@ -97,7 +115,7 @@ struct TableOptions {
 };
 
 /// Frequency of the check when none is given: the implied frequency does
-/// not depend on it, the ratio being proportional to omega.
+/// not depend on it, every I_E being proportional to omega.
 inline constexpr double kReferenceFrequency = 1.0e9;
 
 /// Reads and analyses the table.  Reader errors (IoError, TableRejected)

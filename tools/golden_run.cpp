@@ -41,6 +41,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/field_layout.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -181,16 +183,15 @@ std::string sha256(std::string_view data) {
 
 // ---- digest of a field file -----------------------------------------------
 
-// The output grid and the file sizes of the three layouts.
-constexpr std::size_t kNx = 25, kNy = 25, kNz = 201;
-constexpr std::size_t kPoints = kNx * kNy * kNz;
-constexpr std::size_t kLayout0Bytes =
-    (20 + 8) + (12 + 8) + 2 * (8 * kNx + 8) + (8 * kNz + 8) +
-    6 * (8 * kPoints + 8) + (4 + 8);
-constexpr std::size_t kLayout1Lines = 1 + 1 + 2 * 9 + kNz / 3 + 6 * kPoints / 3 + 1;
-constexpr std::size_t kLayout1Bytes = 62 + 38 + 2 * (8 * 74 + 26) +
-                                      kNz / 3 * 74 + 6 * kPoints / 3 * 74 + 14;
-constexpr std::size_t kLayout2Bytes = 224 + 148 * kPoints;
+// The output grid and the file sizes of the three layouts, from the
+// program's description of them.
+constexpr std::size_t kNx = zereduv::kNx, kNy = zereduv::kNy,
+                      kNz = zereduv::kNzOut;
+constexpr std::size_t kPoints = zereduv::kOutPoints;
+constexpr std::size_t kLayout0Bytes = zereduv::kLayout0Bytes;
+constexpr std::size_t kLayout1Lines = zereduv::line_count(zereduv::kLayout1Lines);
+constexpr std::size_t kLayout1Bytes = zereduv::kLayout1Bytes;
+constexpr std::size_t kLayout2Bytes = zereduv::kLayout2Bytes;
 
 // 0-based position of node (ix, iy, iz) in an x-fastest array.
 constexpr std::size_t x_fastest(std::size_t ix, std::size_t iy,
@@ -272,10 +273,11 @@ std::string escaped(std::string_view s) {
 std::string layout0_pins(std::string_view f) {
   std::string o = "layout 0 (unformatted records)\n";
   o += binary_pin(f, 0, "record 1: L, ElementLength, Aperture, 0, L", "iddii");
-  o += binary_pin(f, 28, "record 2: L, SymX, SymY, SymZ, L", "iiiii");
+  o += binary_pin(f, zereduv::layout0_record_offset(1),
+                  "record 2: L, SymX, SymY, SymZ, L", "iiiii");
   const std::array<std::pair<const char*, std::size_t>, 3> axes = {
       {{"XOut", kNx}, {"YOut", kNy}, {"ZOut", kNz}}};
-  std::size_t at = 48;
+  std::size_t at = zereduv::layout0_record_offset(2);
   for (const auto& [name, n] : axes) {
     o += binary_pin(f, at, std::string("L, ") + name + "(1)", "id");
     o += binary_pin(f, at + 4 + 8 * (n - 1),

@@ -133,15 +133,38 @@ HeaderTail read_header_tail(TextIn& in) {
   return t;
 }
 
-// Lengths in mm: the units record (the last non-blank record before the
-// nodes) shows "(mm)" under both Z and R.
-bool lengths_in_mm(const HeaderTail& t) {
+// What the records up to the first node say: the length unit from the units
+// record (the last non-blank record before the nodes, "(mm)" under both Z
+// and R for lengths in mm), the column titles, and the header variant.
+void describe_tail(const HeaderTail& t, TableHeader& h) {
+  h.records_between = static_cast<int32_t>(t.records.size());
+  bool ezero = false;
+  for (const auto& rec : t.records) {
+    if (rec.find("EZERO") != std::string::npos ||
+        rec.find("normalized to E0") != std::string::npos) {
+      ezero = true;
+    }
+    const auto w = words(rec);
+    if (!w.empty() &&
+        (w[0] == "Z" || w[0] == "R" || w[0] == "X" || w[0] == "Y")) {
+      h.columns.assign(w.begin(), w.end());
+    }
+  }
+  h.variant = ezero                       ? TableHeader::Variant::Ezero
+              : h.records_between == 3 ? TableHeader::Variant::Plain
+                                       : TableHeader::Variant::Other;
   for (auto it = t.records.rbegin(); it != t.records.rend(); ++it) {
     const auto w = words(*it);
     if (w.empty()) continue;
-    return w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)";
+    if (w[0].front() == '(') h.units.assign(w.begin(), w.end());
+    if (w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)") {
+      h.unit = TableHeader::LengthUnit::Mm;
+      h.unit_stated = true;
+    } else if (w.size() >= 2 && w[0] == "(cm)" && w[1] == "(cm)") {
+      h.unit_stated = true;
+    }
+    return;
   }
-  return false;
 }
 
 // Tables of other fields than the RF field of an axially symmetric cavity,
@@ -191,8 +214,9 @@ int32_t node_count(int32_t intervals, const std::string& file,
 
 }  // namespace
 
-void READ_FIELD_TABLE(RunState& s) {
+TableHeader READ_FIELD_TABLE(RunState& s) {
   const std::string file(trimmed(s.FieldFileName));
+  TableHeader header;
 
   // 1. Name the table, then open it (the name is shown even when the open
   //    fails, so the user sees which file was missing).
@@ -207,6 +231,7 @@ void READ_FIELD_TABLE(RunState& s) {
   do {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
+  header.limits_line = in.line();
   in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
                {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
 
@@ -222,6 +247,13 @@ void READ_FIELD_TABLE(RunState& s) {
   in.read_from(std::string_view(rec).substr(counts_start(rec)),
                {int_item(z_intervals, "number of z intervals"),
                 int_item(r_intervals, "number of r intervals")});
+  header.wide_counts = counts_start(rec) < kCountsFrom;
+  header.z_intervals = z_intervals;
+  header.r_intervals = r_intervals;
+  header.Zmin = s.Zmin;
+  header.Rmin = s.Rmin;
+  header.Zmax = s.Zmax;
+  header.Rmax = s.Rmax;
   s.Nz = node_count(z_intervals, file, "z");
   s.Nr = node_count(r_intervals, file, "r");
 
@@ -230,7 +262,9 @@ void READ_FIELD_TABLE(RunState& s) {
   // them fails where the reading of these records would have failed, after
   // the report.
   const HeaderTail tail = read_header_tail(in);
-  const bool mm = lengths_in_mm(tail);
+  describe_tail(tail, header);
+  if (!tail.ended && !in.at_end()) header.first_node_line = in.line() + 1;
+  const bool mm = header.unit == TableHeader::LengthUnit::Mm;
   if (mm) {
     s.Zmin = s.Zmin / 10.0;
     s.Rmin = s.Rmin / 10.0;
@@ -292,6 +326,7 @@ void READ_FIELD_TABLE(RunState& s) {
 
   // 7.
   in.close();
+  return header;
 }
 
 }  // namespace zereduv

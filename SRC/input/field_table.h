@@ -1,16 +1,43 @@
 // Reading the field table written by the field solver's post-processor.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "run/run_state.h"
 
 namespace zereduv {
+
+/// The header of a field table as the reader found it.
+struct TableHeader {
+  enum class Variant {
+    Plain,  // three records between the interval counts and the first node
+    Ezero,  // the records naming the solver's EZERO normalisation added
+    Other,  // some other count of records there
+  };
+  enum class LengthUnit { Cm, Mm };
+
+  long limits_line = 0;      // record of "Zmin" (1-based)
+  long first_node_line = 0;  // first node record; 0 when the file ends first
+  int32_t records_between = 0;  // between the counts and the first node
+  Variant variant = Variant::Plain;
+  bool wide_counts = false;  // a count of 1000 or more reaches left of col. 23
+  double Zmin = 0.0, Rmin = 0.0, Zmax = 0.0, Rmax = 0.0;  // as written
+  int32_t z_intervals = 0, r_intervals = 0;
+  std::vector<std::string> columns;  // the column titles' words, if any
+  std::vector<std::string> units;    // the units record's words, if any
+  LengthUnit unit = LengthUnit::Cm;  // lengths converted to cm when Mm
+  bool unit_stated = false;          // the units record names the unit
+};
 
 /// Reads the table named by FieldFileName (unit 2): names it on the console
 /// and in the log, finds the "Zmin" limits record, reads the limits and the
 /// interval counts, reports the input grid, rejects maps the program cannot
 /// hold, centres the z range on 0, and reads the Nr x Nz node records into
 /// Er2D, Ez2D [V/cm] and B2D [Gauss] (r slowest; z reversed when ReverseZ).
-/// The map arrays are sized for the map after symmetry completion.
-void READ_FIELD_TABLE(RunState& s);
+/// The map arrays are sized for the map after symmetry completion.  Returns
+/// the header it found.
+TableHeader READ_FIELD_TABLE(RunState& s);
 
 }  // namespace zereduv

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "output/field_layout.h"
 #include "output/field_sink.h"
 #include "output/text_layouts.h"
 #include "run/errors.h"
@@ -17,7 +18,6 @@ namespace zereduv {
 namespace {
 
 constexpr const char* kTemplate = "eh_ZIV.#";
-constexpr int kFieldFileUnit = 7;
 
 static_assert(std::numeric_limits<double>::is_iec559,
               "layout 0 stores IEEE 754 doubles");
@@ -63,6 +63,15 @@ class Record {
   std::size_t n_ = 0;
 };
 
+// What each record below gathers is what the layout says it holds.
+static_assert(kLayout0Records[0].bytes == 2 * sizeof(double) + sizeof(int32_t));
+static_assert(kLayout0Records[1].bytes == 3 * sizeof(int32_t));
+static_assert(kLayout0Records[2].bytes == sizeof(OutCoord<kNx>::v));
+static_assert(kLayout0Records[3].bytes == sizeof(OutCoord<kNy>::v));
+static_assert(kLayout0Records[4].bytes == sizeof(OutCoord<kNzOut>::v));
+static_assert(kLayout0Records[5].bytes == kOutPoints * sizeof(double));
+static_assert(kLayout0Records[11].bytes == sizeof(int32_t));
+
 }  // namespace
 
 void WRITE_FIELD_FILE(RunState& s) {
@@ -74,8 +83,8 @@ void WRITE_FIELD_FILE(RunState& s) {
   s.OutFileName.resize(80, ' ');
   s.console.list({"Output field file name = ", name});
 
-  s.HeaderInt = 0;
-  s.EndMarker = -99;
+  s.HeaderInt = kHeaderInteger;
+  s.EndMarker = kEndMarker;
 
   // The log so far goes to disk before the field file is begun: a log that
   // cannot be written (a full disk) ends the run here, with the field file
@@ -100,7 +109,7 @@ void WRITE_FIELD_FILE(RunState& s) {
 void WRITE_LAYOUT0(RunState& s) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  Record rec(8 * kOutPoints);
+  Record rec(layout0_largest_record());
 
   // 1. Element length and aperture as read, and the header integer.
   rec.begin();

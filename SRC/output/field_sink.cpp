@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "run/errors.h"
+#include "run/process.h"
 
 namespace zereduv {
 
@@ -18,7 +19,25 @@ namespace {
 
 std::string error_text(int err) { return std::generic_category().message(err); }
 
+bool all_digits(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 }  // namespace
+
+bool is_field_file_temporary(std::string_view name) {
+  // "." "eh_ZIV.#" two characters (digits, or ** for a number outside
+  // 0..99) ".part" digits "-" digits.
+  constexpr std::string_view kHead = ".eh_ZIV.#";
+  constexpr std::string_view kPart = ".part";
+  if (name.substr(0, kHead.size()) != kHead) return false;
+  name.remove_prefix(kHead.size());
+  if (name.size() < 2 || name.substr(2, kPart.size()) != kPart) return false;
+  name.remove_prefix(2 + kPart.size());
+  const std::size_t dash = name.find('-');
+  return dash != std::string_view::npos && all_digits(name.substr(0, dash)) &&
+         all_digits(name.substr(dash + 1));
+}
 
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
                      std::string name)
@@ -72,12 +91,16 @@ FieldSink::~FieldSink() {
 }
 
 void FieldSink::write(const void* data, std::size_t n) {
+  check_interrupted();
   const char* p = static_cast<const char*>(data);
   const std::size_t start = written_;
   while (n > 0) {
     const ssize_t k = ::write(fd_, p, n);
     if (k < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        check_interrupted();
+        continue;
+      }
       fail("write error", "cannot write", errno);
     }
     if (k == 0) fail("write error", "cannot write", EIO);
@@ -100,6 +123,7 @@ void FieldSink::commit() {
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the rename could leave an empty field file.
   if (::fsync(fd_) != 0) fail("write error", "cannot flush to disk", errno);
+  check_interrupted();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail("write error", "cannot close", errno);

@@ -13,6 +13,11 @@
 
 namespace zereduv {
 
+/// True for the name of a temporary that a FieldSink makes for a field
+/// file eh_ZIV.#NN: ".eh_ZIV.#NN.part<process id>-<k>".  A run that holds
+/// the directory's lock removes those left by runs that were killed.
+bool is_field_file_temporary(std::string_view name);
+
 class FieldSink {
  public:
   /// Creates the temporary beside `target`.  `unit` and `name` are what an
@@ -23,9 +28,11 @@ class FieldSink {
   FieldSink(const FieldSink&) = delete;
   FieldSink& operator=(const FieldSink&) = delete;
 
-  /// Writes all n bytes (in as many system calls as it takes).
+  /// Writes all n bytes (in as many system calls as it takes).  A safe
+  /// point for an interruption, which removes the temporary.
   void write(const void* data, std::size_t n);
-  /// Flushes to disk, closes and renames the temporary over the target.
+  /// Flushes to disk, closes and renames the temporary over the target,
+  /// unless the run was interrupted while it wrote.
   void commit();
 
   const std::filesystem::path& temp_path() const { return temp_; }

@@ -3,14 +3,13 @@
 #include <cstddef>
 #include <string>
 
+#include "output/field_layout.h"
 #include "output/field_sink.h"
 #include "run/text_io.h"
 
 namespace zereduv {
 
 namespace {
-
-constexpr int kFieldFileUnit = 7;
 
 // List-directed output statements on a text field file, formatted straight
 // into the block buffer.  Each statement begins a new line; a number that

@@ -16,7 +16,16 @@ void READ_CONTROL(RunState& s) {
   in.open(s.path("zereduv.dat"));
   in.skip("title record 1");
   in.skip("title record 2");
-  s.FieldFileName = in.read_text(80, "the field-table name (record 3)");
+  // The name is the first 80 characters of record 3.  One more is read so
+  // that a name running on past column 80 ends the run instead of being cut
+  // to the name of some other file; a blank in column 80 or 81 separates
+  // the name from a comment.
+  const std::string rec3 = in.read_text(81, "the field-table name (record 3)");
+  const auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
+  if (!blank(rec3[79]) && !blank(rec3[80])) {
+    in.fail("table name too long", "the table name is longer than 80 characters");
+  }
+  s.FieldFileName = rec3.substr(0, 80);
   in.read_list({int_item(s.isym_z, "isym_z")});
   in.read_list({int_item(s.FileNumber, "FileNumber")});
   in.read_list({int_item(s.FieldFormat, "FieldFormat")});

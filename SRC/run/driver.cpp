@@ -1,5 +1,8 @@
 #include "run/driver.h"
 
+#include <cmath>
+#include <cstddef>
+
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
 #include "input/symmetry.h"
@@ -8,18 +11,59 @@
 #include "output/resample.h"
 #include "output/summary.h"
 #include "run/control.h"
+#include "run/errors.h"
+#include "run/process.h"
 
 namespace zereduv {
 
+namespace {
+
+// True when every one of the n values is finite.  No early exit: the loop
+// stays a straight pass over the array.
+bool all_finite(const double* v, std::size_t n) {
+  bool ok = true;
+  for (std::size_t k = 0; k < n; ++k) ok &= std::isfinite(v[k]);
+  return ok;
+}
+
+}  // namespace
+
+void CHECK_FINITE_FIELDS(const RunState& s) {
+  const double scalars[] = {s.ElementLength, s.Aperture, s.XminOut, s.XmaxOut,
+                            s.YminOut,       s.YmaxOut,  s.ZminOut, s.ZmaxOut,
+                            s.DxOut,         s.DyOut,    s.DzOut};
+  bool ok = all_finite(scalars, std::size(scalars)) &&
+            all_finite(s.XOut.v.data(), s.XOut.v.size()) &&
+            all_finite(s.YOut.v.data(), s.YOut.v.size()) &&
+            all_finite(s.ZOut.v.data(), s.ZOut.v.size());
+  for (const Field3D* f : {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
+    ok = ok && all_finite(f->data(), kOutPoints);
+  }
+  if (!ok) {
+    STOP_RUN(
+        "zereduv: the field file would hold values that are not finite numbers "
+        "(Infinity or NaN); check FieldScale, Aperture and ElementLength in "
+        "\"zereduv.dat\"");
+  }
+}
+
 void RUN(RunState& s) {
+  // An interruption ends the run between two phases, or inside the field
+  // file's writing; once the field file is in place the run finishes.
   OPEN_LOG(s);
+  check_interrupted();
   READ_CONTROL(s);
   DERIVE_CONSTANTS(s);
+  check_interrupted();
   READ_FIELD_TABLE(s);
+  check_interrupted();
   COMPLETE_SYMMETRY(s);
   CHECK_MAXWELL(s);
+  check_interrupted();
   SCALE_AND_GRID(s);
   RESAMPLE(s);
+  check_interrupted();
+  CHECK_FINITE_FIELDS(s);
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);
 }

@@ -9,10 +9,12 @@
 
 namespace zereduv {
 
-/// Exit statuses of the program.
-inline constexpr int kExitNormal = 0;    // normal end, and the stops
-inline constexpr int kExitIoError = 2;   // an I/O error on any unit
-inline constexpr int kExitRejected = 3;  // a field table the program cannot use
+/// Exit statuses of the program, one per kind of end.
+inline constexpr int kExitNormal = 0;       // normal end (warnings included)
+inline constexpr int kExitCommandLine = 1;  // an argument the program does not take
+inline constexpr int kExitIoError = 2;      // an I/O error on any unit
+inline constexpr int kExitRejected = 3;     // input the program cannot use: a
+                                            // rejected table, the stops
 
 /// An I/O error on one of the run's units (1 control file, 2 field table,
 /// 6 console, 7 field file, 8 log).  `kind` names the kind of error
@@ -28,7 +30,8 @@ class IoError : public std::runtime_error {
   long line;
 };
 
-/// The stop: a fixed message for standard error, exit status 0.
+/// The stop: a fixed message for standard error, exit status 3 (the map
+/// fails the Maxwell check, the layout number is not one of the three).
 struct RunStop {
   std::string message;
 };
@@ -40,6 +43,12 @@ class TableRejected : public std::runtime_error {
   TableRejected(std::string file, std::string problem);
   std::string file;
   std::string problem;
+};
+
+/// An interruption (Ctrl-C, a termination request) found at a safe point.
+/// The log gets a last line saying so; the exit status is 128 + `signal`.
+struct RunInterrupted {
+  int signal;
 };
 
 /// Ends the run with the stop message, exactly as given.

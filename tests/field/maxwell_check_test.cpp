@@ -23,6 +23,7 @@ using testing::make_map;
 
 const std::string kHeader = "  Checking Maxwell Equations ... ";
 const std::string kWarning = "  Warning: Maxwell Equations: Ratio > 1.5 ";
+const std::string kWarnLow = "  Warning: Maxwell Equations: Ratio < 0.5 ";
 const std::string kIncompatible =
     "  Maxwell Equations: E and B Signs Not Compatible";
 const std::string kSwitchE = "  Maxwell Equations: -> Switching E-field sign";
@@ -181,10 +182,10 @@ TEST(MaxwellCheck, ConsistentMapPassesWithRatioOne) {
     EXPECT_EQ(l.substr(32, 16), "  " + edit_F(s->Zgrid(iz), 14, 6));
     EXPECT_EQ(l.substr(80), "      1.000000");
   }
-  EXPECT_EQ(o.lines[11].substr(0, 12), "  avg_rRL1= ");
-  EXPECT_NEAR(std::stod(o.lines[11].substr(12)), 1.0, 1e-13);
-  EXPECT_NEAR(std::stod(o.lines[12].substr(12)), 1.0, 1e-13);
-  EXPECT_NEAR(std::stod(o.lines[13].substr(12)), 1.0, 1e-13);
+  const MaxwellCheck c = maxwell_statistics(*s);
+  EXPECT_NEAR(c.avg, 1.0, 1e-13);
+  EXPECT_NEAR(c.max, 1.0, 1e-13);
+  EXPECT_NEAR(c.min, 1.0, 1e-13);
   // No switch: the map is as it was.
   EXPECT_EQ(s->Ez2D(3, 4), E0);
   EXPECT_EQ(s->Er2D(3, 4), s->Rgrid(3) * s->Zgrid(4));
@@ -195,6 +196,7 @@ struct DecisionRow {
   const char* name;
   std::vector<double> ratios;
   bool stop, warning, switched;
+  bool low = false;  // |mean| < 0.5
 };
 
 TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
@@ -202,7 +204,9 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
       {"exactly 2", {2, 2, 2, 2}, false, true, false},
       {"2.25", {4, 2, 2, 1}, true, false, false},
       {"exactly 1.5", {2, 1, 2, 1}, false, false, false},
-      {"exactly 0", {1, -1, 1, -1}, false, false, false},
+      {"exactly 0", {1, -1, 1, -1}, false, false, false, true},
+      {"-0.25", {-1, 0.5, -1, 0.5}, false, false, true, true},
+      {"exactly 0.5", {1, 0.5, 0.5, 0}, false, false, false},
       {"-1", {-1, -1, -1, -1}, false, false, true},
       {"exactly -1.5", {-2, -1, -2, -1}, false, false, true},
       {"-1.8", {-2, -2, -2, -1, -2}, false, true, true},
@@ -231,6 +235,12 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
                                    o.lines.end());
     std::vector<std::string> want;
     if (row.warning) want.push_back(kWarning);
+    if (row.low) want.push_back(kWarnLow);
+    // Both warnings go to standard error as well, as their text alone.
+    EXPECT_EQ(m.s->errout.memory(),
+              row.warning ? kWarning.substr(1) + "\n"
+              : row.low   ? kWarnLow.substr(1) + "\n"
+                          : "");
     if (row.switched) {
       want.push_back(kIncompatible);
       want.push_back(max_line(m.E0, 1.0));
@@ -373,7 +383,8 @@ TEST(MaxwellCheck, CheckNodeOneMeansNoFlux) {
     testing::fill(*s, s->Ez2D, [](double, double) { return 3.0e4; });
     testing::fill(*s, s->B2D, [](double r, double z) { return r + z + 1.0; });
     const Outcome o = run_check(*s);
-    ASSERT_EQ(o.lines.size(), 2u + 4u + 3u);
+    ASSERT_EQ(o.lines.size(), 2u + 4u + 3u + 1u);
+    EXPECT_EQ(o.lines.back(), kWarnLow);
     for (int32_t iz = 1; iz <= 4; ++iz) {
       const std::string& l = o.lines[static_cast<std::size_t>(iz + 1)];
       EXPECT_EQ(l.substr(64, 16), "    0.000000E+00");  // I_E
@@ -382,7 +393,7 @@ TEST(MaxwellCheck, CheckNodeOneMeansNoFlux) {
       const double I_H = 2.0 * s->pi * (s->B2D(1, iz) / s->mu1) * 0.005;
       EXPECT_NEAR(std::stod(l.substr(48, 16)), I_H, 1e-5 * I_H);
     }
-    EXPECT_EQ(o.lines[6], stat_line(" avg_rRL1= ", 0.0));
+    EXPECT_EQ(maxwell_statistics(*s).avg, 0.0);
   }
 }
 
@@ -402,6 +413,55 @@ TEST(MaxwellCheck, CheckCircleIsAtHalfTheRadialNodes) {
   const std::string& l = o.lines[2];
   EXPECT_NEAR(std::stod(l.substr(48, 16)), I_H, 1e-5 * std::fabs(I_H));
   EXPECT_NEAR(std::stod(l.substr(64, 16)), I_E, 1e-5 * std::fabs(I_E));
+}
+
+TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
+  // {0, 0}: a slice with neither current nor flux.  The lines after the
+  // statistics: "avg_f" stands for the record of the mean over the slices
+  // with field, "max+" and "max-" for the first maximum of Ez at E0 with
+  // its sign (the search starts at the first node where Ez is not 0).
+  struct Row {
+    const char* name;
+    std::vector<Slice> slices;
+    double avg_f;
+    std::vector<std::string> after;
+    bool stopped = false;
+  };
+  const Row rows[] = {
+      {"leading empty slices outvote the field",
+       {{0, 0}, {0, 0}, {0, 0}, {1, -1}, {1, -1}}, -1,
+       {"avg_f", kIncompatible, "max+", kSwitchB}},
+      {"negative Ez at the first real maximum",
+       {{0, 0}, {0, 0}, {0, 0}, {-1, -1}, {-1, -1}}, -1,
+       {"avg_f", kIncompatible, "max-", kSwitchE}},
+      {"same class either way: avg decides",
+       {{0, 0}, {1, -1}, {1, -1}, {1, -1}}, 0,
+       {kIncompatible, "max+", kSwitchB}},
+      {"the mean with field warns",
+       {{0, 0}, {0, 0}, {1, -2}, {1, -2}}, -2,
+       {"avg_f", kWarning, kIncompatible, "max+", kSwitchB}},
+      {"the mean with field stops", {{0, 0}, {0, 0}, {1, -4}, {1, -2}}, -3,
+       {"avg_f"}, true},
+      {"every slice empty", {{0, 0}, {0, 0}, {0, 0}}, 0, {kWarnLow}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RatioMap m = ratio_map(row.slices);
+    const Outcome o = run_check(*m.s);
+    EXPECT_EQ(o.stopped, row.stopped);
+    std::vector<std::string> want;
+    for (const std::string& w : row.after) {
+      want.push_back(w == "avg_f"  ? stat_line(" Empty slices left out: avg_rRL1= ",
+                                               row.avg_f)
+                     : w == "max+" ? max_line(m.E0, 1.0)
+                     : w == "max-" ? max_line(m.E0, -1.0)
+                                   : w);
+    }
+    const std::size_t first = 2 + row.slices.size() + 3;
+    ASSERT_GE(o.lines.size(), first);
+    EXPECT_EQ(std::vector<std::string>(o.lines.begin() + first, o.lines.end()),
+              want);
+  }
 }
 
 struct SearchRow {

@@ -40,7 +40,9 @@ TEST(TableVariants, CountsOfAThousandIntervalsAndMore) {
     h.counts = c.counts;
     dir.write("long.txt", sf7_table(h, c.nr, c.nz, tagged_node, "\n"));
     auto s = table_run(dir, "long.txt");
-    READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s);
+    EXPECT_EQ(header.wide_counts, c.nz > 1000);
+    EXPECT_EQ(header.z_intervals, c.nz - 1);
     EXPECT_EQ(s->Nz, c.nz);
     EXPECT_EQ(s->Nr, c.nr);
     EXPECT_EQ(s->Ez2D(c.nr, c.nz), (100.0 * c.nr + c.nz) * 10000.0);
@@ -77,15 +79,19 @@ TEST(TableVariants, GeneratedPillboxOf1200IntervalsIsACavityField) {
 
 TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
   // Solver runs that normalise the fields add records before the titles.
-  const std::vector<std::vector<std::string>> extras = {
-      {"EZERO computed by SFO =    0.79521E+07 MV/m",
-       "Interpolated fields normalized to E0 =    0.79521E+07 MV/m", ""},
-      {"EZERO computed by SFO =    0.79521E+07 MV/m", ""},
-      {"Interpolated fields normalized to E0 = 1.0", "", "", "Note: (cm)"},
-      {""},
+  using V = TableHeader::Variant;
+  const std::vector<std::pair<std::vector<std::string>, V>> extras = {
+      {{"EZERO computed by SFO =    0.79521E+07 MV/m",
+        "Interpolated fields normalized to E0 =    0.79521E+07 MV/m", ""},
+       V::Ezero},
+      {{"EZERO computed by SFO =    0.79521E+07 MV/m", ""}, V::Ezero},
+      {{"Interpolated fields normalized to E0 = 1.0", "", "", "Note: (cm)"},
+       V::Ezero},
+      {{""}, V::Plain},
+      {{"", ""}, V::Other},
   };
   std::string plain_log;
-  for (const auto& extra : extras) {
+  for (const auto& [extra, variant] : extras) {
     SCOPED_TRACE(extra.size());
     InputScratchDir dir;
     Sf7Header h = sf7_header(50, 0, 70, 3, 4, 2);
@@ -93,7 +99,12 @@ TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
     dir.write("gun.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "gun.txt");
     s->ReverseZ = 1;
-    READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s);
+    EXPECT_EQ(header.variant, variant);
+    EXPECT_EQ(header.records_between, 2 + static_cast<int32_t>(extra.size()));
+    EXPECT_EQ(header.first_node_line,
+              header.limits_line + 3 + header.records_between);
+    EXPECT_EQ(header.Zmax, 70.0);  // as written, before the centring
     for (int32_t i = 1; i <= 3; ++i) {
       for (int32_t n = 1; n <= 5; ++n) {
         EXPECT_EQ(s->Ez2D(i, 6 - n), (100.0 * i + n) * 10000.0);
@@ -138,7 +149,8 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
     h.units = c.units;
     dir.write("mm.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "mm.txt");
-    READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s);
+    EXPECT_EQ(header.unit == TableHeader::LengthUnit::Mm, c.mm);
     EXPECT_EQ(s->Zmax, c.mm ? 4.0 : 40.0);
     EXPECT_EQ(s->Rmax, c.mm ? 1.1 : 11.0);
     if (c.mm) {

@@ -123,8 +123,12 @@ TEST(InspectCli, JsonParsesBack) {
   EXPECT_EQ(j["grid"]["nz"], 41);
   EXPECT_EQ(j["grid"]["nr"], 31);
   EXPECT_EQ(j["suggested_isym_z"], 0);
+  // Both end planes of a pillbox look like mirror planes: it may be a half.
+  EXPECT_EQ(j["half_isym_z"], 2);
   EXPECT_EQ(j["length_unit"], "cm");
   EXPECT_NEAR(j["maxwell"]["implied_frequency_Hz"].get<double>() / 1.3e9, 1.0,
+              1e-3);
+  EXPECT_NEAR(j["maxwell"]["median_frequency_Hz"].get<double>() / 1.3e9, 1.0,
               1e-3);
   EXPECT_NEAR(j["maxwell"]["avg_ratio"].get<double>(), -1.0, 1e-3);
   EXPECT_EQ(j["maxwell"]["switched"], "B");

@@ -68,6 +68,30 @@ TEST(EndPlane, SuggestionFollowsWhichEndIsAMirror) {
   }
 }
 
+TEST(EndPlane, BothMirrorPlanesAlsoReadAsAHalf) {
+  const EndPlane even = classify_plane(1, 0, 1);
+  const EndPlane odd = classify_plane(0, 0.5, 0);
+  const EndPlane none = classify_plane(0, 0, 0);
+  struct Row {
+    EndPlane first, last;
+    double zmin, zmax;  // as written in the table
+    int key;            // 0: no second reading
+  };
+  const Row rows[] = {
+      {even, even, 0, 5.75, 2},    // the shipped example's half pillbox
+      {odd, odd, 0, 10.5, 1},      // a cell bounded by Ez = 0 planes
+      {even, even, -5.75, 0, -2},  // a lower half ending at z = 0
+      {even, odd, 50, 70, 2},      // no node at z = 0: the first node
+      {even, none, 0, 5, 0},       // one mirror plane: no second reading
+  };
+  for (const auto& r : rows) {
+    std::string question;
+    EXPECT_EQ(half_reading(r.first, r.last, r.zmin, r.zmax, question), r.key)
+        << r.zmin << " .. " << r.zmax;
+    EXPECT_EQ(question.empty(), r.key == 0);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Generated tables: a gap whose field falls off along z, and pillboxes.
 
@@ -167,16 +191,26 @@ TEST(ImpliedFrequency, AnalyticPillboxWithinAPermille) {
       const MaxwellStats& m = rep.maxwell;
       ASSERT_TRUE(m.implied_ok) << f;
       EXPECT_NEAR(m.implied_frequency / f, 1.0, 1e-3) << f;
-      EXPECT_EQ(m.scaling_slices, 31);
+      EXPECT_EQ(m.field_slices, 31);
+      EXPECT_NEAR(m.median_frequency / f, 1.0, 1e-3) << f;
       if (given) {
         // 5 % off: the ratio shows it, and the report warns.
-        EXPECT_NEAR(m.avg, -1.05, 2e-3);
+        EXPECT_NEAR(m.check.avg, -1.05, 2e-3);
         EXPECT_TRUE(m.mismatch);
         EXPECT_NEAR(m.mismatch_percent, 5.0, 0.2);
-        EXPECT_EQ(m.switched, "B");  // Ez > 0 at its first maximum
+        EXPECT_EQ(m.check.switched, MaxwellSwitch::B);  // Ez > 0 at its first maximum
       }
     }
   }
+}
+
+TEST(ImpliedFrequency, DoesNotDependOnTheUnitOfTheFrequencyGiven) {
+  const double f = 402.5e6;
+  TableSpec t = testing::pillbox(f, 3.0, 30, 40);
+  const double hz = inspect_spec(t, {402.5, {}}).maxwell.implied_frequency;
+  const double mhz = inspect_spec(t, {402.5e6, {}}).maxwell.implied_frequency;
+  EXPECT_NEAR(hz / mhz, 1.0, 1e-9);
+  EXPECT_NEAR(hz / f, 1.0, 1e-3);
 }
 
 TEST(ImpliedFrequency, NoWarningWithinOnePercent) {
@@ -184,16 +218,14 @@ TEST(ImpliedFrequency, NoWarningWithinOnePercent) {
   TableReport rep = inspect_spec(testing::pillbox(f, 3.0, 30, 40),
                                  {1.005 * f, {}});
   EXPECT_FALSE(rep.maxwell.mismatch);
-  EXPECT_FALSE(rep.maxwell.stopped);
+  EXPECT_FALSE(rep.maxwell.check.stop);
 }
 
 TEST(ImpliedFrequency, FarOffFrequencyStopsTheCheckButNotTheReport) {
   const double f = 1.3e9;
   TableReport rep = inspect_spec(testing::pillbox(f, 3.0, 30, 40),
                                  {5.0 * f, {}});
-  EXPECT_TRUE(rep.maxwell.stopped);
-  EXPECT_EQ(rep.maxwell.stop_message,
-            " Maxwell Equations Not Verified: Ratio > 2 ");
+  EXPECT_TRUE(rep.maxwell.check.stop);
   EXPECT_NEAR(rep.maxwell.implied_frequency / f, 1.0, 1e-3);
   EXPECT_FALSE(rep.gains.empty());
 }
@@ -214,8 +246,8 @@ TEST(TransitTime, PillboxFollowsSinXOverX) {
 }
 
 // ---------------------------------------------------------------------------
-// The real tables: the right key and a frequency within 1 % of the one
-// their sources give.
+// The real tables: the right key and a frequency close to the one their
+// sources give (within 0.05 % where the solver's own frequency is known).
 
 TEST(RealTables, KeyAndFrequency) {
   const std::filesystem::path dir =
@@ -226,29 +258,31 @@ TEST(RealTables, KeyAndFrequency) {
     int key;
     double f;  // MHz
     const char* unit;
+    double tolerance;  // relative, of the implied frequency
   };
   const Row rows[] = {
-      {"swifel-qwr-gun-176mhz.txt", 0, 175.715180667, "cm"},
-      {"sns-mebt-rebuncher-402mhz-201x51.txt", 2, 402.5, "cm"},
-      {"sns-mebt-rebuncher-402mhz-301x101-large.txt", 2, 402.5, "cm"},
-      {"dlc-3cell-2856mhz-mm.txt", 0, 2857.97761, "mm"},
-      {"buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 2856.0, "mm"},
-      {"pillbox-2856mhz-mm.txt", 0, 2856.0, "mm"},
+      {"swifel-qwr-gun-176mhz.txt", 0, 175.715180667, "cm", 5e-4},
+      {"sns-mebt-rebuncher-402mhz-201x51.txt", 2, 402.5, "cm", 0.01},
+      {"sns-mebt-rebuncher-402mhz-301x101-large.txt", 2, 402.5, "cm", 0.01},
+      {"dlc-3cell-2856mhz-mm.txt", 0, 2857.97761, "mm", 5e-4},
+      {"buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 2856.0, "mm", 0.01},
+      {"pillbox-2856mhz-mm.txt", 0, 2856.0, "mm", 0.01},
   };
   for (const auto& r : rows) {
     TableReport rep = inspect_table(dir / r.file, {});
     EXPECT_EQ(rep.suggested_isym, r.key) << r.file << ": " << rep.suggestion;
-    EXPECT_EQ(rep.header.length_unit, r.unit) << r.file;
+    EXPECT_EQ(unit_name(rep.header), r.unit) << r.file;
     ASSERT_TRUE(rep.maxwell.implied_ok) << r.file;
-    EXPECT_NEAR(rep.maxwell.implied_frequency / 1e6 / r.f, 1.0, 0.01)
+    EXPECT_NEAR(rep.maxwell.implied_frequency / 1e6 / r.f, 1.0, r.tolerance)
         << r.file << ": " << rep.maxwell.implied_frequency;
     // At the source's frequency the program's check passes with the sign
     // switch (the solver writes E and B with opposite signs).
     TableReport at = inspect_table(dir / r.file, {r.f * 1e6, {}});
-    EXPECT_FALSE(at.maxwell.stopped) << r.file;
-    EXPECT_LT(at.maxwell.avg, -0.95) << r.file;
-    EXPECT_GT(at.maxwell.avg, -1.05) << r.file;
-    EXPECT_FALSE(at.maxwell.switched.empty()) << r.file;
+    const MaxwellCheck& c = at.maxwell.check;
+    EXPECT_FALSE(c.stop) << r.file;
+    EXPECT_LT(c.avg, -0.95) << r.file;
+    EXPECT_GT(c.avg, -1.05) << r.file;
+    EXPECT_NE(c.switched, MaxwellSwitch::None) << r.file;
   }
 }
 

@@ -5,6 +5,7 @@
 // neither create a field file nor touch one left by an earlier run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -107,6 +108,7 @@ struct BadInput {
   int unit;      // 0 for a rejected table
   long line;     // 0: no line in the message
   std::vector<std::string> says;  // further texts the message must hold
+  std::size_t lines = 1;          // lines on standard error
 };
 
 std::ostream& operator<<(std::ostream& os, const BadInput& b) { return os << b.name; }
@@ -118,6 +120,7 @@ const std::string kText = "(text where a number is expected)";
 const std::string kReal = "(real number where an integer is expected)";
 const std::string kBig = "(integer outside the 32-bit range)";
 const std::string kMB(1 << 20, 'x');
+const std::string kName80 = std::string(76, 'A') + ".txt";
 
 // The interval-count record of the example is "Z and R increments:    60    20".
 Edit counts(const std::string& z, const std::string& r) {
@@ -127,7 +130,11 @@ Edit counts(const std::string& z, const std::string& r) {
 std::vector<BadInput> rows() {
   std::vector<BadInput> v = {
       // The control file.
-      {"ControlMissing", missing(), nullptr, 2, kCtl, 1, 0, {"(file not found)"}},
+      // The report, and a line that says where the file is looked for.
+      {"ControlMissing", missing(), nullptr, 2, kCtl, 1, 0,
+       {"(file not found)", "\nzereduv reads \"zereduv.dat\" from the working directory",
+        "zereduv --help"},
+       2},
       {"ControlEmpty", whole(""), nullptr, 2, kCtl, 1, 0, {kEof, "title record 1"}},
       {"ControlCut1", first_records(1), nullptr, 2, kCtl, 1, 1, {kEof, "title record 2"}},
       {"ControlCut2", first_records(2), nullptr, 2, kCtl, 1, 2, {kEof, "field-table name"}},
@@ -144,6 +151,11 @@ std::vector<BadInput> rows() {
        {"(SymZ)"}},
       {"ControlMegabyteLine", record(5, kMB), nullptr, 2, kCtl, 1, 5, {kText, "(FileNumber)"}},
       {"ControlLoneCr", record(4, "\r2    isym_z"), nullptr, 2, kCtl, 1, 4, {kText, "(isym_z)"}},
+      // A table name runs to column 80; one that goes on past it is not cut.
+      {"ControlTableNamePast80", record(3, kName80 + ".new"), nullptr, 2, kCtl, 1, 3,
+       {"longer than 80 characters"}},
+      {"ControlTableName80ThenComment", record(3, kName80 + " the table"), nullptr, 2, kName80,
+       2, 0, {"(file not found)"}},
       // The field table.
       {"TableMissing", nullptr, missing(), 2, kTab, 2, 0, {"(file not found)"}},
       {"TableEmpty", nullptr, whole(""), 2, kTab, 2, 0, {kEof, "Zmin"}},
@@ -235,7 +247,9 @@ void expect_nothing_left_behind(const ScratchDir& dir) {
 void check_message(const BadInput& b, const RunResult& r) {
   EXPECT_EQ(r.status, b.status);
   ASSERT_FALSE(r.err.empty());
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "not one line: " << r.err;
+  EXPECT_EQ(static_cast<std::size_t>(std::count(r.err.begin(), r.err.end(), '\n')), b.lines)
+      << r.err;
+  EXPECT_EQ(r.err.back(), '\n') << r.err;
   EXPECT_NE(r.err.find("\"" + b.file + "\""), std::string::npos) << r.err;
   if (b.unit > 0) {
     EXPECT_NE(r.err.find("I/O error"), std::string::npos) << r.err;

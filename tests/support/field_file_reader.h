@@ -1,6 +1,7 @@
 // Reads a VELTA field file of any of the three layouts back into numbers,
 // checking its framing (layout 0) or its line kinds and lengths (layouts 1
-// and 2) on the way.  Any deviation throws std::runtime_error naming where.
+// and 2) against the program's description of the layouts on the way.  Any
+// deviation throws std::runtime_error naming where.
 #pragma once
 
 #include <array>
@@ -13,15 +14,17 @@
 #include <string_view>
 #include <vector>
 
+#include "output/field_layout.h"
 #include "support/run_program.h"
 
 namespace zereduv::testing {
 
-inline constexpr int kGx = 25, kGy = 25, kGz = 201;
-inline constexpr std::size_t kGridPoints = 25u * 25u * 201u;
-inline constexpr std::uintmax_t kLayout0Bytes = 6'032'140;
-inline constexpr std::uintmax_t kLayout1Bytes = 18'598'808;
-inline constexpr std::uintmax_t kLayout2Bytes = 18'592'724;
+inline constexpr int kGx = kNx, kGy = kNy, kGz = kNzOut;
+inline constexpr std::size_t kGridPoints = kOutPoints;
+using zereduv::kLayout0Bytes;
+using zereduv::kLayout1Bytes;
+using zereduv::kLayout2Bytes;
+using zereduv::layout_bytes;
 
 enum Component { kEx, kEy, kEz, kBx, kBy, kBz };
 
@@ -82,28 +85,32 @@ struct Cursor {
 inline FieldFileData read_layout0(const std::string& b) {
   FieldFileData d;
   Cursor c{b};
-  std::size_t end = c.open(20);
+  std::size_t rec = 0;
+  auto len = [&rec] { return static_cast<uint32_t>(kLayout0Records[rec].bytes); };
+  std::size_t end = c.open(len());
   d.element_length = c.f64();
   d.aperture = c.f64();
   d.header = c.i32();
-  c.close(20, end);
-  end = c.open(12);
+  c.close(len(), end);
+  ++rec;
+  end = c.open(len());
   for (auto& k : d.sym) k = c.i32();
-  c.close(12, end);
-  auto doubles = [&c](std::vector<double>& v, std::size_t n) {
-    const auto len = static_cast<uint32_t>(8 * n);
-    const std::size_t e = c.open(len);
-    v.resize(n);
+  c.close(len(), end);
+  ++rec;
+  auto doubles = [&](std::vector<double>& v) {
+    const std::size_t e = c.open(len());
+    v.resize(len() / kDoubleBytes);
     for (auto& x : v) x = c.f64();
-    c.close(len, e);
+    c.close(len(), e);
+    ++rec;
   };
-  doubles(d.x, kGx);
-  doubles(d.y, kGy);
-  doubles(d.z, kGz);
-  for (auto& comp : d.f) doubles(comp, kGridPoints);
-  end = c.open(4);
+  doubles(d.x);
+  doubles(d.y);
+  doubles(d.z);
+  for (auto& comp : d.f) doubles(comp);
+  end = c.open(len());
   d.end_marker = c.i32();
-  c.close(4, end);
+  c.close(len(), end);
   if (c.pos != b.size()) throw bad("bytes after the end-marker record");
   return d;
 }
@@ -133,6 +140,9 @@ inline int32_t parse_i12(std::string_view field, std::size_t line) {
   return v;
 }
 
+inline constexpr auto kD24 = static_cast<std::size_t>(kDoubleWidth);
+inline constexpr auto kI12 = static_cast<std::size_t>(kIntWidth);
+
 // The lines of a text layout, each checked for its CR LF and its length.
 class Lines {
  public:
@@ -159,8 +169,8 @@ inline std::size_t read_group(const Lines& L, std::size_t first, std::vector<dou
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t line = first + k / 3;
     const std::size_t on_line = std::min<std::size_t>(3, n - (k / 3) * 3);
-    std::string_view s = L.get(line, 24 * on_line);
-    v[k] = parse_d24(s.substr(24 * (k % 3), 24), line + 1);
+    std::string_view s = L.get(line, kD24 * on_line);
+    v[k] = parse_d24(s.substr(kD24 * (k % 3), kD24), line + 1);
   }
   return first + (n + 2) / 3;
 }
@@ -168,33 +178,36 @@ inline std::size_t read_group(const Lines& L, std::size_t first, std::vector<dou
 inline FieldFileData read_layout1(const std::string& text) {
   FieldFileData d;
   Lines L(text);
-  std::string_view l1 = L.get(0, 60);
-  d.element_length = parse_d24(l1.substr(0, 24), 1);
-  d.aperture = parse_d24(l1.substr(24, 24), 1);
-  d.header = parse_i12(l1.substr(48, 12), 1);
-  std::string_view l2 = L.get(1, 36);
-  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(l2.substr(12 * static_cast<std::size_t>(k), 12), 2);
+  constexpr auto ddi = LineKind::DDI, iii = LineKind::III;
+  std::string_view l1 = L.get(0, line_width(ddi));
+  d.element_length = parse_d24(l1.substr(field_column(ddi, 0), kD24), 1);
+  d.aperture = parse_d24(l1.substr(field_column(ddi, 1), kD24), 1);
+  d.header = parse_i12(l1.substr(field_column(ddi, 2), kI12), 1);
+  std::string_view l2 = L.get(1, line_width(iii));
+  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(l2.substr(field_column(iii, k), kI12), 2);
   std::size_t n = 2;
   n = read_group(L, n, d.x, kGx);
   n = read_group(L, n, d.y, kGy);
   n = read_group(L, n, d.z, kGz);
   for (auto& comp : d.f) n = read_group(L, n, comp, kGridPoints);
-  d.end_marker = parse_i12(L.get(n, 12), n + 1);
+  d.end_marker = parse_i12(L.get(n, line_width(LineKind::I)), n + 1);
   if (L.size() != n + 1) throw bad("lines after the end marker");
+  if (L.size() != line_count(kLayout1Lines)) throw bad("line count differs from the layout");
   return d;
 }
 
 inline FieldFileData read_layout2(const std::string& text) {
   FieldFileData d;
   Lines L(text);
+  constexpr auto ddi = LineKind::DDI, iii = LineKind::III;
   for (std::size_t a = 0; a < 3; ++a) {
-    std::string_view s = L.get(a, 60);
-    d.lim[a][0] = parse_d24(s.substr(0, 24), a + 1);
-    d.lim[a][1] = parse_d24(s.substr(24, 24), a + 1);
-    d.counts[a] = parse_i12(s.substr(48, 12), a + 1);
+    std::string_view s = L.get(a, line_width(ddi));
+    d.lim[a][0] = parse_d24(s.substr(field_column(ddi, 0), kD24), a + 1);
+    d.lim[a][1] = parse_d24(s.substr(field_column(ddi, 1), kD24), a + 1);
+    d.counts[a] = parse_i12(s.substr(field_column(ddi, 2), kI12), a + 1);
   }
-  std::string_view keys = L.get(3, 36);
-  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(keys.substr(12 * static_cast<std::size_t>(k), 12), 4);
+  std::string_view keys = L.get(3, line_width(iii));
+  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(keys.substr(field_column(iii, k), kI12), 4);
   for (auto& comp : d.f) comp.assign(kGridPoints, 0.0);
   std::size_t line = 4;
   for (int ix = 1; ix <= kGx; ++ix) {
@@ -202,16 +215,17 @@ inline FieldFileData read_layout2(const std::string& text) {
       for (int iz = 1; iz <= kGz; ++iz) {
         const auto idx = static_cast<std::size_t>((ix - 1) + kGx * ((iy - 1) + kGy * (iz - 1)));
         for (int half = 0; half < 2; ++half, ++line) {
-          std::string_view s = L.get(line, 72);
+          std::string_view s = L.get(line, line_width(LineKind::D3));
           for (int k = 0; k < 3; ++k) {
             d.f[static_cast<std::size_t>(3 * half + k)][idx] =
-                parse_d24(s.substr(24 * static_cast<std::size_t>(k), 24), line + 1);
+                parse_d24(s.substr(field_column(LineKind::D3, k), kD24), line + 1);
           }
         }
       }
     }
   }
   if (L.size() != line) throw bad("lines after the last node");
+  if (L.size() != line_count(kLayout2Lines)) throw bad("line count differs from the layout");
   return d;
 }
 
@@ -226,10 +240,6 @@ inline FieldFileData read_field_file(const std::filesystem::path& path, int layo
     case 2: return detail::read_layout2(bytes);
     default: throw detail::bad("no layout " + std::to_string(layout));
   }
-}
-
-inline std::uintmax_t layout_bytes(int layout) {
-  return layout == 0 ? kLayout0Bytes : layout == 1 ? kLayout1Bytes : kLayout2Bytes;
 }
 
 }  // namespace zereduv::testing

@@ -1,0 +1,292 @@
+// The run among other processes: one run per directory, interruptions, and
+// standard streams that are closed or lead into a closed pipe.  Whatever
+// happens, the directory keeps an older field file untouched (or a complete
+// new one), a log that says how the run ended, and no temporary.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/run_program.h"
+#include "support/scratch_dir.h"
+
+namespace zereduv::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
+const std::string kOlder = "field file of an earlier run\r\n";
+const std::string kLine1 = "  Reading file: pillbox.txt\n";
+const std::string kLine2 = " Output field file name = eh_ZIV.#01\n";
+
+// The example in `dir` with the given layout, and an older field file.
+void lay_out(const ScratchDir& dir, int layout) {
+  std::string ctl = read_file(kExampleDir / "zereduv.dat");
+  const std::size_t at = ctl.find("0            FieldFormat");
+  if (at == std::string::npos) throw std::runtime_error("no FieldFormat record");
+  ctl[at] = static_cast<char>('0' + layout);
+  dir.write("zereduv.dat", ctl);
+  fs::copy_file(kExampleDir / "pillbox.txt", dir / "pillbox.txt");
+  dir.write("eh_ZIV.#01", kOlder);
+}
+
+std::vector<std::string> names_in(const ScratchDir& dir) {
+  std::vector<std::string> v;
+  for (const auto& e : fs::directory_iterator(dir.path())) v.push_back(e.path().filename().string());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+const std::vector<std::string> kRunFiles = {"eh_ZIV.#01", "pillbox.txt", "zereduv.dat",
+                                            "zereduv.log"};
+
+// Starts the program in `dir` with descriptors 0 to 2 taken from `fds`
+// (-1: closed), with SIGINT and SIGTERM at their defaults whatever this
+// process inherited.
+pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
+  const std::string d = dir.string();
+  char* argv[] = {const_cast<char*>(ZEREDUV_EXE), nullptr};
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int i = 0; i < 3; ++i) {
+      if (fds[i] >= 0) ::dup2(fds[i], i);
+    }
+    for (int i = 0; i < 3; ++i) {
+      if (fds[i] < 0) ::close(i);
+    }
+    if (::chdir(d.c_str()) != 0) ::_exit(127);
+    ::execv(argv[0], argv);
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Exit status, or -1 when the process did not exit.
+int wait_for(pid_t pid) {
+  int ws = 0;
+  while (::waitpid(pid, &ws, 0) < 0) {
+    if (errno != EINTR) return -2;
+  }
+  return WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
+}
+
+int open_cloexec(const fs::path& p, int flags) {
+  return ::open(p.c_str(), flags | O_CLOEXEC, 0644);
+}
+
+// ---------------------------------------------------------------------------
+// One run per directory
+
+TEST(RunLock, ASecondRunTouchesNothingAndTheNextCleansUp) {
+  ScratchDir dir;
+  lay_out(dir, 0);
+  dir.write("zereduv.log", "log of an earlier run\r\n");
+  dir.write(".eh_ZIV.#01.part4242-0", "temporary of a killed run");
+  dir.write(".eh_ZIV.#01.part-keep", "not a temporary of ours");
+  const std::vector<std::string> before = names_in(dir);
+
+  // Another run holds the lock.
+  const int held = open_cloexec(dir / "zereduv.dat", O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("unit 1, file \"zereduv.dat\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("in use by another zereduv run"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  EXPECT_EQ(names_in(dir), before);
+  EXPECT_EQ(dir.read("zereduv.log"), "log of an earlier run\r\n");
+  EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
+  ::close(held);
+
+  // Free again: the run goes through and removes what the killed run left.
+  r = run_program(ZEREDUV_EXE, {}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> after = kRunFiles;
+  after.insert(after.begin(), ".eh_ZIV.#01.part-keep");
+  EXPECT_EQ(names_in(dir), after);
+  EXPECT_NE(dir.read("eh_ZIV.#01"), kOlder);
+}
+
+// ---------------------------------------------------------------------------
+// Interruptions.  The run is held at a console line: standard output is a
+// one-page pipe filled so that this line finds no room.  Once the run is
+// seen blocked in that write, the signal is sent and the pipe drained; the
+// run must end at its next safe point.  Held at the file-name line, the next
+// safe point comes after the field file's temporary is created.
+
+struct Interruption {
+  const char* name;
+  int layout;
+  int signal;
+  bool at_file_name;  // else held at the first console line
+};
+
+std::ostream& operator<<(std::ostream& os, const Interruption& i) { return os << i.name; }
+
+// Waits until the process sits in a write to its standard output.
+bool wait_blocked_on_stdout(pid_t pid) {
+  const std::string proc = "/proc/" + std::to_string(pid) + "/syscall";
+  const std::string writing = std::to_string(SYS_write) + " 0x1 ";
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (std::chrono::steady_clock::now() < end) {
+    std::FILE* f = std::fopen(proc.c_str(), "r");
+    if (f == nullptr) return false;
+    char buf[256] = {};
+    const bool got = std::fgets(buf, sizeof buf, f) != nullptr;
+    std::fclose(f);
+    if (got && std::string(buf).rfind(writing, 0) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+class Interrupted : public ::testing::TestWithParam<Interruption> {};
+
+TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
+  const Interruption& c = GetParam();
+  if (!fs::exists("/proc/self/syscall")) GTEST_SKIP() << "no /proc/<pid>/syscall here";
+  ScratchDir dir;
+  lay_out(dir, c.layout);
+  ScratchDir capture;
+
+  int p[2];
+  ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
+  if (::fcntl(p[1], F_SETPIPE_SZ, 4096) != 4096) {
+    ::close(p[0]);
+    ::close(p[1]);
+    GTEST_SKIP() << "cannot make a one-page pipe";
+  }
+  const std::string fill(c.at_file_name ? 4096 - kLine1.size() : 4096, '.');
+  ASSERT_EQ(::write(p[1], fill.data(), fill.size()), static_cast<ssize_t>(fill.size()));
+  const int in = open_cloexec("/dev/null", O_RDONLY);
+  const int err = open_cloexec(capture / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
+  const pid_t pid = spawn(dir.path(), {in, p[1], err});
+  ::close(p[1]);
+  ::close(in);
+  ::close(err);
+
+  const bool blocked = wait_blocked_on_stdout(pid);
+  if (blocked) ::kill(pid, c.signal);
+  std::string out;
+  char buf[8192];
+  for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(p[0]);
+  const int status = wait_for(pid);
+  ASSERT_TRUE(blocked) << "the run was never seen blocked on its standard output";
+
+  EXPECT_EQ(status, 128 + c.signal);
+  EXPECT_EQ(out, fill + kLine1 + (c.at_file_name ? kLine2 : ""));
+  EXPECT_EQ(capture.read("stderr"), "");
+  const std::vector<std::string> log = split_records(dir.read("zereduv.log"), true);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log.back(), "  Run interrupted ");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "  Output (VELTA) grid parameters "),
+            c.at_file_name ? 1 : 0);
+  EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
+  EXPECT_EQ(names_in(dir), kRunFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, Interrupted,
+    ::testing::Values(Interruption{"TermWhileReadingLayout0", 0, SIGTERM, false},
+                      Interruption{"TermAtTheFieldFileLayout0", 0, SIGTERM, true},
+                      Interruption{"IntAtTheFieldFileLayout1", 1, SIGINT, true},
+                      Interruption{"IntAtTheFieldFileLayout2", 2, SIGINT, true}),
+    [](const auto& tp) { return std::string(tp.param.name); });
+
+// ---------------------------------------------------------------------------
+// Standard streams: closed ones are put on the null device before any file
+// is opened, so the log never takes their place; a standard output whose
+// reader has gone is the unit-6 report.
+
+enum class Stream { Null, Closed, Capture, BrokenPipe };
+
+struct Streams {
+  const char* name;
+  Stream in, out, err;
+  int status;
+  const char* says;  // in the captured standard error
+};
+
+std::ostream& operator<<(std::ostream& os, const Streams& s) { return os << s.name; }
+
+class StandardStreams : public ::testing::TestWithParam<Streams> {};
+
+TEST_P(StandardStreams, RunEndsAsItShould) {
+  const Streams& c = GetParam();
+  ScratchDir dir;
+  lay_out(dir, 0);
+  ScratchDir capture;
+  std::vector<int> to_close;
+  auto fd_for = [&](Stream s, int fd) {
+    int f = -1;
+    if (s == Stream::Null) f = open_cloexec("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (s == Stream::Capture) {
+      f = open_cloexec(capture / std::to_string(fd), O_WRONLY | O_CREAT | O_TRUNC);
+    }
+    if (s == Stream::BrokenPipe) {
+      int p[2];
+      if (::pipe2(p, O_CLOEXEC) != 0) return -1;
+      ::close(p[0]);
+      f = p[1];
+    }
+    if (f >= 0) to_close.push_back(f);
+    return f;
+  };
+  const pid_t pid = spawn(dir.path(), {fd_for(c.in, 0), fd_for(c.out, 1), fd_for(c.err, 2)});
+  for (int f : to_close) ::close(f);
+  EXPECT_EQ(wait_for(pid), c.status);
+  const std::string err = capture.read("2");
+  if (c.err == Stream::Capture) {
+    if (c.says[0] == '\0') {
+      EXPECT_EQ(err, "");
+    } else {
+      EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    }
+  }
+  // The log holds the run's own lines from its first byte.
+  EXPECT_EQ(dir.read("zereduv.log").rfind("  mu0 = ", 0), 0u);
+  EXPECT_EQ(dir.read("eh_ZIV.#01") == kOlder, c.status != 0);
+  EXPECT_EQ(names_in(dir), kRunFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, StandardStreams,
+    ::testing::Values(
+        Streams{"OutputClosed", Stream::Null, Stream::Closed, Stream::Capture, 0, ""},
+        Streams{"AllClosed", Stream::Closed, Stream::Closed, Stream::Closed, 0, ""},
+        Streams{"OutputReaderGone", Stream::Null, Stream::BrokenPipe, Stream::Capture, 2,
+                "unit 6, file \"standard output\""}),
+    [](const auto& tp) { return std::string(tp.param.name); });
+
+}  // namespace
+}  // namespace zereduv::testing
