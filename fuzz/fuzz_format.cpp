@@ -9,7 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 using namespace zereduv;
 

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 using namespace zereduv;
 

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "../inspect/field_inspect.cpp"
-#include "../inspect/header_scan.cpp"
 #include "../inspect/numfmt.cpp"
 #include "../inspect/report_json.cpp"
 #include "../inspect/report_svg.cpp"

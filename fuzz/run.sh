@@ -11,7 +11,8 @@ mkdir -p "$out"
 cxx="${CLANGXX:-clang++}"
 flags=(-std=c++20 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$root/SRC")
-mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' | sort)
+mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' \
+                   ! -name '*-win32.cpp' | sort)
 
 targets=(fuzz_free_format fuzz_format fuzz_control fuzz_field_table fuzz_inspect)
 for t in "${targets[@]}"; do

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 
@@ -202,6 +203,29 @@ void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
   }
 }
 
+// Every node record holds six numbers of at least one character, each
+// followed by at least a blank or the line end (the last one of the file
+// perhaps by nothing).
+constexpr int64_t kMinNodeBytes = 12;
+
+// A table whose header announces more node records than the rest of the
+// file can hold ends here, before the map is sized for them.
+void check_room_for_nodes(const RunState& s, const TextIn& in,
+                          const std::string& file) {
+  const int64_t nodes = int64_t{s.Nr} * s.Nz;
+  const int64_t need = nodes * kMinNodeBytes - 1;
+  const auto rest = static_cast<int64_t>(in.remaining());
+  if (rest < need) {
+    throw IoError(2, file, "table too short for its nodes",
+                  "the header announces " + std::to_string(s.Nr) + " x " +
+                      std::to_string(s.Nz) + " = " + std::to_string(nodes) +
+                      " node records, at least " + std::to_string(need) +
+                      " bytes, but " + std::to_string(rest) +
+                      " bytes follow the header",
+                  in.line());
+  }
+}
+
 // Node count from an interval count, kept within 32 bits.
 int32_t node_count(int32_t intervals, const std::string& file,
                    const char* axis) {
@@ -284,9 +308,19 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   reject_wrong_kind(limits_a, tail, file);
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
-  s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-  s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  // (A file that ended among the column titles says so when they are read.)
+  if (!tail.ended) check_room_for_nodes(s, in, file);
+  try {
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+  } catch (const std::bad_alloc&) {
+    throw IoError(2, file, "out of memory",
+                  "while reading the field table: no room for the map of " +
+                      std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
+                      " nodes",
+                  in.line());
+  }
 
   // 4. Centre the z range on 0; the nodes keep their values, so the whole
   //    map moves along z.

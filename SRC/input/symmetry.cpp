@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "run/control.h"
-
 namespace zereduv {
 
 namespace {

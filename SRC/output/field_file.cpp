@@ -11,7 +11,7 @@
 #include "output/field_sink.h"
 #include "output/text_layouts.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/number_fields.h"
 
 namespace zereduv {
 

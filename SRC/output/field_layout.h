@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #include "run/run_state.h"  // kNx, kNy, kNzOut, kOutPoints
-#include "run/text_io.h"    // kIntWidth, kDoubleWidth, kLineWidth
+#include "run/list_layout.h"     // kLineWidth
+#include "run/number_fields.h"   // kIntWidth, kDoubleWidth
 
 namespace zereduv {
 

@@ -1,7 +1,5 @@
 #include "output/output_grid.h"
 
-#include "run/control.h"
-
 namespace zereduv {
 
 void SCALE_AND_GRID(RunState& s) {

@@ -5,45 +5,31 @@
 
 #include "output/field_layout.h"
 #include "output/field_sink.h"
-#include "run/text_io.h"
+#include "run/list_layout.h"
 
 namespace zereduv {
 
 namespace {
 
-// List-directed output statements on a text field file, formatted straight
-// into the block buffer.  Each statement begins a new line; a number that
-// does not fit in the 80 columns left on its line begins the next one (so a
-// line holds at most three doubles); every line ends with CR LF.
-class ListWriter {
+// The output side of list-directed statements on a text field file: the
+// characters go straight into the block buffer, every line ends with CR LF.
+class FieldFileLines {
  public:
-  explicit ListWriter(BlockWriter& out) : out_(out) {}
-
-  void real(double v) { out_.advance(put_d24(place(kDoubleWidth), v)); }
-  void integer(int32_t v) { out_.advance(put_i12(place(kIntWidth), v)); }
-  void reals(const double* v, std::size_t n) {
-    for (std::size_t k = 0; k < n; ++k) real(v[k]);
-  }
-  /// Ends the statement, and with it its last line.
-  void end() {
+  explicit FieldFileLines(BlockWriter& out) : out_(out) {}
+  char* room(std::size_t n) { return out_.room(n); }
+  void advance(char* end) { out_.advance(end); }
+  void end_line() {
     char* p = out_.room(2);
     p[0] = '\r';
     p[1] = '\n';
     out_.advance(p + 2);
-    col_ = 0;
   }
 
  private:
-  char* place(int width) {
-    if (col_ + width > kLineWidth) end();
-    col_ += width;
-    // The line end that may follow is reserved too.
-    return out_.room(static_cast<std::size_t>(width) + 2);
-  }
-
   BlockWriter& out_;
-  int col_ = 0;
 };
+
+using ListWriter = ListStatement<FieldFileLines>;
 
 // Opens the field file, lets `body` write its statements, and puts the file
 // in place once all of it is written and closed.
@@ -52,7 +38,8 @@ void write_text_file(RunState& s, Body body) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
   BlockWriter block(sink);
-  ListWriter out(block);
+  FieldFileLines lines(block);
+  ListWriter out(lines);
   body(out);
   block.flush();
   sink.commit();

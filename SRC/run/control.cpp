@@ -1,6 +1,6 @@
 #include "run/control.h"
 
-#include "run/text_io.h"
+#include "run/channels.h"
 
 namespace zereduv {
 

@@ -18,7 +18,4 @@ void READ_CONTROL(RunState& s);
 /// block (four lines and the separator) to the log.
 void DERIVE_CONSTANTS(RunState& s);
 
-/// The separator line that closes every block of report lines.
-inline constexpr const char* kSeparator = " ------------------------------ ";
-
 }  // namespace zereduv

@@ -91,8 +91,8 @@ int run() {
   std::unique_ptr<RunState> s;
   try {
     s = std::make_unique<RunState>();
-    s->console.attach_fd(1);
-    s->errout.attach_fd(2);
+    s->console.attach_standard_output();
+    s->errout.attach_standard_error();
     // One run per directory: a second run leaves every file alone, the log
     // included.
     switch (lock.take(s->path("zereduv.dat"))) {

@@ -12,7 +12,9 @@
 
 #include "field/eb2d_appr.h"
 #include "run/errors.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 #include "support/maps.h"
 
 namespace zereduv {

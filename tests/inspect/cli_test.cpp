@@ -17,7 +17,9 @@
 
 #include "cli.h"
 #include "inspect_tables.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv::inspect {

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "field_inspect.h"
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 namespace zereduv::inspect {
 namespace {

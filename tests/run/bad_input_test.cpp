@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/run_program.h"
@@ -165,7 +166,8 @@ std::vector<BadInput> rows() {
       {"TableCutAfterUpperLimits", nullptr, first_records(10), 2, kTab, 2, 10,
        {kEof, "interval counts"}},
       {"TableCutAfterCounts", nullptr, first_records(11), 2, kTab, 2, 11, {kEof, "column titles"}},
-      // Node 86 (line 100) keeps Z, R and Ez only; its Er is never found.
+      // Node 86 (line 100) keeps Z, R and Ez only: far too little is left
+      // for the 1281 nodes the header announces.
       {"TableCutInsideNode", nullptr,
        [](const std::string& t) {
          std::vector<std::string> recs = records_of(t);
@@ -173,7 +175,16 @@ std::vector<BadInput> rows() {
          recs.push_back("  1.0E+00  0.0E+00  5.0E+00");
          return join(recs);
        },
-       2, kTab, 2, 101, {kEof, "(Er)"}},
+       2, kTab, 2, 14, {"(table too short for its nodes)", "21 x 61 = 1281 node records"}},
+      // Node 1260 keeps Z, R and Ez only; its Er is never found.
+      {"TableCutInsideLateNode", nullptr,
+       [](const std::string& t) {
+         std::vector<std::string> recs = records_of(t);
+         recs.resize(14 + 1259);
+         recs.push_back("  1.0E+00  0.0E+00  5.0E+00");
+         return join(recs);
+       },
+       2, kTab, 2, 14 + 1260, {kEof, "(Er)"}},
       // 14 header records, then 61 x 21 nodes: the last node is line 1295.
       {"TableCutBeforeLastNode", nullptr, first_records(14 + 61 * 21 - 1), 2, kTab, 2,
        14 + 61 * 21 - 1, {kEof, "(Z)"}},
@@ -194,6 +205,9 @@ std::vector<BadInput> rows() {
       {"TableCountText", nullptr, counts("sixty", "20"), 2, kTab, 2, 11, {}},
       {"TableCountReal", nullptr, counts("60.5", "20"), 2, kTab, 2, 11, {}},
       {"TableCountOverflow", nullptr, counts("99999999999", "20"), 2, kTab, 2, 11, {}},
+      // More node records announced than the rest of the file can hold.
+      {"TableCountsBeyondTheFile", nullptr, counts("60000", "20"), 2, kTab, 2, 14,
+       {"(table too short for its nodes)", "21 x 60001 = 1260021 node records"}},
       // Counts that leave no usable map are rejected, not read.
       {"ZCountNegative", nullptr, counts("-60", "20"), 3, kTab, 0, 0, {"z nodes"}},
       {"ZCountZero", nullptr, counts("0", "20"), 3, kTab, 0, 0, {"z nodes"}},
@@ -521,6 +535,46 @@ INSTANTIATE_TEST_SUITE_P(
                  {"", nullptr, nullptr, 2, "standard output", 6, 0,
                   {"(write error)", "No space left on device"}}}),
     log_fault_name);
+
+// Special files in place of the control file or the table: refused for what
+// they are, at once (a FIFO with no writer must not stall the run).
+struct SpecialFile {
+  const char* name;
+  const char* file;  // kCtl or kTab
+  int kind;          // 0 FIFO, 1 directory, 2 link to a character device
+  const char* says;
+};
+
+std::ostream& operator<<(std::ostream& os, const SpecialFile& f) { return os << f.name; }
+
+class BadInputSpecialFile : public ::testing::TestWithParam<SpecialFile> {};
+
+TEST_P(BadInputSpecialFile, IsRefusedForWhatItIs) {
+  const SpecialFile& f = GetParam();
+  ScratchDir dir;
+  lay_out({"", nullptr, nullptr, 0, "", 0, 0, {}}, dir);
+  fs::remove(dir / f.file);
+  if (f.kind == 0) {
+    ASSERT_EQ(::mkfifo((dir / f.file).c_str(), 0644), 0);
+  } else if (f.kind == 1) {
+    fs::create_directory(dir / f.file);
+  } else {
+    fs::create_symlink("/dev/null", dir / f.file);
+  }
+  const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  const int unit = std::string(f.file) == kCtl ? 1 : 2;
+  check_message({"", nullptr, nullptr, 2, f.file, unit, 0, {"(not a regular file)", f.says}}, r);
+  EXPECT_TRUE(field_files(dir).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, BadInputSpecialFile,
+    ::testing::Values(SpecialFile{"ControlFifo", kCtl, 0, "FIFO"},
+                      SpecialFile{"ControlDirectory", kCtl, 1, "directory"},
+                      SpecialFile{"TableFifo", kTab, 0, "FIFO"},
+                      SpecialFile{"TableDirectory", kTab, 1, "directory"},
+                      SpecialFile{"TableLinkToDevice", kTab, 2, "character device"}),
+    [](const ::testing::TestParamInfo<SpecialFile>& row) { return std::string(row.param.name); });
 
 // The base the rows damage must itself run through, else every row above
 // could pass for the wrong reason.

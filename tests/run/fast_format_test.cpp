@@ -20,7 +20,9 @@
 #include <system_error>
 #include <vector>
 
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
@@ -376,7 +378,7 @@ TEST(FastScanReal, RecordErrorsOfEveryClass) {
       {"1.0 2.0x 3", ScanErr::BadEnd},   {"1.0 2E 3", ScanErr::BadExponent},
       {"1 2 3 4 5 1e400", ScanErr::RealRange}, {"1.0,,2", ScanErr::NullValue},
       {"3*1.0", ScanErr::RepeatCount},    {"1 2 /", ScanErr::Slash},
-      {"1,2, 3 ,4\t5 6junk", ScanErr::None},
+      {"1,2, 3 ,4\t5 6junk", ScanErr::GluedText},
   };
   for (const Row& r : rows) {
     double v[6] = {};
@@ -476,7 +478,7 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
 }
 
 // ------------------------------------------------------------------------
-// Statements of doubles laid out straight into the channel
+// Statements of doubles laid out without building their items
 
 TEST(FastListDoubles, SameRecordsAsTheGeneralStatement) {
   std::mt19937_64 rng(201);
@@ -489,7 +491,9 @@ TEST(FastListDoubles, SameRecordsAsTheGeneralStatement) {
     for (LineEnd end : {LineEnd::CrLf, LineEnd::Lf}) {
       TextOut general(7, "general", end), fast(7, "fast", end);
       general.list(std::span<const ListItem>(items));
-      fast.list_doubles(v);
+      ListStatement<TextOut> st(fast);
+      st.reals(v.data(), v.size());
+      st.end();
       EXPECT_EQ(fast.memory(), general.memory()) << n << " values";
     }
   }

@@ -13,7 +13,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 namespace zereduv::reference {
 
@@ -103,14 +105,14 @@ inline bool ends_item(char ch) {
   return ch == ' ' || ch == '\t' || ch == ',';
 }
 
-/// Scans one item at the start of `s` (no leading blanks) by the documented
+/// Scans one item at the start of `s` (no leading blanks) by the free-format
 /// grammar
 ///   number := [+|-] digits [. [digits]] [exp] | [+|-] . digits [exp]
 ///   exp    := (E|e|D|d) [+|-] digits
 /// An integer item takes a number without point or exponent within 32 bits;
 /// a number without point or exponent followed by '*' is a repeat count; an
 /// item that is not the last must be followed by a blank, a tab, a comma or
-/// the end.
+/// the end, the last one by those or ")".
 inline Scan scan_item(std::string_view s, bool integer, bool last) {
   Scan out;
   std::size_t i = 0;
@@ -181,6 +183,10 @@ inline Scan scan_item(std::string_view s, bool integer, bool last) {
   }
   if (!last && i < n && !ends_item(s[i])) {
     out.err = ScanErr::BadEnd;
+    return out;
+  }
+  if (last && i < n && !ends_item(s[i]) && s[i] != ')') {
+    out.err = ScanErr::GluedText;
     return out;
   }
   if (integer) {

@@ -3,7 +3,9 @@
 // worked out from the layout rules (15 significant digits decide the form,
 // fixed form keeps 15 digits, exponent form 16 digits and 3 exponent digits,
 // correct rounding of the binary value with ties to even).
-#include "run/text_io.h"
+#include "run/channels.h"
+#include "run/fast_d24.h"
+#include "run/number_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -172,7 +174,16 @@ std::string rep(const std::string& s, int n) {
 using Lines = std::vector<std::string>;
 
 Lines lines_of(const std::vector<ListItem>& items) {
-  return list_lines(std::span<const ListItem>(items.data(), items.size()));
+  TextOut out(8, "memory", LineEnd::Lf);
+  out.list(std::span<const ListItem>(items.data(), items.size()));
+  Lines lines;
+  std::string_view all = out.memory();
+  while (!all.empty()) {
+    const std::size_t nl = all.find('\n');
+    lines.emplace_back(all.substr(0, nl));
+    all.remove_prefix(nl + 1);
+  }
+  return lines;
 }
 
 TEST(ListDirectedLines, Layout) {
@@ -576,9 +587,10 @@ TEST(FreeFormatScan, AfterTheLastItem) {
       {"2   isym_z", "i", ScanErr::None, {2}},
       {"5 abc ,, 3*2 / 'q'", "i", ScanErr::None, {5}},
       {"1 1 0   keys x,y,z", "iii", ScanErr::None, {1, 1, 0}},
-      // A number ends at the first character that cannot continue it.
-      {"10cm", "i", ScanErr::None, {10}},
-      {"10cm", "r", ScanErr::None, {10}},
+      // A number ends at the first character that cannot continue it; after
+      // the last item only a blank, a tab, a comma or ")" may follow it.
+      {"10cm", "i", ScanErr::GluedText, {}},
+      {"10cm", "r", ScanErr::GluedText, {}},
       {"0.0,0.0)", "rr", ScanErr::None, {0, 0}},
       {"83.0880279,11)", "rr", ScanErr::None, {83.0880279, 11}},
       {"50,0.0)", "rr", ScanErr::None, {50, 0}},
@@ -858,6 +870,43 @@ TEST(TextInput, RangeActsAsOneRecord) {
   EXPECT_EQ(e.unit, 2);
   EXPECT_EQ(e.file, "tab.txt");
   EXPECT_EQ(e.line, 1);
+}
+
+// Text glued to the last number of a read ends the run and is shown whole;
+// a blank, a tab, a comma, ")" or the end of the record may follow it.
+TEST(TextInput, TextGluedToTheLastNumber) {
+  const struct {
+    const char* rec;
+    int items;           // reals read from the record
+    const char* glued;   // the text the report shows; null: read as 5
+  } cases[] = {
+      {"0x1p3", 1, "0x1p3"},     {"2..5", 1, "2..5"},
+      {"5.0-3.0", 1, "5.0-3.0"}, {"1e5e5", 1, "1e5e5"},
+      {"1.3GHz", 1, "1.3GHz"},   {"10cm", 1, "10cm"},
+      {"0 1 2 3 4 7.0E+00x", 6, "7.0E+00x"},
+      {"5", 1, nullptr},         {"5\tHz", 1, nullptr},
+      {"5, 6", 1, nullptr},      {"5)cm", 1, nullptr},
+      {"0 1 2 3 4 5 Hz", 6, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rec);
+    TextIn in = memory_in(std::string(c.rec) + "\n", 2, "tab.txt");
+    std::vector<double> v(static_cast<std::size_t>(c.items), -1.0);
+    std::vector<ReadItem> items;
+    for (double& x : v) items.push_back(real_item(x, "H"));
+    if (c.glued == nullptr) {
+      in.read_list(items);
+      EXPECT_EQ(v.back(), 5.0);
+      continue;
+    }
+    const IoError e = io_error_of([&] { in.read_list(items); });
+    EXPECT_EQ(e.unit, 2);
+    EXPECT_EQ(e.file, "tab.txt");
+    EXPECT_EQ(e.line, 1);
+    EXPECT_EQ(e.kind, "text glued to a number");
+    EXPECT_NE(e.detail.find(std::string("found \"") + c.glued + "\""), std::string::npos)
+        << e.detail;
+  }
 }
 
 TEST(TextInput, ErrorsNameUnitFileAndLine) {

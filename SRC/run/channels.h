@@ -1,0 +1,146 @@
+// The run's text channels: sequential streams of records (lines).  Output
+// channels (the log, the console) lay out list-directed statements and end
+// every record with their line end; input channels (the control file, the
+// field table) hand out records and read free-format lists from them.  The
+// files themselves are reached through the platform layer (platform.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "run/free_format.h"
+#include "run/list_layout.h"
+#include "run/platform.h"
+
+namespace zereduv {
+
+enum class LineEnd { Lf, CrLf };
+
+/// A sequential text output channel.  Until it is opened on a file or
+/// attached to standard output it keeps its records in memory (so phases
+/// can be run and checked without files).  Write failures raise IoError
+/// naming the channel's unit and file.
+class TextOut {
+ public:
+  TextOut(int unit, std::string name, LineEnd end);
+  ~TextOut();
+  TextOut(const TextOut&) = delete;
+  TextOut& operator=(const TextOut&) = delete;
+
+  /// Creates or truncates the file and writes to it from now on.
+  void open(const std::filesystem::path& path);
+  /// Writes to standard output (standard error) from now on, flushing
+  /// after every record.
+  void attach_standard_output();
+  void attach_standard_error();
+
+  /// One record holding exactly `line`.
+  void record(std::string_view line);
+  /// One list-directed output statement.
+  void list(std::initializer_list<ListItem> items);
+  void list(std::span<const ListItem> items);
+
+  /// Writes the buffered records out now (nothing for a channel kept in
+  /// memory); a write error is reported as for close().
+  void flush();
+  /// Writes the buffered records out and closes the file.
+  void close();
+  /// Close on an error path: writes out what it can, never throws.
+  void close_quietly() noexcept;
+  bool is_file() const { return file_.is_file(); }
+
+  /// Everything written while in memory (tests).
+  const std::string& memory() const { return buf_; }
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+  void set_name(std::string name) { name_ = std::move(name); }
+  std::string_view line_end() const;
+
+  // The output side of a ListStatement on this channel.
+  char* room(std::size_t n) {
+    const std::size_t at = buf_.size();
+    buf_.resize(at + n);
+    return buf_.data() + at;
+  }
+  void advance(char* end) {
+    buf_.resize(static_cast<std::size_t>(end - buf_.data()));
+  }
+  void end_line();
+
+ private:
+  [[noreturn]] void fail(const platform::FileError& e) const;
+
+  int unit_;
+  std::string name_;
+  LineEnd end_;
+  platform::OutputFile file_;
+  bool flush_each_record_ = false;
+  std::string buf_;
+};
+
+/// A sequential text input channel over a whole file.  Records end at LF;
+/// a CR right before the LF is dropped; a last line without LF is a record.
+/// Every failure raises IoError naming the unit, the file and the line.
+class TextIn {
+ public:
+  TextIn(int unit, std::string name);
+
+  /// Reads the whole file (which must exist and be a regular file) into
+  /// memory.
+  void open(const std::filesystem::path& path);
+  /// Reads from `content` instead of a file (tests).
+  void open_memory(std::string_view content);
+  void close();
+
+  bool at_end() const { return pos_ >= size_; }
+  /// Bytes not read yet.
+  std::size_t remaining() const { return size_ - pos_; }
+  /// The next record; at the end of the file an "end of file" error that
+  /// says `what` was expected.
+  std::string_view next_record(std::string_view what);
+  /// The next record's first n characters, padded with blanks to n.
+  std::string read_text(std::size_t n, std::string_view what);
+  void skip(std::string_view what);
+  /// The next record without consuming it (CR dropped); empty at the end
+  /// of the file, so look at at_end() first.
+  std::string_view peek_record() const;
+  /// Free-format read of `items`, starting on a new record and going on into
+  /// the following records while values are missing.
+  void read_list(std::span<const ReadItem> items);
+  void read_list(std::initializer_list<ReadItem> items) {
+    read_list(std::span<const ReadItem>(items.begin(), items.size()));
+  }
+  /// The next record read as plain reals (scan_plain_reals): true with
+  /// the record consumed, false with nothing consumed, when the record has
+  /// any other form (read_list then reads it with the same values).
+  bool read_plain_reals(std::span<double> out);
+  /// Free-format read from a text already read (the range acts as one
+  /// record of the current line).
+  void read_from(std::string_view text, std::span<const ReadItem> items);
+  void read_from(std::string_view text, std::initializer_list<ReadItem> items) {
+    read_from(text, std::span<const ReadItem>(items.begin(), items.size()));
+  }
+
+  /// Number of the last record consumed (1-based; 0 before the first).
+  long line() const { return line_; }
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+  [[noreturn]] void fail(std::string kind, std::string detail) const;
+
+ private:
+  std::string_view text() const { return {bytes_.data.get(), size_}; }
+
+  int unit_;
+  std::string name_;
+  platform::FileBytes bytes_;
+  std::size_t size_ = 0;
+  std::size_t pos_ = 0;
+  long line_ = 0;
+};
+
+}  // namespace zereduv

@@ -1,0 +1,85 @@
+// What the run needs from the operating system, behind one small interface:
+// reading a whole input file, writing an output file, and the system's own
+// words for a failure.  One implementation per system, in the files
+// platform-posix.cpp and platform-win32.cpp; the build picks the one that
+// fits.  Every file is handled as bytes (binary mode): line ends come from
+// the text layer alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace zereduv::platform {
+
+/// The outcome of a file operation: empty when it succeeded, otherwise the
+/// kind of I/O error ("file not found", "read error", ...) and the reason
+/// in the operating system's words.
+struct FileError {
+  std::string kind;
+  std::string reason;
+  explicit operator bool() const { return !kind.empty(); }
+};
+
+/// The bytes of a whole input file.
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+};
+
+/// An input file open for reading.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  /// Opens the file at `path` (through symbolic links), never waiting for
+  /// a writer; anything but a regular file is refused ("not a regular
+  /// file", saying what it is).
+  FileError open(const std::filesystem::path& path);
+  /// The size of the file when it was opened.
+  std::uint64_t size() const { return size_; }
+  /// Reads the whole file into `out` and closes it.  A file found shorter
+  /// than when it was opened is "file changed while it was read".
+  FileError read_all(FileBytes& out);
+  void close() noexcept;
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+/// An output file (or standard output) written in order.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  /// Creates the file at `path`, or truncates it.
+  FileError create(const std::filesystem::path& path);
+  /// Writes to the process's standard output (standard error) from now on.
+  void attach_standard_output();
+  void attach_standard_error();
+  bool is_open() const { return handle_ != -1; }
+  /// True for a file created by create() (not standard output).
+  bool is_file() const { return is_open() && owned_; }
+
+  /// Writes all n bytes; `done` counts those written, failure or not.
+  FileError write(const char* data, std::size_t n, std::size_t& done);
+  /// Closes the file (standard output stays open).
+  FileError close();
+  /// Writes what it can of the n bytes and closes, never failing.
+  void close_quietly(const char* data, std::size_t n) noexcept;
+
+ private:
+  std::intptr_t handle_ = -1;
+  bool owned_ = false;
+};
+
+}  // namespace zereduv::platform
