@@ -311,9 +311,9 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   // (A file that ended among the column titles says so when they are read.)
   if (!tail.ended) check_room_for_nodes(s, in, file);
   try {
-    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
   } catch (const std::bad_alloc&) {
     throw IoError(2, file, "out of memory",
                   "while reading the field table: no room for the map of " +

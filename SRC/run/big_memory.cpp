@@ -25,6 +25,9 @@ std::size_t round_up(std::size_t n, std::size_t to) { return (n + to - 1) / to *
 BigBlock::BigBlock(std::size_t bytes) {
   if (bytes == 0) return;
 #if defined(ZEREDUV_HUGE_PAGES)
+  // Below a quarter of a huge page a block is no faster in one and would
+  // take a whole one: the heap serves it.
+  if (bytes >= kHuge / 8) {
   const std::size_t size = round_up(bytes, kHuge);
   // Address space for the block plus 2 MiB, the block placed on the first
   // 2 MiB boundary and the ends given back.  Anonymous memory reads as zero
@@ -45,6 +48,7 @@ BigBlock::BigBlock(std::size_t bytes) {
     size_ = size;
     mapped_ = true;
     return;
+  }
   }
 #endif
   data_ = static_cast<char*>(std::calloc(bytes, 1));

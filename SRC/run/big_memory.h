@@ -12,7 +12,8 @@
 namespace zereduv {
 
 /// One zeroed block of at least `bytes` bytes, 2 MiB aligned and marked for
-/// huge pages where the system has them.  Owns its memory.
+/// huge pages where the system has them (from 256 KiB on; a smaller block
+/// comes from the heap).  Owns its memory.
 class BigBlock {
  public:
   BigBlock() = default;

@@ -104,8 +104,8 @@ void TextIn::open(const std::filesystem::path& path) {
 void TextIn::open_memory(std::string_view content) {
   close();
   line_ = 0;
-  bytes_.data = std::make_unique_for_overwrite<char[]>(content.size());
-  if (!content.empty()) std::memcpy(bytes_.data.get(), content.data(), content.size());
+  bytes_.data = BigBlock(content.size());
+  if (!content.empty()) std::memcpy(bytes_.data.data(), content.data(), content.size());
   bytes_.size = content.size();
   size_ = content.size();
 }

@@ -133,7 +133,7 @@ class TextIn {
   [[noreturn]] void fail(std::string kind, std::string detail) const;
 
  private:
-  std::string_view text() const { return {bytes_.data.get(), size_}; }
+  std::string_view text() const { return {bytes_.data.data(), size_}; }
 
   int unit_;
   std::string name_;
