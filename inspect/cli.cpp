@@ -12,6 +12,9 @@
 #include <optional>
 #include <system_error>
 
+#include "control_inspect.h"
+#include "onaxis.h"
+#include "transit.h"
 #include "report.h"
 #include "run/errors.h"
 
@@ -28,8 +31,9 @@ constexpr const char* kProg = "zereduv-inspect";
 struct Options {
   std::string command, file;
   TableOptions table;
+  ControlOptions control;
   bool json = false;
-  std::optional<std::string> csv, svg;
+  std::optional<std::string> csv, svg, onaxis;
 };
 
 struct UsageError {
@@ -76,6 +80,20 @@ Options parse_args(const std::vector<std::string>& args) {
         throw UsageError{"--frequency wants a frequency in Hz, got \"" + v +
                          "\""};
       o.table.frequency = f;
+    } else if (a == "--scale-peak-ez" || a == "--scale-voltage" ||
+               a == "--beta") {
+      double v;
+      std::string t = take();
+      if (!parse_number(t, v) || !(v > 0) || !std::isfinite(v) ||
+          (a == "--beta" && v > 1.0))
+        throw UsageError{a + " wants " +
+                         (a == "--beta" ? "a beta in (0, 1]"
+                          : a == "--scale-voltage" ? "a voltage in MV above 0"
+                                                   : "a field in MV/m above 0") +
+                         ", got \"" + t + "\""};
+      (a == "--beta" ? o.control.beta
+       : a == "--scale-voltage" ? o.control.voltage
+                                : o.control.peak_ez) = v;
     } else if (a == "--isym") {
       int32_t key;
       std::string v = take();
@@ -89,6 +107,8 @@ Options parse_args(const std::vector<std::string>& args) {
       o.csv = take();
     } else if (a == "--svg") {
       o.svg = take();
+    } else if (a == "--onaxis") {
+      o.onaxis = take();
     } else if (a.size() > 1 && a[0] == '-') {
       throw UsageError{"unknown option " + a};
     } else {
@@ -97,14 +117,25 @@ Options parse_args(const std::vector<std::string>& args) {
   }
   if (plain.empty()) throw UsageError{"no command given"};
   o.command = plain[0];
-  if (o.command != "table" && o.command != "field")
+  if (o.command != "table" && o.command != "field" && o.command != "control")
     throw UsageError{"unknown command \"" + o.command +
-                     "\" (use table or field)"};
+                     "\" (use table, field or control)"};
+  if (plain.size() < 2 && o.command == "control") plain.push_back("zereduv.dat");
   if (plain.size() < 2) throw UsageError{o.command + " needs a FILE"};
   if (plain.size() > 2) throw UsageError{"one FILE only"};
   o.file = plain[1];
-  if (o.command == "field" && (o.table.frequency || o.table.isym))
-    throw UsageError{"--frequency and --isym apply to table only"};
+  if (o.command != "table" && o.table.isym)
+    throw UsageError{"--isym applies to table only"};
+  if (o.command == "control" && o.table.frequency)
+    throw UsageError{"control takes the frequency from the control file"};
+  const bool scaling = o.control.peak_ez || o.control.voltage || o.control.beta;
+  if (o.command != "control" && scaling)
+    throw UsageError{"--scale-peak-ez, --scale-voltage and --beta apply to "
+                     "control only"};
+  if (o.control.voltage && !o.control.beta)
+    throw UsageError{"--scale-voltage needs --beta"};
+  if (o.command == "control" && (o.csv || o.svg))
+    throw UsageError{"--csv and --svg apply to table and field"};
   return o;
 }
 
@@ -138,20 +169,27 @@ void check_files(const Options& o) {
   if (input_exists && !S_ISREG(in.st_mode))
     throw FileError{"cannot read \"" + o.file + "\": it is " +
                     file_kind(in.st_mode) + ", not a regular file"};
-  struct stat csv {}, svg {};
-  const bool csv_exists = o.csv && ::stat(o.csv->c_str(), &csv) == 0;
-  const bool svg_exists = o.svg && ::stat(o.svg->c_str(), &svg) == 0;
-  auto refuse = [&](const char* opt, const std::string& out,
-                    const struct stat& st) {
-    if (input_exists && same_file(in, st))
-      throw UsageError{std::string(opt) + " " + out + " is the file " +
-                       o.file + " being read; it would be overwritten"};
+  struct Output {
+    const char* opt;
+    const std::optional<std::string>& path;
+    struct stat st {};
+    bool exists = false;
   };
-  if (csv_exists) refuse("--csv", *o.csv, csv);
-  if (svg_exists) refuse("--svg", *o.svg, svg);
-  if (o.csv && o.svg &&
-      (*o.csv == *o.svg || (csv_exists && svg_exists && same_file(csv, svg))))
-    throw UsageError{"--csv and --svg name the same file " + *o.svg};
+  Output outs[] = {{"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
+  for (auto& out : outs) {
+    if (!out.path) continue;
+    out.exists = ::stat(out.path->c_str(), &out.st) == 0;
+    if (out.exists && input_exists && same_file(in, out.st))
+      throw UsageError{std::string(out.opt) + " " + *out.path + " is the file " +
+                       o.file + " being read; it would be overwritten"};
+  }
+  for (std::size_t a = 0; a < 3; ++a)
+    for (std::size_t b = a + 1; b < 3; ++b)
+      if (outs[a].path && outs[b].path &&
+          (*outs[a].path == *outs[b].path ||
+           (outs[a].exists && outs[b].exists && same_file(outs[a].st, outs[b].st))))
+        throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
+                         " name the same file " + *outs[b].path};
 }
 
 /// Writes `content` to `path`.  A regular file (or a new one) is written
@@ -234,14 +272,18 @@ std::string version_text() {
 
 std::string help_text() {
   return std::string("Usage: ") + kProg +
-         " table FILE [--frequency HZ] [--isym K] [--json] [--csv OUT.csv] "
-         "[--svg OUT.svg]\n"
+         " table FILE [--frequency HZ] [--isym K] [--json] [--csv OUT.csv]\n"
+         "                             [--svg OUT.svg] [--onaxis OUT]\n"
          "       " + kProg +
-         " field FILE [--json] [--csv OUT.csv] [--svg OUT.svg]\n"
+         " field FILE [--frequency HZ] [--json] [--csv OUT.csv] [--svg OUT.svg]\n"
+         "                             [--onaxis OUT]\n"
+         "       " + kProg +
+         " control [FILE] [--scale-peak-ez MV/m | --scale-voltage MV --beta B]\n"
+         "                             [--beta B] [--json] [--onaxis OUT]\n"
          "       " + kProg + " --help | --version\n"
          "\n"
-         "Looks at a Superfish field table, or at a field file written by "
-         "zereduv,\nbefore they are trusted.\n"
+         "Looks at a Superfish field table (six-column or T7), at a field file "
+         "written by\nzereduv, or at a control file, before they are trusted.\n"
          "\n"
          "table FILE   reads the table with zereduv's own reader and reports "
          "the header\n"
@@ -254,19 +296,40 @@ std::string help_text() {
          "field FILE   recognises layout 0, 1 or 2, checks its structure and "
          "reports the\n"
          "             grid, the symmetry keys, min/max/rms of the six "
-         "components and Ez\n"
-         "             on the axis line.\n"
+         "components, Ez\n"
+         "             on the axis line and the phase convention.\n"
+         "control      a pre-flight of a control file (default zereduv.dat): "
+         "the table, isym_z\n"
+         "             and Frequency against what the table suggests, the "
+         "output grid against\n"
+         "             the map (points outside it are written as zeros), the "
+         "field after\n"
+         "             FieldScale on the axis, the resampling error, the "
+         "Maxwell decision,\n"
+         "             the crest phase and the field file.  Writes nothing but "
+         "--onaxis.\n"
          "\n"
          "Options:\n"
-         "  --frequency HZ  RF frequency [Hz] for the Maxwell check "
-         "(warns when the table\n"
-         "                  implies a frequency more than 1 % away)\n"
+         "  --frequency HZ  RF frequency [Hz]: for table the Maxwell check "
+         "(warns when the\n"
+         "                  table implies a frequency more than 1 % away); "
+         "for field the\n"
+         "                  best beta and crest phase on the axis line\n"
          "  --isym K        complete the map with this isym_z key instead of "
          "the suggested one\n"
+         "  --scale-peak-ez MV/m   the FieldScale that gives this peak "
+         "on-axis |Ez|\n"
+         "  --scale-voltage MV     the FieldScale that gives this gain V(beta) "
+         "at --beta\n"
+         "  --beta B        also report V and T at this beta\n"
          "  --json          print the report as JSON\n"
-         "  --csv OUT.csv   write z and Ez on the axis\n"
-         "  --svg OUT.svg   write a picture: Ez on the axis and a colour map "
-         "of |E|\n"
+         "  --csv OUT.csv   write z and Ez on the axis (units in the header)\n"
+         "  --svg OUT.svg   write a picture: Ez on the axis and colour maps "
+         "of |E| and |B|\n"
+         "  --onaxis OUT    write Ez on the axis as two columns in SI units, "
+         "z [m] and\n"
+         "                  Ez [V/m], after a comment line giving the "
+         "frequency and source\n"
          "  --help          show this text\n"
          "  --version       show the version\n"
          "\n"
@@ -296,7 +359,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     return kExitUsage;
   }
 
-  std::string text, csv, svg;
+  std::string text, csv, svg, onaxis;
   try {
     check_files(o);
     if (o.command == "table") {
@@ -304,11 +367,18 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       text = o.json ? json_text(table_json(r)) : table_text(r);
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
+      if (o.onaxis) onaxis = table_onaxis(r);
+    } else if (o.command == "control") {
+      ControlReport r = inspect_control(o.file, o.control);
+      text = o.json ? json_text(control_json(r)) : control_text(r);
+      if (o.onaxis) onaxis = control_onaxis(r);
     } else {
       FieldReport r = inspect_field(o.file);
+      if (o.table.frequency) field_crest(r, *o.table.frequency);
       text = o.json ? json_text(field_json(r)) : field_text(r);
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
+      if (o.onaxis) onaxis = field_onaxis(r);
     }
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\n";
@@ -317,14 +387,17 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     err += std::string(kProg) + ": " + e.message + "\n";
     return kExitUnreadable;
   } catch (const IoError& e) {
-    err += std::string(kProg) + ": cannot read table \"" + o.file + "\"";
+    err += std::string(kProg) + ": cannot read " +
+           (e.unit == 1 ? "control file" : "table") + " \"" +
+           (o.command == "control" && e.unit != 1 ? e.file : o.file) + "\"";
     if (e.line > 0) err += ", line " + std::to_string(e.line);
     err += ": " + e.kind;
     if (!e.detail.empty()) err += ": " + e.detail;
     err += "\n";
     return kExitUnreadable;
   } catch (const TableRejected& e) {
-    err += std::string(kProg) + ": table \"" + o.file +
+    err += std::string(kProg) + ": table \"" +
+           (o.command == "control" ? e.file : o.file) +
            "\" cannot be used: " + e.problem + "\n";
     return kExitUnusable;
   } catch (const FieldFileDamaged& e) {
@@ -353,6 +426,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   };
   if (o.csv) put(*o.csv, csv, "Axis line written to ");
   if (o.svg) put(*o.svg, svg, "Picture written to ");
+  if (o.onaxis) put(*o.onaxis, onaxis, "On-axis Ez written to ");
   return ok ? kExitOk : kExitUnreadable;
 }
 

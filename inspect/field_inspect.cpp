@@ -414,6 +414,16 @@ FieldReport field_report(std::string file, FieldFile f) {
     st.rms = v.empty() ? 0.0 : std::sqrt(sq / static_cast<double>(v.size()));
     r.stats[a] = st;
   }
+  // Points where all six components are exactly 0: outside the map (or a
+  // field-free region), written as zeros by the resampling.
+  const std::size_t points = f.comp[0].size();
+  for (std::size_t k = 0; k < points; ++k) {
+    bool zero = true;
+    for (std::size_t a = 0; a < 6 && zero; ++a)
+      zero = k < f.comp[a].size() && f.comp[a][k] == 0.0;
+    if (zero) ++r.zero_points;
+  }
+  r.points = static_cast<int64_t>(points);
   auto nearest0 = [](const auto& c) {
     int best = 1;
     for (int i = 2; i <= static_cast<int>(c.size()); ++i)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "output/field_layout.h"
+#include "transit.h"
 
 namespace zereduv::inspect {
 
@@ -71,7 +72,17 @@ struct FieldReport {
   double axis_x = 0, axis_y = 0;
   std::array<double, kNzOut> axis_ez{};  // [V/cm]
   int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
+  int64_t points = 0, zero_points = 0;  // grid points; all six fields 0
+  // With a frequency given: the beta of best gain on the axis line and the
+  // crest phase there (Ez cos(wt + phi), entering at the first plane at
+  // t = 0).
+  double frequency = 0;               // [Hz]; 0 when not given
+  GainPoint best;
+  double crest_deg = 0;
 };
+
+/// Fills in the frequency, best beta and crest phase of the report.
+void field_crest(FieldReport& r, double frequency);
 
 FieldReport inspect_field(const std::filesystem::path& path);
 /// The report of a file already parsed.

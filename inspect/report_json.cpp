@@ -1,3 +1,4 @@
+#include "control_inspect.h"
 #include "report.h"
 
 namespace zereduv::inspect {
@@ -31,6 +32,8 @@ ordered_json table_json(const TableReport& r) {
                  {"wide_counts", h.wide_counts},
                  {"columns", h.columns},
                  {"units", h.units}};
+  if (h.variant == TableHeader::Variant::T7)
+    j["header"]["t7_frequency_MHz"] = h.frequency_MHz;
   j["length_unit"] = unit_name(h);
   j["mm_converted"] = h.unit == TableHeader::LengthUnit::Mm;
   j["table_limits"] = {{"zmin", h.Zmin}, {"zmax", h.Zmax},
@@ -127,6 +130,14 @@ ordered_json field_json(const FieldReport& r) {
     j["Aperture_cm"] = f.Aperture;
   }
   j["symmetry"] = {{"SymX", f.SymX}, {"SymY", f.SymY}, {"SymZ", f.SymZ}};
+  j["zero_points"] = r.zero_points;
+  j["phase_convention"] = kPhaseConvention;
+  if (r.frequency > 0)
+    j["crest"] = {{"frequency_Hz", r.frequency},
+                  {"beta", r.best.beta},
+                  {"V_MV", r.best.gain},
+                  {"T", r.best.T},
+                  {"phase_deg", r.crest_deg}};
   j["grid"] = {
       {"x_cm", {f.X.front(), f.X.back(), 25}},
       {"y_cm", {f.Y.front(), f.Y.back(), 25}},

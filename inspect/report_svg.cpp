@@ -24,9 +24,13 @@ std::string table_svg(const TableReport& r) {
   m.xc = r.zgrid;
   m.yc = r.rgrid;
   m.v = r.absE;
-  std::string heading = "Field table " + r.file + " (isym_z = " +
+  ColourMap b = m;
+  b.title = "|B_phi| over (z, r)";
+  b.unit = "|B_phi| [Gauss]";
+  b.v = r.absB;
+  std::string heading = "Field table " + short_name(r.file) + " (isym_z = " +
                         std::to_string(r.isym) + ")";
-  return svg_picture(heading, p, m);
+  return svg_picture(heading, p, {m, b});
 }
 
 std::string field_svg(const FieldReport& r) {
@@ -46,15 +50,21 @@ std::string field_svg(const FieldReport& r) {
   m.unit = "|E| [V/cm]";
   m.xc.assign(f.Z.begin(), f.Z.end());
   m.yc.assign(f.X.begin(), f.X.end());
+  ColourMap b = m;
+  b.title = "|B| in the plane y = " +
+            num(f.Y[static_cast<std::size_t>(r.plane_iy - 1)]) + " cm";
+  b.unit = "|B| [Gauss]";
   for (int ix = 1; ix <= kNx; ++ix)
     for (int iz = 1; iz <= kNzOut; ++iz) {
       std::size_t at = FieldFile::index(ix, r.plane_iy, iz);
       double ex = f.comp[0][at], ey = f.comp[1][at], ez = f.comp[2][at];
+      double bx = f.comp[3][at], by = f.comp[4][at], bz = f.comp[5][at];
       m.v.push_back(std::sqrt(ex * ex + ey * ey + ez * ez));
+      b.v.push_back(std::sqrt(bx * bx + by * by + bz * bz));
     }
-  std::string heading = "Field file " + r.file + " (layout " +
+  std::string heading = "Field file " + short_name(r.file) + " (layout " +
                         std::to_string(f.layout) + ")";
-  return svg_picture(heading, p, m);
+  return svg_picture(heading, p, {m, b});
 }
 
 }  // namespace zereduv::inspect

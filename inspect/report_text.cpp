@@ -2,6 +2,7 @@
 #include <string>
 
 #include "numfmt.h"
+#include "control_inspect.h"
 #include "report.h"
 
 namespace zereduv::inspect {
@@ -126,7 +127,10 @@ std::string table_text(const TableReport& r) {
                     std::to_string(m.ratio_slices) +
                     " slices with H on the check circle)");
     if (m.mismatch)
-      o += "Warning: the frequency given, " + mhz(m.frequency) +
+      o += std::string(r.tt_frequency_source == "T7 file"
+                           ? "Warning: the T7 file's frequency, "
+                           : "Warning: the frequency given, ") +
+           mhz(m.frequency) +
            ", differs from the frequency the table implies by " +
            num(m.mismatch_percent, 3) + " %\n";
   } else {
@@ -182,6 +186,22 @@ std::string field_text(const FieldReport& r) {
          rpad(num(s.min, 8), 21) + rpad(num(s.max, 8), 21) +
          rpad(num(s.rms, 8), 21) + "\n";
   }
+  o += line("Zero points", std::to_string(r.zero_points) + " of " +
+                               std::to_string(r.points) +
+                               " grid points have all six components 0 "
+                               "(outside the map, or no field)");
+  o += line("Phase convention", kPhaseConvention);
+  if (r.frequency > 0)
+    o += line("Crest phase", num_fixed(r.crest_deg, 2) + " deg at " +
+                                 num(r.frequency / 1e6, 10) +
+                                 " MHz, beta = " + num_fixed(r.best.beta, 4) +
+                                 " (V = " + num(r.best.gain, 8) +
+                                 " MV, T = " + num(r.best.T, 6) +
+                                 "): Ez cos(wt + phi) at its crest for phi = "
+                                 "this, entering at z = " +
+                                 num(r.f.Z[0]) + " cm at t = 0");
+  else
+    o += line("Crest phase", "give --frequency for the best beta and crest");
   o += "Ez on the axis line x = " + num(r.axis_x) + ", y = " + num(r.axis_y) +
        " cm (every 10th plane):\n";
   o += "      z [cm]      Ez [V/cm]\n";

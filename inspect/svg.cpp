@@ -10,8 +10,6 @@ namespace zereduv::inspect {
 
 namespace {
 
-constexpr double kWidth = 900, kHeight = 780;
-
 std::string n1(double v) { return num_fixed(v, 1); }
 
 /// A perceptually ordered colour scale (dark blue to yellow), t in [0, 1].
@@ -164,25 +162,123 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
   return t;
 }
 
+std::string short_name(const std::string& name, std::size_t max) {
+  if (name.size() <= max || max < 4) return name;
+  // Keep the end (the file's own name), cut where a UTF-8 character begins.
+  std::size_t from = name.size() - (max - 3);
+  while (from < name.size() &&
+         (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80)
+    ++from;
+  // Rather from a directory separator, when one follows.
+  const std::size_t slash = name.find('/', from);
+  if (slash != std::string::npos && slash + 1 < name.size()) from = slash;
+  return "\xE2\x80\xA6" + name.substr(from);
+}
+
+namespace {
+
+// The range widened to the nearest ticks outside it, so that the ticks cover
+// the extremes of the curve.
+void cover_with_ticks(double& lo, double& hi) {
+  const std::vector<double> t = nice_ticks(lo, hi);
+  if (t.size() < 2) return;
+  const double step = t[1] - t[0];
+  lo = std::min(lo, std::floor(lo / step + 1e-9) * step);
+  hi = std::max(hi, std::ceil(hi / step - 1e-9) * step);
+}
+
+constexpr double kLeft = 100, kPlotWidth = 680;   // every panel
+constexpr double kPlotTop = 70, kPlotHeight = 220;
+constexpr double kMapTop = 350, kMapHeight = 210, kMapPitch = 290;
+
+std::string colour_map(const ColourMap& map, double top, double zlo,
+                       double zhi) {
+  std::string o;
+  Frame f{kLeft, top, kPlotWidth, kMapHeight, zlo, zhi, 0, 0};
+  range(map.yc, f.ylo, f.yhi);
+  o += text(f.x0 + f.w / 2, f.y0 - 10, map.title, "middle", 14);
+  double vmax = 0;
+  for (double v : map.v)
+    if (std::isfinite(v)) vmax = std::max(vmax, v);
+  // At most about 300 x 120 cells.
+  const std::size_t nx = map.xc.size(), ny = map.yc.size();
+  const std::size_t sx = std::max<std::size_t>(1, (nx + 299) / 300);
+  const std::size_t sy = std::max<std::size_t>(1, (ny + 119) / 120);
+  o += "<g shape-rendering=\"crispEdges\">\n";
+  for (std::size_t r = 0; r < ny; r += sy) {
+    for (std::size_t c = 0; c < nx && r * nx + c < map.v.size(); c += sx) {
+      // Cell edges halfway to the neighbouring shown nodes.
+      auto edge = [](const std::vector<double>& a, std::size_t i,
+                     std::size_t step, bool upper) {
+        std::size_t n = a.size();
+        if (upper) {
+          std::size_t j = i + step;
+          return j < n ? (a[i] + a[j]) / 2 : a[n - 1];
+        }
+        return i == 0 ? a[0] : (a[i] + a[i - step]) / 2;
+      };
+      double x0 = f.px(edge(map.xc, c, sx, false));
+      double x1 = f.px(edge(map.xc, c, sx, true));
+      double y1 = f.py(edge(map.yc, r, sy, false));
+      double y0 = f.py(edge(map.yc, r, sy, true));
+      double v = map.v[r * nx + c];
+      o += "<rect x=\"" + n1(x0) + "\" y=\"" + n1(y0) + "\" width=\"" +
+           n1(std::max(x1 - x0, 0.1) + 0.3) + "\" height=\"" +
+           n1(std::max(y1 - y0, 0.1) + 0.3) + "\" fill=\"" +
+           colour(vmax > 0 ? v / vmax : 0) + "\"/>\n";
+    }
+  }
+  o += "</g>\n";
+  o += axes(f, map.xlabel, map.ylabel);
+  // Colour bar with labelled ticks from 0 to the largest value.
+  const double bx = kLeft + kPlotWidth + 20, bw = 22;
+  for (int k = 0; k < 50; ++k) {
+    double y = f.y0 + f.h - (k + 1) * f.h / 50;
+    o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(y) + "\" width=\"" + n1(bw) +
+         "\" height=\"" + n1(f.h / 50 + 0.3) + "\" fill=\"" +
+         colour((k + 0.5) / 50) + "\"/>\n";
+  }
+  o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(f.y0) + "\" width=\"" + n1(bw) +
+       "\" height=\"" + n1(f.h) + "\" fill=\"none\" stroke=\"#000\"/>\n";
+  std::vector<double> ticks =
+      vmax > 0 ? nice_ticks(0, vmax, 4) : std::vector<double>{0.0};
+  for (double t : ticks) {
+    double y = f.y0 + f.h - (vmax > 0 ? t / vmax : 0) * f.h;
+    o += "<line x1=\"" + n1(bx + bw) + "\" y1=\"" + n1(y) + "\" x2=\"" +
+         n1(bx + bw + 4) + "\" y2=\"" + n1(y) + "\" stroke=\"#000\"/>\n";
+    o += text(bx + bw + 6, y + 4, num(t, 4), "start", 12);
+  }
+  o += text(bx + bw / 2, f.y0 + f.h + 38,
+            map.unit + (vmax > 0 ? ", max " + num(vmax, 4) : ""), "middle", 12);
+  return o;
+}
+
+}  // namespace
+
 std::string svg_picture(const std::string& heading, const LinePlot& plot,
-                        const ColourMap& map) {
+                        const std::vector<ColourMap>& maps) {
+  const double width = 900;
+  const double height = kMapTop + static_cast<double>(maps.size()) * kMapPitch;
   std::string o;
   o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  o += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + n1(kWidth) +
-       "\" height=\"" + n1(kHeight) + "\" viewBox=\"0 0 " + n1(kWidth) + " " +
-       n1(kHeight) + "\" font-family=\"sans-serif\">\n";
-  o += "<rect x=\"0\" y=\"0\" width=\"" + n1(kWidth) + "\" height=\"" +
-       n1(kHeight) + "\" fill=\"#fff\"/>\n";
-  o += text(kWidth / 2, 24, heading, "middle", 15);
+  o += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + n1(width) +
+       "\" height=\"" + n1(height) + "\" viewBox=\"0 0 " + n1(width) + " " +
+       n1(height) + "\" font-family=\"sans-serif\">\n";
+  o += "<rect x=\"0\" y=\"0\" width=\"" + n1(width) + "\" height=\"" +
+       n1(height) + "\" fill=\"#fff\"/>\n";
+  o += text(width / 2, 24, heading, "middle", 15);
+
+  // One z range for every panel: the line's and the maps' together.
+  std::vector<double> all_z = plot.x;
+  for (const auto& m : maps) all_z.insert(all_z.end(), m.xc.begin(), m.xc.end());
+  double zlo = 0, zhi = 0;
+  range(all_z, zlo, zhi);
 
   // The line plot.
   {
-    Frame f{100, 70, 760, 250, 0, 0, 0, 0};
-    range(plot.x, f.xlo, f.xhi);
+    Frame f{kLeft, kPlotTop, kPlotWidth, kPlotHeight, zlo, zhi, 0, 0};
     range(plot.y, f.ylo, f.yhi);
-    double pad = (f.yhi - f.ylo) * 0.05;
-    f.ylo -= pad;
-    f.yhi += pad;
+    cover_with_ticks(f.ylo, f.yhi);
     o += text(f.x0 + f.w / 2, f.y0 - 10, plot.title, "middle", 14);
     if (f.ylo < 0 && f.yhi > 0)
       o += "<line x1=\"" + n1(f.x0) + "\" y1=\"" + n1(f.py(0)) + "\" x2=\"" +
@@ -197,60 +293,9 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
     o += "\"/>\n";
     o += axes(f, plot.xlabel, plot.ylabel);
   }
-
-  // The colour map, at most about 300 x 120 cells.
-  {
-    Frame f{100, 430, 680, 270, 0, 0, 0, 0};
-    range(map.xc, f.xlo, f.xhi);
-    range(map.yc, f.ylo, f.yhi);
-    o += text(f.x0 + f.w / 2, f.y0 - 10, map.title, "middle", 14);
-    double vmax = 0;
-    for (double v : map.v)
-      if (std::isfinite(v)) vmax = std::max(vmax, v);
-    const std::size_t nx = map.xc.size(), ny = map.yc.size();
-    const std::size_t sx = std::max<std::size_t>(1, (nx + 299) / 300);
-    const std::size_t sy = std::max<std::size_t>(1, (ny + 119) / 120);
-    o += "<g shape-rendering=\"crispEdges\">\n";
-    for (std::size_t r = 0; r < ny; r += sy) {
-      for (std::size_t c = 0; c < nx; c += sx) {
-        // Cell edges halfway to the neighbouring shown nodes.
-        auto edge = [](const std::vector<double>& a, std::size_t i,
-                       std::size_t step, bool upper) {
-          std::size_t n = a.size();
-          if (upper) {
-            std::size_t j = i + step;
-            return j < n ? (a[i] + a[j]) / 2 : a[n - 1];
-          }
-          return i == 0 ? a[0] : (a[i] + a[i - step]) / 2;
-        };
-        double x0 = f.px(edge(map.xc, c, sx, false));
-        double x1 = f.px(edge(map.xc, c, sx, true));
-        double y1 = f.py(edge(map.yc, r, sy, false));
-        double y0 = f.py(edge(map.yc, r, sy, true));
-        double v = map.v[r * nx + c];
-        o += "<rect x=\"" + n1(x0) + "\" y=\"" + n1(y0) + "\" width=\"" +
-             n1(std::max(x1 - x0, 0.1) + 0.3) + "\" height=\"" +
-             n1(std::max(y1 - y0, 0.1) + 0.3) + "\" fill=\"" +
-             colour(vmax > 0 ? v / vmax : 0) + "\"/>\n";
-      }
-    }
-    o += "</g>\n";
-    o += axes(f, map.xlabel, map.ylabel);
-    // Colour bar.
-    const double bx = 810, bw = 22;
-    for (int k = 0; k < 50; ++k) {
-      double y = f.y0 + f.h - (k + 1) * f.h / 50;
-      o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(y) + "\" width=\"" +
-           n1(bw) + "\" height=\"" + n1(f.h / 50 + 0.3) + "\" fill=\"" +
-           colour((k + 0.5) / 50) + "\"/>\n";
-    }
-    o += "<rect x=\"" + n1(bx) + "\" y=\"" + n1(f.y0) + "\" width=\"" +
-         n1(bw) + "\" height=\"" + n1(f.h) +
-         "\" fill=\"none\" stroke=\"#000\"/>\n";
-    o += text(bx + bw + 4, f.y0 + 4, num(vmax, 4), "start", 12);
-    o += text(bx + bw + 4, f.y0 + f.h + 4, "0", "start", 12);
-    o += text(bx + bw / 2, f.y0 + f.h + 38, map.unit, "middle", 12);
-  }
+  for (std::size_t k = 0; k < maps.size(); ++k)
+    o += colour_map(maps[k], kMapTop + static_cast<double>(k) * kMapPitch, zlo,
+                    zhi);
   o += "</svg>\n";
   return o;
 }

@@ -22,9 +22,14 @@ struct ColourMap {
 /// Tick positions 1, 2 or 5 times a power of ten covering [lo, hi].
 std::vector<double> nice_ticks(double lo, double hi, int target = 6);
 
-/// The picture: title line, the plot, the map with its colour bar.
+/// The picture: title line, the plot, then each map with its colour bar;
+/// every panel has the same plot width and z range, so that z lines up.
 std::string svg_picture(const std::string& heading, const LinePlot& plot,
-                        const ColourMap& map);
+                        const std::vector<ColourMap>& maps);
+
+/// A name shortened for a title: at most `max` bytes, its beginning replaced
+/// by an ellipsis when it is longer (cut between UTF-8 characters).
+std::string short_name(const std::string& name, std::size_t max = 48);
 
 /// Text with &, <, > and quotes escaped for XML, and what is not UTF-8 (or
 /// not an XML character) replaced, so the picture always parses.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "field/maxwell_check.h"
+#include "numfmt.h"
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "run/control.h"
@@ -77,6 +78,8 @@ std::string variant_name(const TableHeader& h) {
       return "EZERO";
     case TableHeader::Variant::Other:
       break;
+    case TableHeader::Variant::T7:
+      return "T7";
   }
   return "other";
 }
@@ -96,6 +99,9 @@ std::string variant_text(const TableHeader& h) {
     case TableHeader::Variant::Other:
       t = "unusual: " + gap;
       break;
+    case TableHeader::Variant::T7:
+      return "T7 form: z range, frequency " + num(h.frequency_MHz, 12) +
+             " MHz, r range, then Ez Er |E| H per node";
   }
   if (h.wide_counts) t += "; interval counts of 1000 or more";
   return t;
@@ -173,11 +179,20 @@ TableReport inspect_table(const std::filesystem::path& file,
                           const TableOptions& opt) {
   TableReport rep;
   rep.file = file.string();
-  const double fcheck = opt.frequency.value_or(kReferenceFrequency);
+  double fcheck = opt.frequency.value_or(kReferenceFrequency);
 
-  // 1. The table as read, with the key asked for (or none yet).
+  // 1. The table as read, with the key asked for (or none yet).  A T7
+  //    table states its frequency: the check runs at it unless one is given.
   int32_t key = opt.isym.value_or(0);
   auto s = read_table(file, key, fcheck, rep.header);
+  const bool t7_frequency = !opt.frequency &&
+                            rep.header.variant == TableHeader::Variant::T7 &&
+                            rep.header.frequency_MHz > 0.0;
+  if (t7_frequency) {
+    fcheck = rep.header.frequency_MHz * 1.0e6;
+    s->Frequency = fcheck;
+    s->omeg = (s->pi * 2.0) * s->Frequency;
+  }
   rep.nz_table = s->Nz;
   rep.nr = s->Nr;
   rep.zmin = s->Zmin;
@@ -239,6 +254,10 @@ TableReport inspect_table(const std::filesystem::path& file,
         rep.peak_E_r = s->Rgrid(i);
       }
     }
+  // |B_phi| [Gauss] for the picture.
+  rep.absB.reserve(rep.absE.size());
+  for (int32_t i = 1; i <= s->Nr; ++i)
+    for (int32_t j = 1; j <= s->Nz; ++j) rep.absB.push_back(std::fabs(s->B2D(i, j)));
   rep.axis_in_map = s->Nr >= 1 && s->Rgrid(1) == 0.0;
   if (rep.axis_in_map) {
     for (int32_t j = 1; j <= s->Nz; ++j) {
@@ -258,7 +277,7 @@ TableReport inspect_table(const std::filesystem::path& file,
   // 5. The Maxwell check's statistics and decision, exactly as the program
   //    takes them.
   MaxwellStats& m = rep.maxwell;
-  m.frequency_given = opt.frequency.has_value();
+  m.frequency_given = opt.frequency.has_value() || t7_frequency;
   m.frequency = fcheck;
   m.check = maxwell_statistics(*s);
   implied_frequency(m);
@@ -271,7 +290,7 @@ TableReport inspect_table(const std::filesystem::path& file,
   // 6. Transit-time factor at the given frequency, else at the implied one.
   if (m.frequency_given) {
     rep.tt_frequency = fcheck;
-    rep.tt_frequency_source = "given";
+    rep.tt_frequency_source = t7_frequency ? "T7 file" : "given";
   } else if (m.implied_ok) {
     rep.tt_frequency = m.implied_frequency;
     rep.tt_frequency_source = "implied";

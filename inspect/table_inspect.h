@@ -93,6 +93,7 @@ struct TableReport {
   double zmin_full = 0, zmax_full = 0;
   std::vector<double> zgrid, rgrid;  // [cm]
   std::vector<double> absE;          // |E| [MV/m] at (i, j): (i-1)*nz_full+j-1
+  std::vector<double> absB;          // |B_phi| [Gauss], the same order
   double peak_E = 0, peak_E_z = 0, peak_E_r = 0;
 
   bool axis_in_map = false;          // Rmin = 0

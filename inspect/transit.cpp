@@ -30,17 +30,24 @@ void segment_weights(double theta, cplx& A, cplx& B) {
 
 }  // namespace
 
-double axis_gain(std::span<const double> z, std::span<const double> ez,
-                 double omega, double beta, double c) {
+std::complex<double> axis_phasor(std::span<const double> z,
+                                 std::span<const double> ez, double omega,
+                                 double beta, double c) {
   const double k = omega / (beta * c);
   cplx sum(0.0, 0.0);
   for (std::size_t n = 0; n + 1 < z.size() && n + 1 < ez.size(); ++n) {
     double h = z[n + 1] - z[n];
     cplx A, B;
     segment_weights(k * h, A, B);
-    sum += h * std::exp(cplx(0.0, k * z[n])) * (ez[n] * A + ez[n + 1] * B);
+    sum += h * std::exp(cplx(0.0, k * (z[n] - z[0]))) *
+           (ez[n] * A + ez[n + 1] * B);
   }
-  return std::abs(sum);
+  return sum;
+}
+
+double axis_gain(std::span<const double> z, std::span<const double> ez,
+                 double omega, double beta, double c) {
+  return std::abs(axis_phasor(z, ez, omega, beta, c));
 }
 
 double axis_voltage(std::span<const double> z, std::span<const double> ez) {
@@ -136,6 +143,13 @@ GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
   const double v0 = axis_voltage(z, ez);
   p.T = v0 > 0.0 ? p.gain / v0 : 0.0;
   return p;
+}
+
+GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
+                    double omega, double c) {
+  std::vector<double> betas;
+  for (int n = 1; n <= 20; ++n) betas.push_back(n / 20.0);
+  return best_gain(z, ez, omega, c, gain_table(z, ez, omega, c, betas));
 }
 
 }  // namespace zereduv::inspect

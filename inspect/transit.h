@@ -3,6 +3,7 @@
 // particle of velocity beta*c that crosses the map.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -14,6 +15,13 @@ namespace zereduv::inspect {
 /// charge at the best phase, in the unit of ez times metres.
 double axis_gain(std::span<const double> z, std::span<const double> ez,
                  double omega, double beta, double c);
+
+/// integral Ez(z) exp(i omega (z - z[0]) / (beta c)) dz: its magnitude is
+/// axis_gain, and minus its argument the phase phi of Ez cos(omega t + phi)
+/// at which a particle entering at z[0] at t = 0 gains the most (the crest).
+std::complex<double> axis_phasor(std::span<const double> z,
+                                 std::span<const double> ez, double omega,
+                                 double beta, double c);
 
 /// integral |Ez| dz over the same piecewise-linear Ez (the voltage that a
 /// particle would gain if it always saw the crest).
@@ -40,5 +48,8 @@ inline constexpr std::size_t kMaxRefinements = 20;
 /// the table's step that lies between two other points is not looked for.
 GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
                     double omega, double c, std::span<const GainPoint> table);
+/// The same, from the table of the twenty betas 0.05, 0.10, ..., 1.00.
+GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
+                    double omega, double c);
 
 }  // namespace zereduv::inspect

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/t7_table.h"
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/channels.h"
@@ -208,13 +209,14 @@ void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
 // perhaps by nothing).
 constexpr int64_t kMinNodeBytes = 12;
 
-// A table whose header announces more node records than the rest of the
-// file can hold ends here, before the map is sized for them.
+// A table whose header announces more node records than the `rest` bytes
+// after the header can hold (node_bytes each at least) ends here, before
+// the map is sized for them.
 void check_room_for_nodes(const RunState& s, const TextIn& in,
-                          const std::string& file) {
+                          const std::string& file, int64_t rest,
+                          int64_t node_bytes) {
   const int64_t nodes = int64_t{s.Nr} * s.Nz;
-  const int64_t need = nodes * kMinNodeBytes - 1;
-  const auto rest = static_cast<int64_t>(in.remaining());
+  const int64_t need = nodes * node_bytes - 1;
   if (rest < need) {
     throw IoError(2, file, "table too short for its nodes",
                   "the header announces " + std::to_string(s.Nr) + " x " +
@@ -236,6 +238,44 @@ int32_t node_count(int32_t intervals, const std::string& file,
   return intervals + 1;
 }
 
+// The input grid as read (in cm).
+void log_input_grid(RunState& s) {
+  s.log.list({" Input Grid parameters "});
+  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
+  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
+  s.log.list({kSeparator});
+}
+
+// Refuses a map that cannot be held before any node is read (nor one whose
+// nodes the `rest` bytes after the header cannot hold, unless rest < 0),
+// sizes the map once for its completed form (mirror image included), and
+// centres the z range on 0: the nodes keep their values, so the whole map
+// moves along z.
+void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
+                     int64_t rest, int64_t node_bytes) {
+  const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
+  reject_unsupported(s, file, nz_full);
+  if (rest >= 0) check_room_for_nodes(s, in, file, rest, node_bytes);
+  try {
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+  } catch (const std::bad_alloc&) {
+    throw IoError(2, file, "out of memory",
+                  "while reading the field table: no room for the map of " +
+                      std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
+                      " nodes",
+                  in.line());
+  }
+  if (!(s.Zmin == -s.Zmax)) {
+    const double h = (s.Zmax - s.Zmin) / 2.0;
+    s.Zmax = h;
+    s.Zmin = -h;
+    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
+    s.log.list({kSeparator});
+  }
+}
+
 }  // namespace
 
 TableHeader READ_FIELD_TABLE(RunState& s) {
@@ -248,6 +288,35 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   s.log.list({" Reading file: ", file});
   TextIn in(2, file);
   in.open(s.path(file));
+
+  // A table in the T7 form opens with three records of numbers alone (z
+  // range, frequency, r range); it carries no length unit and no titles.
+  T7Table t7(in);
+  if (const auto h = t7.header(file)) {
+    s.Zmin = h->Zmin;
+    s.Zmax = h->Zmax;
+    s.Rmin = h->Rmin;
+    s.Rmax = h->Rmax;
+    s.Nz = node_count(h->z_intervals, file, "z");
+    s.Nr = node_count(h->r_intervals, file, "r");
+    report_t7(s, *h);
+    log_input_grid(s);
+    // Four numbers a node, each of one character and a separator at least.
+    size_and_centre(s, file, in, t7.remaining(), 8);
+    t7.nodes(s);
+    in.close();
+    header.variant = TableHeader::Variant::T7;
+    header.limits_line = 1;
+    header.first_node_line = 4;
+    header.Zmin = h->Zmin;
+    header.Zmax = h->Zmax;
+    header.Rmin = h->Rmin;
+    header.Rmax = h->Rmax;
+    header.z_intervals = h->z_intervals;
+    header.r_intervals = h->r_intervals;
+    header.frequency_MHz = h->frequency_MHz;
+    return header;
+  }
 
   // 2. Header: the first record holding "Zmin" gives Zmin, Rmin; the next
   //    Zmax, Rmax; the next the z and r interval counts.
@@ -298,39 +367,15 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
 
   // 3. The input grid as read (in cm).
   if (mm) s.log.list({" Table lengths in mm converted to cm "});
-  s.log.list({" Input Grid parameters "});
-  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
-  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
-  s.log.list({kSeparator});
+  log_input_grid(s);
 
   // Refuse what cannot be held before reading any node, then size the map
-  // once for its completed form, mirror image included.
+  // and centre it.
   reject_wrong_kind(limits_a, tail, file);
-  const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
-  reject_unsupported(s, file, nz_full);
   // (A file that ended among the column titles says so when they are read.)
-  if (!tail.ended) check_room_for_nodes(s, in, file);
-  try {
-    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-  } catch (const std::bad_alloc&) {
-    throw IoError(2, file, "out of memory",
-                  "while reading the field table: no room for the map of " +
-                      std::to_string(s.Nr) + " x " + std::to_string(nz_full) +
-                      " nodes",
-                  in.line());
-  }
-
-  // 4. Centre the z range on 0; the nodes keep their values, so the whole
-  //    map moves along z.
-  if (!(s.Zmin == -s.Zmax)) {
-    const double h = (s.Zmax - s.Zmin) / 2.0;
-    s.Zmax = h;
-    s.Zmin = -h;
-    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
-    s.log.list({kSeparator});
-  }
+  size_and_centre(s, file, in,
+                  tail.ended ? -1 : static_cast<int64_t>(in.remaining()),
+                  kMinNodeBytes);
 
   // 5. Blank, column-title and units records: already read.
   if (tail.ended) in.skip("the column titles");

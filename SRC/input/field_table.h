@@ -15,6 +15,7 @@ struct TableHeader {
     Plain,  // three records between the interval counts and the first node
     Ezero,  // the records naming the solver's EZERO normalisation added
     Other,  // some other count of records there
+    T7,     // the T7 form: z range, frequency, r range, then Ez Er |E| H
   };
   enum class LengthUnit { Cm, Mm };
 
@@ -29,6 +30,7 @@ struct TableHeader {
   std::vector<std::string> units;    // the units record's words, if any
   LengthUnit unit = LengthUnit::Cm;  // lengths converted to cm when Mm
   bool unit_stated = false;          // the units record names the unit
+  double frequency_MHz = 0.0;        // T7 only: the solved RF frequency
 };
 
 /// Reads the table named by FieldFileName (unit 2): names it on the console

@@ -11,9 +11,11 @@ std::string_view trimmed(std::string_view s) {
 
 void OPEN_LOG(RunState& s) { s.log.open(s.path(s.log.name())); }
 
-void READ_CONTROL(RunState& s) {
-  TextIn in(1, "zereduv.dat");
-  in.open(s.path("zereduv.dat"));
+void READ_CONTROL(RunState& s) { read_control(s, "zereduv.dat"); }
+
+void read_control(RunState& s, std::string_view name) {
+  TextIn in(1, std::string(name));
+  in.open(s.path(name));
   in.skip("title record 1");
   in.skip("title record 2");
   // The name is the first 80 characters of record 3.  One more is read so

@@ -2,6 +2,8 @@
 // constants and their log block.
 #pragma once
 
+#include <string_view>
+
 #include "run/run_state.h"
 
 namespace zereduv {
@@ -13,6 +15,10 @@ void OPEN_LOG(RunState& s);
 /// parameters: records 1-2 skipped, 3 the field-table name (80 characters),
 /// 4-12 free-format values.  The file is closed when they are read.
 void READ_CONTROL(RunState& s);
+
+/// The same reading from the control file `name` in the working directory
+/// (a pre-flight look at a control file of another name).
+void read_control(RunState& s, std::string_view name);
 
 /// Sets pi and c and derives mu0, mu1, eps0, omeg; writes the constant
 /// block (four lines and the separator) to the log.

@@ -14,8 +14,15 @@
 #ifdef ZEREDUV_HAVE_EXPAT
 #include <expat.h>
 #endif
+#ifdef ZEREDUV_HAVE_ZLIB
+#include <zlib.h>
+
+#include <cstdint>
+#include <set>
+#endif
 
 #include "cli.h"
+#include "svg.h"
 #include "inspect_tables.h"
 #include "run/channels.h"
 #include "run/fast_d24.h"
@@ -73,7 +80,13 @@ TEST(InspectCli, ExitStatuses) {
        "--frequency wants a frequency in Hz"},
       {{"table", f.table, "--frequency"}, kExitUsage, "", "needs a value"},
       {{"table", f.table, "--isym", "two"}, kExitUsage, "", "--isym wants"},
-      {{"field", f.field, "--isym", "2"}, kExitUsage, "", "apply to table"},
+      {{"field", f.field, "--isym", "2"}, kExitUsage, "", "applies to table"},
+      {{"control", "--scale-voltage", "2"}, kExitUsage, "", "needs --beta"},
+      {{"control", "--beta", "1.5"}, kExitUsage, "", "a beta in (0, 1]"},
+      {{"table", f.table, "--scale-peak-ez", "5"}, kExitUsage, "",
+       "apply to control only"},
+      {{"control", (f.dir / "none.dat").string()}, kExitUnreadable, "",
+       "cannot read control file"},
       {{"table", f.table, "--bogus"}, kExitUsage, "", "unknown option --bogus"},
       {{"table", (f.dir / "missing.txt").string()}, kExitUnreadable, "",
        "cannot read table"},
@@ -142,16 +155,26 @@ TEST(InspectCli, JsonParsesBack) {
   EXPECT_NE(text.out.find("isym_z = 0 (suggested)"), std::string::npos);
 }
 
-TEST(InspectCli, CsvHoldsTheAxis) {
+TEST(InspectCli, CsvAndOnAxisFileHoldTheAxis) {
   Files f;
   std::string csv = (f.dir / "axis.csv").string();
-  CliRun t = run({"table", f.table, "--csv", csv});
+  std::string onaxis = (f.dir / "axis.dat").string();
+  CliRun t = run({"table", f.table, "--csv", csv, "--onaxis", onaxis,
+                  "--frequency", "1.3e9"});
   ASSERT_EQ(t.status, kExitOk) << t.err;
   std::string c = f.dir.read("axis.csv");
   ASSERT_EQ(c.rfind("z_cm,Ez_MV_per_m\n", 0), 0u);
   EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), 42);
-  // First node: z = -2 cm (centred), Ez = E0 J0(0) = 1 MV/m.
+  // First node: z = -2 cm (centred), Ez = E0 J0(0) = 1 MV/m; in SI units
+  // after the comment line.
   EXPECT_EQ(c.substr(17, 5), "-2,1\n");
+  std::string a = f.dir.read("axis.dat");
+  const std::string head =
+      "# on-axis Ez: z [m], Ez [V/m]; frequency 1300000000 Hz (given); "
+      "source field table " + f.table + ", isym_z 0, z centred on the map\n";
+  ASSERT_EQ(a.rfind(head, 0), 0u) << a.substr(0, 200);
+  EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 42);
+  EXPECT_EQ(a.substr(head.size(), 14), "-0.02 1000000\n");
 }
 
 #ifdef ZEREDUV_HAVE_EXPAT
@@ -192,10 +215,57 @@ TEST(InspectCli, SvgIsWellFormed) {
   ASSERT_EQ(error, "");
   EXPECT_EQ(count.root, "http://www.w3.org/2000/svg svg");
   EXPECT_EQ(count.polylines, 1);
-  // Background, two frames, 41 x 31 map cells, 50 colour-bar cells + frame.
-  EXPECT_EQ(count.rects, 1 + 2 + 41 * 31 + 51);
+  // Background, three frames, two maps of 41 x 31 cells, each with its
+  // colour bar of 50 cells and a frame.
+  EXPECT_EQ(count.rects, 1 + 3 + 2 * (41 * 31 + 51));
 #endif
 }
+
+#ifdef ZEREDUV_HAVE_ZLIB
+// The distinct colours of an 8-bit RGB or RGBA PNG (0 for other kinds).
+std::size_t png_colours(const std::string& png) {
+  auto be32 = [&](std::size_t at) {
+    return (std::uint32_t(std::uint8_t(png[at])) << 24) |
+           (std::uint32_t(std::uint8_t(png[at + 1])) << 16) |
+           (std::uint32_t(std::uint8_t(png[at + 2])) << 8) |
+           std::uint32_t(std::uint8_t(png[at + 3]));
+  };
+  std::uint32_t w = be32(16), h = be32(20);
+  const int depth = png[24], type = png[25];
+  if (depth != 8 || (type != 2 && type != 6)) return 0;
+  const std::size_t bpp = type == 6 ? 4 : 3;
+  std::string idat;
+  for (std::size_t at = 8; at + 8 <= png.size();) {
+    const std::uint32_t len = be32(at);
+    if (png.compare(at + 4, 4, "IDAT") == 0) idat += png.substr(at + 8, len);
+    at += 12 + len;
+  }
+  const std::size_t stride = w * bpp;
+  std::vector<unsigned char> raw((stride + 1) * h), img(stride * h);
+  uLongf n = static_cast<uLongf>(raw.size());
+  if (uncompress(raw.data(), &n, reinterpret_cast<const Bytef*>(idat.data()),
+                 static_cast<uLong>(idat.size())) != Z_OK)
+    return 0;
+  for (std::size_t y = 0; y < h; ++y) {
+    const unsigned char* in = &raw[y * (stride + 1) + 1];
+    unsigned char* out = &img[y * stride];
+    const unsigned char* up = y ? out - stride : nullptr;
+    for (std::size_t x = 0; x < stride; ++x) {
+      int a = x >= bpp ? out[x - bpp] : 0, b = up ? up[x] : 0,
+          c = up && x >= bpp ? up[x - bpp] : 0;
+      int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
+          pc = std::abs(p - c);
+      int pred[] = {0, a, b, (a + b) / 2,
+                    pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+      out[x] = static_cast<unsigned char>(in[x] + pred[raw[y * (stride + 1)] % 5]);
+    }
+  }
+  std::set<std::uint32_t> colours;
+  for (std::size_t k = 0; k + 2 < img.size(); k += bpp)
+    colours.insert((std::uint32_t(img[k]) << 16) | (img[k + 1] << 8) | img[k + 2]);
+  return colours.size();
+}
+#endif
 
 TEST(InspectCli, SvgRendersInHeadlessChromium) {
   const char* chromium = "/usr/bin/chromium";
@@ -207,12 +277,24 @@ TEST(InspectCli, SvgRendersInHeadlessChromium) {
   std::string png = (f.dir / "table.png").string();
   std::string cmd = std::string(chromium) +
                     " --headless --no-sandbox --disable-gpu "
-                    "--window-size=900,780 --screenshot=" + png + " file://" +
+                    "--window-size=900,930 --screenshot=" + png + " file://" +
                     svg + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   std::string image = f.dir.read("table.png");
   ASSERT_GT(image.size(), 1000u);
   EXPECT_EQ(image.substr(1, 3), "PNG");
+#ifdef ZEREDUV_HAVE_ZLIB
+  // Not blank: the colour maps alone bring dozens of colours.
+  EXPECT_GT(png_colours(image), 30u);
+#endif
+}
+
+TEST(InspectSvg, ShortNamesKeepTheirEnd) {
+  const std::string e = "\xE2\x80\xA6";
+  EXPECT_EQ(short_name("pillbox.txt", 12), "pillbox.txt");
+  EXPECT_EQ(short_name("/work/shared/data/gun.T7", 12), e + "/gun.T7");
+  EXPECT_EQ(short_name("/d/caf\xC3\xA9-pillbox.txt", 16),
+            e + "-pillbox.txt");  // not inside the two bytes of the e acute
 }
 
 TEST(InspectCli, ProgramPrintsItsVersion) {
