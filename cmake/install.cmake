@@ -1,21 +1,71 @@
-# Install rules for both programs and their man pages, and a Debian package.
+# Install rules for both programs and their man pages, and a Debian package:
+#   cpack --config build/CPackConfig.cmake -G DEB   ->  build/package/*.deb
 include(GNUInstallDirs)
 
 install(TARGETS zereduv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET zereduv-inspect)
   install(TARGETS zereduv-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(FILES ${CMAKE_SOURCE_DIR}/man/zereduv.1
-              ${CMAKE_SOURCE_DIR}/man/zereduv-inspect.1
+
+# Man pages and the changelog are installed compressed with gzip -9n (no
+# name, no time stamp), as Debian packages carry them.
+set(ZEREDUV_PKG_DIR ${CMAKE_SOURCE_DIR}/packaging)
+# The contact is the project's own commit address, until it names another.
+set(ZEREDUV_MAINTAINER
+    "zereduv maintainers <maintainers@users.noreply.c-seed-d8e612a1.example>")
+configure_file(${ZEREDUV_PKG_DIR}/changelog.in
+               ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+set(ZEREDUV_GZ_FILES)
+foreach(src IN ITEMS ${CMAKE_SOURCE_DIR}/man/zereduv.1
+                     ${CMAKE_SOURCE_DIR}/man/zereduv-inspect.1
+                     ${CMAKE_BINARY_DIR}/packaging/changelog)
+  get_filename_component(name ${src} NAME)
+  set(gz ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${src} ${gz}
+    DEPENDS ${src} VERBATIM)
+  list(APPEND ZEREDUV_GZ_FILES ${gz})
+endforeach()
+add_custom_target(zereduv_compressed_docs ALL DEPENDS ${ZEREDUV_GZ_FILES})
+
+install(FILES ${CMAKE_BINARY_DIR}/packaging/zereduv.1.gz
+              ${CMAKE_BINARY_DIR}/packaging/zereduv-inspect.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${ZEREDUV_PKG_DIR}/copyright
+              ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+              ${CMAKE_SOURCE_DIR}/README.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/examples/pillbox/README.md
+              ${CMAKE_SOURCE_DIR}/examples/pillbox/zereduv.dat
+              ${CMAKE_SOURCE_DIR}/examples/pillbox/pillbox.txt
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/pillbox)
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "zereduv")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_CONTACT "zereduv maintainers <zereduv@localhost>")
+set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
+set(CPACK_PACKAGE_CONTACT "${ZEREDUV_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Superfish 2-D RF cavity field tables to 3-D VELTA field files")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"zereduv reads the text table of an axially symmetric RF cavity field that
+the Superfish post-processor SF7 writes, completes a half map by mirror
+symmetry, checks E and B against the Ampere-Maxwell law, resamples the
+fields onto a 25 x 25 x 201 Cartesian grid and writes a VELTA field file.
+zereduv-inspect reports on a field table or a field file before it is used.")
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
+# The library dependencies come from dpkg-shlibdeps, which needs the file
+# utility; without it the package names them without versions.
+find_program(ZEREDUV_FILE_UTILITY file)
+if(ZEREDUV_FILE_UTILITY)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+endif()
 include(CPack)

@@ -9,8 +9,26 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build-fuzz"
 mkdir -p "$out"
 cxx="${CLANGXX:-clang++}"
+
+# clang with its libFuzzer and sanitizer runtimes (Debian: clang and
+# libclang-rt-14-dev); say what is missing before building anything.
+if ! command -v "$cxx" >/dev/null 2>&1; then
+  echo "fuzz/run.sh: missing: $cxx (Debian package clang)" >&2
+  exit 1
+fi
+rt="libclang_rt.fuzzer-$(uname -m).a"
+if [ "$("$cxx" -print-file-name="$rt")" = "$rt" ]; then
+  echo "fuzz/run.sh: missing: clang's libFuzzer runtime $rt" \
+       "(Debian package libclang-rt-14-dev, or the one of your clang)" >&2
+  exit 1
+fi
+# fuzz_inspect takes in the JSON report too (Debian: nlohmann-json3-dev).
+if ! echo '#include <nlohmann/json.hpp>' | "$cxx" -std=c++20 -fsyntax-only -x c++ - 2>/dev/null; then
+  echo "fuzz/run.sh: missing: nlohmann/json.hpp (Debian package nlohmann-json3-dev)" >&2
+  exit 1
+fi
 flags=(-std=c++20 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
-       -fno-sanitize-recover=all -I"$root/SRC")
+       -fno-sanitize-recover=all -I"$root/SRC" -DZEREDUV_HAVE_JSON=1)
 mapfile -t lib < <(find "$root/SRC" -name '*.cpp' ! -path '*/run/main.cpp' \
                    ! -name '*-win32.cpp' | sort)
 

@@ -102,6 +102,11 @@ Options parse_args(const std::vector<std::string>& args) {
       o.table.isym = key;
     } else if (a == "--json") {
       if (has_value) throw UsageError{"--json takes no value"};
+#ifndef ZEREDUV_HAVE_JSON
+      throw UsageError{
+          "--json is not available in this build (built without "
+          "nlohmann-json; Debian package nlohmann-json3-dev)"};
+#endif
       o.json = true;
     } else if (a == "--csv") {
       o.csv = take();
@@ -256,6 +261,7 @@ void write_output(const std::string& path, const std::string& content) {
   }
 }
 
+#ifdef ZEREDUV_HAVE_JSON
 /// JSON text of a report.  Text from the files (a name, a units record)
 /// that is not UTF-8 has each bad byte replaced by U+FFFD, so the JSON
 /// always parses.
@@ -263,6 +269,7 @@ std::string json_text(const nlohmann::ordered_json& j) {
   return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
          "\n";
 }
+#endif
 
 }  // namespace
 
@@ -364,18 +371,30 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     check_files(o);
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
+#ifdef ZEREDUV_HAVE_JSON
       text = o.json ? json_text(table_json(r)) : table_text(r);
+#else
+      text = table_text(r);
+#endif
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
       if (o.onaxis) onaxis = table_onaxis(r);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(o.file, o.control);
+#ifdef ZEREDUV_HAVE_JSON
       text = o.json ? json_text(control_json(r)) : control_text(r);
+#else
+      text = control_text(r);
+#endif
       if (o.onaxis) onaxis = control_onaxis(r);
     } else {
       FieldReport r = inspect_field(o.file);
       if (o.table.frequency) field_crest(r, *o.table.frequency);
+#ifdef ZEREDUV_HAVE_JSON
       text = o.json ? json_text(field_json(r)) : field_text(r);
+#else
+      text = field_text(r);
+#endif
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
       if (o.onaxis) onaxis = field_onaxis(r);

@@ -336,6 +336,7 @@ std::string control_text(const ControlReport& r) {
   return o;
 }
 
+#ifdef ZEREDUV_HAVE_JSON
 nlohmann::ordered_json control_json(const ControlReport& r) {
   nlohmann::ordered_json j;
   j["kind"] = "control file";
@@ -413,5 +414,6 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
                      {"exists", r.out_exists}};
   return j;
 }
+#endif
 
 }  // namespace zereduv::inspect

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#ifdef ZEREDUV_HAVE_JSON
 #include <nlohmann/json.hpp>
+#endif
 
 #include "table_inspect.h"
 
@@ -95,7 +97,9 @@ ControlReport inspect_control(const std::filesystem::path& file,
                               const ControlOptions& opt);
 
 std::string control_text(const ControlReport& r);
+#ifdef ZEREDUV_HAVE_JSON
 nlohmann::ordered_json control_json(const ControlReport& r);
+#endif
 /// Ez on the axis of the scaled map, as table_onaxis writes it.
 std::string control_onaxis(const ControlReport& r);
 

@@ -1,10 +1,12 @@
-// The forms the inspection reports take: plain text for the terminal, JSON,
-// CSV of the axis line and an SVG picture.
+// The forms the inspection reports take: plain text for the terminal, JSON
+// (in builds with nlohmann-json), CSV of the axis line and an SVG picture.
 #pragma once
 
 #include <string>
 
+#ifdef ZEREDUV_HAVE_JSON
 #include <nlohmann/json.hpp>
+#endif
 
 #include "field_inspect.h"
 #include "table_inspect.h"
@@ -14,8 +16,10 @@ namespace zereduv::inspect {
 std::string table_text(const TableReport& r);
 std::string field_text(const FieldReport& r);
 
+#ifdef ZEREDUV_HAVE_JSON
 nlohmann::ordered_json table_json(const TableReport& r);
 nlohmann::ordered_json field_json(const FieldReport& r);
+#endif
 
 /// "z_cm,Ez_MV_per_m" then one line per z node on the axis.
 std::string table_csv(const TableReport& r);

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds zereduv and runs it on the shipped pillbox example in a fresh copy
-# of this folder under build/example-run/, then lists what the run wrote.
+# Installs what the build is missing, builds zereduv and runs it on the
+# shipped pillbox example in a fresh copy of this folder under
+# build/example-run/, then lists what the run wrote.
 # The table was made with:
 #   build/pillbox_table --frequency 1.3e9 --length 11.5 --nz 60 --nr 20 \
 #                       --e0 5 --half --out examples/pillbox/pillbox.txt
@@ -10,7 +11,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 cd "$root"
 
-cmake -S . -B build
+# What the build still needs (installed when missing), then the build with
+# the directory and flags of the README's test command, so that the tests
+# later reuse what this builds.
+sh tools/setup-deps.sh
+if ! command -v cmake >/dev/null 2>&1; then
+  echo "examples/pillbox/run.sh: cmake is missing (Debian package cmake)" >&2
+  exit 1
+fi
+cmake -S . -B build -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build -j2 --target zereduv
 
 run="$root/build/example-run"
