@@ -269,6 +269,15 @@ std::string json_text(const nlohmann::ordered_json& j) {
   return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
          "\n";
 }
+std::string as_json(const TableReport& r) { return json_text(table_json(r)); }
+std::string as_json(const ControlReport& r) { return json_text(control_json(r)); }
+std::string as_json(const FieldReport& r) { return json_text(field_json(r)); }
+#else
+// Never called: --json is refused at the command line in such a build.
+template <class Report>
+std::string as_json(const Report&) {
+  return {};
+}
 #endif
 
 }  // namespace
@@ -371,30 +380,18 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     check_files(o);
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
-#ifdef ZEREDUV_HAVE_JSON
-      text = o.json ? json_text(table_json(r)) : table_text(r);
-#else
-      text = table_text(r);
-#endif
+      text = o.json ? as_json(r) : table_text(r);
       if (o.csv) csv = table_csv(r);
       if (o.svg) svg = table_svg(r);
       if (o.onaxis) onaxis = table_onaxis(r);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(o.file, o.control);
-#ifdef ZEREDUV_HAVE_JSON
-      text = o.json ? json_text(control_json(r)) : control_text(r);
-#else
-      text = control_text(r);
-#endif
+      text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis) onaxis = control_onaxis(r);
     } else {
       FieldReport r = inspect_field(o.file);
       if (o.table.frequency) field_crest(r, *o.table.frequency);
-#ifdef ZEREDUV_HAVE_JSON
-      text = o.json ? json_text(field_json(r)) : field_text(r);
-#else
-      text = field_text(r);
-#endif
+      text = o.json ? as_json(r) : field_text(r);
       if (o.csv) csv = field_csv(r);
       if (o.svg) svg = field_svg(r);
       if (o.onaxis) onaxis = field_onaxis(r);

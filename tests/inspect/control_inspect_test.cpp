@@ -21,14 +21,14 @@ using testing::ScratchDir;
 
 struct Pillbox {
   ScratchDir dir;
-  testing::TableSpec spec = testing::pillbox(1.3e9, 4.0, 40, 30);
-  Pillbox() { dir.write("pb.txt", testing::make_table(spec)); }
+  testing::TableSpec table = testing::pillbox(1.3e9, 4.0, 40, 30);
+  Pillbox() { dir.write("pb.txt", testing::make_table(table)); }
   // The control file with this FieldScale; Aperture is Rmax as the table
   // writes it, the grid as long as the map.
   std::filesystem::path control(const std::string& scale) const {
     dir.write("zereduv.dat",
               "pillbox\r\n\r\npb.txt\r\n0\r\n7\r\n2\r\n0 0 0\r\n1.3E9\r\n4.0\r\n" +
-                  testing::table_number(spec.rmax, false) + "\r\n0\r\n" + scale +
+                  testing::table_number(table.rmax, false) + "\r\n0\r\n" + scale +
                   "\r\n");
     return dir / "zereduv.dat";
   }
@@ -92,7 +92,7 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
 // file states when none is given, and `control` compares with it.
 TEST(ControlInspect, T7TableStatesItsFrequency) {
   Pillbox p;
-  const auto& t = p.spec;
+  const auto& t = p.table;
   std::string t7 = "0 4 40\r\n1300\r\n0 " + exact(t.rmax) + " 30\r\n";
   for (int i = 0; i <= t.r_intervals; ++i)
     for (int j = 0; j <= t.z_intervals; ++j) {
