@@ -1,16 +1,13 @@
 #include "field_inspect.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <span>
 #include <system_error>
+
+#include "run/platform.h"
 
 namespace zereduv::inspect {
 
@@ -356,25 +353,19 @@ FieldFile parse_field_file(std::string_view content) {
 }
 
 FieldFile read_field_file(const std::filesystem::path& path) {
-  auto fail = [&path](const std::string& what, int err) {
-    return std::runtime_error(what + " \"" + path.string() + "\": " +
-                              std::generic_category().message(err));
-  };
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw fail("cannot open", errno);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) throw fail("cannot read", errno);
-  if (!S_ISREG(st.st_mode))
-    throw std::runtime_error("cannot read \"" + path.string() +
-                             "\": not a regular file");
+  // Through the program's own input layer: the file read once into fresh
+  // (huge-page) memory, never copied or filled beforehand.
+  platform::InputFile in;
+  if (const platform::FileError e = in.open(path)) {
+    if (e.kind == "not a regular file")
+      throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason +
+                               ", not a regular file");
+    throw std::runtime_error("cannot open \"" + path.string() + "\": " + e.reason);
+  }
   // Every field file has one of three sizes: a larger file is none of them
   // and is told so without being read.  A smaller one is read, so that the
   // report can say where it was cut or damaged.
-  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  const std::uintmax_t size = in.size();
   if (size > kLargestLayoutBytes)
     throw FieldFileDamaged(
         at_byte(kLargestLayoutBytes),
@@ -383,18 +374,11 @@ FieldFile read_field_file(const std::filesystem::path& path) {
             std::to_string(kLayout0Bytes) + " bytes in layout 0, " +
             std::to_string(kLayout1Bytes) + " in layout 1, " +
             std::to_string(kLayout2Bytes) + " in layout 2)");
-  // One byte more than the size, so that a file that grew since is seen.
-  std::string content(static_cast<std::size_t>(size) + 1, '\0');
-  std::size_t got = 0;
-  while (got < content.size()) {
-    const ssize_t k = ::read(fd, content.data() + got, content.size() - got);
-    if (k < 0 && errno == EINTR) continue;
-    if (k < 0) throw fail("cannot read", errno);
-    if (k == 0) break;
-    got += static_cast<std::size_t>(k);
-  }
-  content.resize(got);
-  return parse_field_file(content);
+  // Read to its end, so that a file that grew since is seen too.
+  platform::FileBytes bytes;
+  if (const platform::FileError e = in.read_all(bytes))
+    throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason);
+  return parse_field_file(std::string_view(bytes.data.data(), bytes.size));
 }
 
 FieldReport field_report(std::string file, FieldFile f) {

@@ -150,8 +150,7 @@ void FieldSink::discard() noexcept {
   }
 }
 
-BlockWriter::BlockWriter(FieldSink& sink)
-    : sink_(sink), buf_(new char[kBlock]) {}
+BlockWriter::BlockWriter(FieldSink& sink, char* block) : sink_(sink), buf_{block} {}
 
 BlockWriter::~BlockWriter() = default;
 

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "run/big_memory.h"
+
 namespace zereduv::platform {
 
 /// The outcome of a file operation: empty when it succeeded, otherwise the
@@ -25,7 +27,7 @@ struct FileError {
 
 /// The bytes of a whole input file.
 struct FileBytes {
-  std::unique_ptr<char[]> data;
+  BigBlock data;  // a large table's bytes in huge pages where there are some
   std::size_t size = 0;
 };
 
