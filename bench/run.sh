@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
-# Whole-run timing: generates a 200 x 1000-node table of the TM010 pillbox
-# mode (17 MB) with tools/pillbox_table, runs zereduv on it in layouts 0, 1
-# and 2 (one warm-up run, then the median of N timed runs), records the peak
-# resident memory with /usr/bin/time -v, and times in the same place the
-# I/O floor of each run: reading the table whole and writing a file of the
-# field file's size with one write().  Prints each layout's median, its
-# ratio to the floor, and the targets.
+# Whole-run measurements against two floors, on a 200 x 1000-node table of
+# the TM010 pillbox mode (17 MB, written by tools/pillbox_table):
 #
-# Usage: bench/run.sh [runs (default 7)] [build directory (default build-bench)]
+#   cpu floor   map the table, read every byte of it once, write the field
+#               file's bytes once (bench/floor/floor.cpp cpu)
+#   safe floor  the same, written as the program writes its field file:
+#               a temporary, fsync, rename over the previous file (floor safe)
+#
+# Each round runs the program and both floors back to back, so that all
+# three see the same moment of a shared machine; every process is timed
+# whole, start-up included, by bench/floor/runstat (wall clock, CPU time,
+# peak resident memory).  Prints the medians, the ratio of the program to
+# each floor, zereduv-inspect's CPU time on the same table, the instruction
+# count of a layout 1 run (callgrind) beside the least-work estimate, the
+# load of the machine, and the targets.
+#
+# Usage: bench/run.sh [--big] [rounds (default 7)] [build directory (default build-bench)]
+#   --big   also time the run on a half map of 200 x 125,000 nodes (2.2 GB of
+#           table, completed to 50 million nodes by the mirror); needs 2.2 GB
+#           of disk in the build directory
 set -euo pipefail
 
 # The tools this needs, each with the Debian package that has it.
 missing=""
-for tool in cmake:cmake g++:g++ awk:mawk /usr/bin/time:time; do
+for tool in cmake:cmake g++:g++ awk:mawk; do
   command -v "${tool%%:*}" >/dev/null 2>&1 ||
     missing+="${missing:+, }${tool%%:*} (Debian package ${tool#*:})"
 done
@@ -20,68 +31,131 @@ if [ -n "$missing" ]; then
   echo "bench/run.sh: missing: $missing" >&2
   exit 1
 fi
+have_valgrind=1
+command -v valgrind >/dev/null 2>&1 || have_valgrind=0
 
+big=0
+if [ "${1:-}" = "--big" ]; then
+  big=1
+  shift
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-7}
 build=${2:-$root/build-bench}
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEREDUV_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target zereduv pillbox_table >/dev/null
-g++ -std=c++20 -O2 -o "$build/io_floor" "$root/bench/floor/io_floor.cpp"
+inspect=""
+if cmake --build "$build" -j2 --target zereduv-inspect >/dev/null 2>&1; then
+  inspect="$build/inspect/zereduv-inspect"
+fi
+g++ -std=c++20 -O2 -o "$build/floor" "$root/bench/floor/floor.cpp"
+g++ -std=c++20 -O2 -o "$build/runstat" "$root/bench/floor/runstat.cpp"
 
 work="$build/bench-run"
 rm -rf "$work"
 mkdir -p "$work"
 "$build/pillbox_table" --frequency 1.3e9 --length 11.5 --nz 999 --nr 199 --e0 5 \
   --out "$work/pillbox.txt"
-table_bytes=$(stat -c %s "$work/pillbox.txt")
+table="$work/pillbox.txt"
+table_bytes=$(stat -c %s "$table")
 
-# Milliseconds of one command, from bash's own microsecond clock.
-ms_of() {
-  local t0=$EPOCHREALTIME
-  "$@" >/dev/null
-  local t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f\n", (b - a) * 1000 }'
+# "wall_ms cpu_ms peak_kib" of one command, its output thrown away.
+stat_of() { "$build/runstat" "$@" 2>&1 >/dev/null | tail -n 1; }
+median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.1f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+col() { awk -v c="$1" '{ print $c }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+control() {  # layout, table, isym_z
+  printf 'bench/run.sh\r\nlayout %d\r\n%s\r\n%d\r\n1\r\n%d\r\n0 0 0\r\n1.3E9\r\n12.0\r\n2.0\r\n0\r\n1.0\r\n' \
+    "$1" "$2" "$3" "$1"
 }
-median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-printf 'table: %d x %d nodes, %d bytes; %d timed runs per layout after a warm-up\n' \
-  200 1000 "$table_bytes" "$runs"
-printf '%-7s %9s %9s %9s %10s %10s %9s %9s %7s\n' layout median_ms min_ms peak_MB \
-  out_bytes floor_ms fsync_ms ratio target
+echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'table: 200 x 1000 nodes, %d bytes; %d rounds of program, cpu floor, safe floor\n' \
+  "$table_bytes" "$runs"
+printf '%-6s %8s %7s %8s %10s %9s %9s %8s %8s\n' layout wall_ms cpu_ms peak_MB out_bytes \
+  cpu_floor safe_floor x_cpu x_safe
+declare -A cpu_of
 for layout in 0 1 2; do
   dir="$work/layout$layout"
   mkdir -p "$dir"
-  printf 'bench/run.sh\r\nlayout %d\r\n../pillbox.txt\r\n0\r\n1\r\n%d\r\n0 0 0\r\n1.3E9\r\n12.0\r\n2.0\r\n0\r\n1.0\r\n' \
-    "$layout" "$layout" >"$dir/zereduv.dat"
+  control "$layout" ../pillbox.txt 0 >"$dir/zereduv.dat"
   cd "$dir"
-  "$build/zereduv" >/dev/null  # warm-up
-  times=()
-  for _ in $(seq "$runs"); do times+=("$(ms_of "$build/zereduv")"); done
-  med=$(printf '%s\n' "${times[@]}" | median)
-  min=$(printf '%s\n' "${times[@]}" | sort -g | head -n 1)
-  peak_kb=$(/usr/bin/time -v "$build/zereduv" 2>&1 >/dev/null |
-    awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+  "$build/zereduv" >/dev/null  # warm-up; leaves the field file the next runs replace
   out_bytes=$(stat -c %s "$dir/eh_ZIV.#01")
-  floors=()
-  fsyncs=()
+  "$build/floor" safe "$table" "$dir/safe.out" "$out_bytes"
+  prog=() cpuf=() safef=()
   for _ in $(seq "$runs"); do
-    read -r rd wr fs < <("$build/io_floor" "$work/pillbox.txt" "$dir/floor.out" "$out_bytes")
-    floors+=("$(awk -v a="$rd" -v b="$wr" 'BEGIN { printf "%.3f", a + b }')")
-    fsyncs+=("$fs")
+    prog+=("$(stat_of "$build/zereduv")")
+    rm -f "$dir/cpu.out"
+    cpuf+=("$(stat_of "$build/floor" cpu "$table" "$dir/cpu.out" "$out_bytes")")
+    safef+=("$(stat_of "$build/floor" safe "$table" "$dir/safe.out" "$out_bytes")")
   done
-  rm -f "$dir/floor.out"
-  floor=$(printf '%s\n' "${floors[@]}" | median)
-  fsync=$(printf '%s\n' "${fsyncs[@]}" | median)
-  ratio=$(awk -v a="$med" -v b="$floor" 'BEGIN { printf "%.1f", a / b }')
-  case $layout in
-    0) target="<=35ms" ;;
-    1) target="<=60ms,4x" ;;
-    *) target="-" ;;
-  esac
-  printf '%-7s %9s %9s %9.1f %10d %10s %9s %9s %7s\n' "$layout" "$med" "$min" \
-    "$(awk -v k="$peak_kb" 'BEGIN { print k / 1024 }')" "$out_bytes" "$floor" "$fsync" \
-    "$ratio" "$target"
+  wall=$(printf '%s\n' "${prog[@]}" | col 1 | median)
+  cpu=$(printf '%s\n' "${prog[@]}" | col 2 | median)
+  peak=$(printf '%s\n' "${prog[@]}" | col 3 | sort -g | tail -n 1)
+  fc=$(printf '%s\n' "${cpuf[@]}" | col 1 | median)
+  fs=$(printf '%s\n' "${safef[@]}" | col 1 | median)
+  cpu_of[$layout]=$cpu
+  printf '%-6s %8s %7s %8.1f %10d %9s %9s %8s %8s\n' "$layout" "$wall" "$cpu" \
+    "$(awk -v k="$peak" 'BEGIN { print k * 1024 / 1e6 }')" "$out_bytes" "$fc" "$fs" \
+    "$(ratio "$wall" "$fc")" "$(ratio "$wall" "$fs")"
+  rm -f "$dir/cpu.out" "$dir/safe.out"
   cd "$root"
 done
-echo "peak memory target: <= 64 MB; the field file is flushed to disk before it is renamed (fsync_ms: that flush on the floor's file)"
+
+if [ -n "$inspect" ]; then
+  "$inspect" table "$table" --frequency 1.3e9 >/dev/null  # warm-up
+  ins=()
+  for _ in $(seq "$runs"); do ins+=("$(stat_of "$inspect" table "$table" --frequency 1.3e9)"); done
+  icpu=$(printf '%s\n' "${ins[@]}" | col 2 | median)
+  iwall=$(printf '%s\n' "${ins[@]}" | col 1 | median)
+  printf 'zereduv-inspect table --frequency: %s ms wall, %s ms CPU = %s x the CPU of layout 1\n' \
+    "$iwall" "$icpu" "$(ratio "$icpu" "${cpu_of[1]}")"
+fi
+
+if [ "$have_valgrind" = 1 ]; then
+  # Least work: every table value read by the fixed-layout node parser and
+  # every output value formatted (both at their measured instructions per
+  # value), plus the resampling and the Maxwell check as the program does
+  # them (their instructions in this very profile).
+  cd "$work/layout1"
+  valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$build/zereduv" \
+    >/dev/null 2>&1
+  cd "$root"
+  total=$(callgrind_annotate "$work/callgrind.out" | awk '/PROGRAM TOTALS/ { gsub(/,/, "", $1); print $1 }')
+  incl() {
+    callgrind_annotate --inclusive=yes "$work/callgrind.out" |
+      awk -v f="$1" 'index($0, f) { gsub(/,/, "", $1); print $1; exit }'
+  }
+  resample=$(incl 'zereduv::RESAMPLE(')
+  check=$(incl 'zereduv::CHECK_MAXWELL(')
+  parse_per_value=87
+  format_per_value=117
+  least=$(awk -v r="${resample:-0}" -v c="${check:-0}" -v p="$parse_per_value" \
+    -v f="$format_per_value" 'BEGIN { printf "%.0f", 200 * 1000 * 6 * p + 6 * 25 * 25 * 201 * f + r + c }')
+  printf 'callgrind, layout 1: %.1f M instructions; least work %.1f M (parse %d/value, format %d/value, resampling %.1f M, check %.1f M): %s x\n' \
+    "$(awk -v t="$total" 'BEGIN { print t / 1e6 }')" "$(awk -v t="$least" 'BEGIN { print t / 1e6 }')" \
+    "$parse_per_value" "$format_per_value" "$(awk -v t="${resample:-0}" 'BEGIN { print t / 1e6 }')" \
+    "$(awk -v t="${check:-0}" 'BEGIN { print t / 1e6 }')" "$(ratio "$total" "$least")"
+else
+  echo "callgrind: valgrind (Debian package valgrind) not found, instruction count left out"
+fi
+
+if [ "$big" = 1 ]; then
+  mkdir -p "$work/big"
+  "$build/pillbox_table" --frequency 1.3e9 --length 11.5 --nz 124999 --nr 199 --e0 5 --half \
+    --out "$work/big/half.txt"
+  control 1 half.txt 2 >"$work/big/zereduv.dat"
+  cd "$work/big"
+  printf 'half map, 200 x 125000 nodes (%d bytes), layout 1: wall_ms cpu_ms peak_kib %s\n' \
+    "$(stat -c %s half.txt)" "$(stat_of "$build/zereduv")"
+  rm -f half.txt
+  cd "$root"
+fi
+
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "targets: layout 1 <= 2.5 x cpu floor and <= 1.6 x safe floor; <= 260 M instructions;" \
+  "inspect table <= 2 x the program's CPU; peak memory <= 40 MB; half map <= 5 s"

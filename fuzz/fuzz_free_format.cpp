@@ -1,7 +1,11 @@
 // Free-format reading: any bytes as a record set, read as lists of integers
-// and reals.  Must end in values or an I/O error, never a crash.
+// and reals.  Must end in values or an I/O error, never a crash.  Wherever
+// the node-record quick path reads the first record, the general reader must
+// read it to the same bits.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "run/errors.h"
@@ -31,6 +35,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (int k = 0; k < 64 && !in.at_end(); ++k)
       in.read_list(std::span<const ReadItem>(items, n));
   } catch (const IoError&) {
+  }
+  // The quick path of node records against the general reader.
+  double quick[6] = {}, general[6] = {};
+  const char* const e = scan_plain_reals(text.data(), text.data() + text.size(), quick);
+  if (e != nullptr) {
+    TextIn g(2, "fuzz");
+    g.open_memory(text);
+    const ReadItem six[] = {real_item(general[0], "Z"),  real_item(general[1], "R"),
+                            real_item(general[2], "Ez"), real_item(general[3], "Er"),
+                            real_item(general[4], "|E|"), real_item(general[5], "H")};
+    try {
+      g.read_list(six);
+    } catch (const IoError&) {
+      std::abort();
+    }
+    const std::size_t nl = text.find('\n');
+    if (g.line() != 1 || e != text.data() + (nl == std::string::npos ? text.size() : nl + 1) ||
+        std::memcmp(quick, general, sizeof quick) != 0)
+      std::abort();
   }
   // The same bytes as one range.
   try {

@@ -353,18 +353,19 @@ FieldFile parse_field_file(std::string_view content) {
 }
 
 FieldFile read_field_file(const std::filesystem::path& path) {
-  auto fail = [&path](const std::string& what, const std::string& reason) {
-    return std::runtime_error(what + " \"" + path.string() + "\": " + reason);
-  };
-  platform::InputFile file;
-  if (const platform::FileError e = file.open(path)) {
-    if (e.kind == "not a regular file") throw fail("cannot read", "not a regular file");
-    throw fail("cannot open", e.reason);
+  // Through the program's own input layer: the file read once into fresh
+  // (huge-page) memory, never copied or filled beforehand.
+  platform::InputFile in;
+  if (const platform::FileError e = in.open(path)) {
+    if (e.kind == "not a regular file")
+      throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason +
+                               ", not a regular file");
+    throw std::runtime_error("cannot open \"" + path.string() + "\": " + e.reason);
   }
   // Every field file has one of three sizes: a larger file is none of them
   // and is told so without being read.  A smaller one is read, so that the
   // report can say where it was cut or damaged.
-  const std::uint64_t size = file.size();
+  const std::uintmax_t size = in.size();
   if (size > kLargestLayoutBytes)
     throw FieldFileDamaged(
         at_byte(kLargestLayoutBytes),
@@ -373,9 +374,11 @@ FieldFile read_field_file(const std::filesystem::path& path) {
             std::to_string(kLayout0Bytes) + " bytes in layout 0, " +
             std::to_string(kLayout1Bytes) + " in layout 1, " +
             std::to_string(kLayout2Bytes) + " in layout 2)");
+  // Read to its end, so that a file that grew since is seen too.
   platform::FileBytes bytes;
-  if (const platform::FileError e = file.read_all(bytes)) throw fail("cannot read", e.reason);
-  return parse_field_file(std::string_view(bytes.data.get(), bytes.size));
+  if (const platform::FileError e = in.read_all(bytes))
+    throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason);
+  return parse_field_file(std::string_view(bytes.data.data(), bytes.size));
 }
 
 FieldReport field_report(std::string file, FieldFile f) {

@@ -303,7 +303,7 @@ TableReport inspect_table(const std::filesystem::path& file,
     for (int n = 1; n <= 20; ++n) betas.push_back(n / 20.0);
     rep.axis_voltage = axis_voltage(zm, rep.axis_ez);
     rep.gains = gain_table(zm, rep.axis_ez, omega, s->c, betas);
-    rep.best = best_gain(zm, rep.axis_ez, omega, s->c);
+    rep.best = best_gain(zm, rep.axis_ez, omega, s->c, rep.gains);
   }
   return rep;
 }

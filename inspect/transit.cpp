@@ -79,49 +79,77 @@ std::vector<GainPoint> gain_table(std::span<const double> z,
 }
 
 GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
-                    double omega, double c, double lo, double hi) {
-  auto g = [&](double b) { return axis_gain(z, ez, omega, b, c); };
-  const double step = 0.001;
-  double best_b = lo, best = g(lo);
-  for (int n = 1; lo + n * step <= hi + 1e-12; ++n) {
-    double b = lo + n * step;
-    double v = g(b);
-    if (v > best) {
-      best = v;
-      best_b = b;
-    }
-  }
-  // Golden-section refinement inside the neighbouring grid cells.
-  double a = std::max(lo, best_b - step), d = std::min(hi, best_b + step);
-  const double r = 0.6180339887498949;
-  double x1 = d - r * (d - a), x2 = a + r * (d - a);
-  double f1 = g(x1), f2 = g(x2);
-  for (int it = 0; it < 60; ++it) {
-    if (f1 < f2) {
-      a = x1;
-      x1 = x2;
-      f1 = f2;
-      x2 = a + r * (d - a);
-      f2 = g(x2);
-    } else {
-      d = x2;
-      x2 = x1;
-      f2 = f1;
-      x1 = d - r * (d - a);
-      f1 = g(x1);
-    }
-  }
-  double xb = f1 > f2 ? x1 : x2, fb = std::max(f1, f2);
-  if (fb < best) {
-    xb = best_b;
-    fb = best;
-  }
+                    double omega, double c, std::span<const GainPoint> table) {
   GainPoint p;
-  p.beta = xb;
-  p.gain = fb;
-  double v0 = axis_voltage(z, ez);
-  p.T = v0 > 0.0 ? fb / v0 : 0.0;
+  if (table.empty()) return p;
+  auto g = [&](double b) { return axis_gain(z, ez, omega, b, c); };
+  // The best point of the table, then Brent's search (parabolic steps,
+  // golden-section steps where a parabola does not help) for the largest
+  // gain between its two neighbours, starting from it.
+  std::size_t k = 0;
+  for (std::size_t n = 1; n < table.size(); ++n)
+    if (table[n].gain > table[k].gain) k = n;
+  double a = table[k > 0 ? k - 1 : k].beta;
+  double b = table[k + 1 < table.size() ? k + 1 : k].beta;
+  double x = table[k].beta, w = x, v = x;
+  double fx = -table[k].gain, fw = fx, fv = fx;  // minimised: the negated gain
+  double d = 0.0, e = 0.0;
+  constexpr double kGolden = 0.3819660112501051;
+  constexpr double kTol = 1e-8;
+  for (std::size_t it = 0; it < kMaxRefinements && b > a; ++it) {
+    const double xm = 0.5 * (a + b);
+    const double tol1 = kTol * std::abs(x) + 1e-12, tol2 = 2.0 * tol1;
+    if (std::abs(x - xm) <= tol2 - 0.5 * (b - a)) break;
+    bool golden = true;
+    if (std::abs(e) > tol1) {
+      double r = (x - w) * (fx - fv);
+      double q = (x - v) * (fx - fw);
+      double pp = (x - v) * q - (x - w) * r;
+      q = 2.0 * (q - r);
+      if (q > 0.0) pp = -pp;
+      q = std::abs(q);
+      const double e_before = e;
+      e = d;
+      if (std::abs(pp) < std::abs(0.5 * q * e_before) && pp > q * (a - x) && pp < q * (b - x)) {
+        d = pp / q;
+        const double u = x + d;
+        if (u - a < tol2 || b - u < tol2) d = std::copysign(tol1, xm - x);
+        golden = false;
+      }
+    }
+    if (golden) {
+      e = x >= xm ? a - x : b - x;
+      d = kGolden * e;
+    }
+    const double u = std::abs(d) >= tol1 ? x + d : x + std::copysign(tol1, d);
+    const double fu = -g(u);
+    if (fu <= fx) {
+      (u >= x ? a : b) = x;
+      v = w, fv = fw;
+      w = x, fw = fx;
+      x = u, fx = fu;
+    } else {
+      (u < x ? a : b) = u;
+      if (fu <= fw || w == x) {
+        v = w, fv = fw;
+        w = u, fw = fu;
+      } else if (fu <= fv || v == x || v == w) {
+        v = u, fv = fu;
+      }
+    }
+  }
+  p.beta = x;
+  p.gain = -fx;
+  const double v0 = axis_voltage(z, ez);
+  p.T = v0 > 0.0 ? p.gain / v0 : 0.0;
   return p;
+}
+
+GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
+                    double omega, double c) {
+  std::vector<double> betas;
+  for (int n = 1; n <= 20; ++n) betas.push_back(n / 20.0);
+  return best_gain(z, ez, omega, c, gain_table(z, ez, omega, c, betas));
 }
 
 }  // namespace zereduv::inspect

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -37,9 +38,18 @@ std::vector<GainPoint> gain_table(std::span<const double> z,
                                   std::span<const double> ez, double omega,
                                   double c, std::span<const double> betas);
 
-/// The beta in [lo, hi] of the largest gain, found on a grid of steps of
-/// 0.001 and refined by golden-section search around the best grid point.
+/// Gain evaluations the search below adds to its table: no more than the
+/// table itself has points.
+inline constexpr std::size_t kMaxRefinements = 20;
+
+/// The beta of the largest gain: the best point of `table` (the gains on a
+/// grid of betas, ascending), refined between its two neighbours by Brent's
+/// search in at most kMaxRefinements evaluations.  A peak narrower than
+/// the table's step that lies between two other points is not looked for.
 GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
-                    double omega, double c, double lo = 0.05, double hi = 1.0);
+                    double omega, double c, std::span<const GainPoint> table);
+/// The same, from the table of the twenty betas 0.05, 0.10, ..., 1.00.
+GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
+                    double omega, double c);
 
 }  // namespace zereduv::inspect

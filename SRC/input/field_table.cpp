@@ -257,9 +257,9 @@ void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
   reject_unsupported(s, file, nz_full);
   if (rest >= 0) check_room_for_nodes(s, in, file, rest, node_bytes);
   try {
-    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
-    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
   } catch (const std::bad_alloc&) {
     throw IoError(2, file, "out of memory",
                   "while reading the field table: no room for the map of " +
@@ -383,14 +383,20 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   // 6. Nodes in blocks of Nz records of equal r; a table written in
   //    decreasing z is stored in increasing z when ReverseZ is set.
   //    E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
-  double z = 0.0, r = 0.0, ez = 0.0, er = 0.0, e_abs = 0.0, h = 0.0;
-  const ReadItem node[] = {real_item(z, "Z"),   real_item(r, "R"),
-                           real_item(ez, "Ez"), real_item(er, "Er"),
-                           real_item(e_abs, "|E|"), real_item(h, "H")};
+  //    Records in the tables' plain form are read by the quick path; any
+  //    other goes to the general scanner, which gives the same values and
+  //    reports the faults.
+  double v[6] = {};
+  double& ez = v[2];
+  double& er = v[3];
+  double& h = v[5];
+  const ReadItem node[] = {real_item(v[0], "Z"),  real_item(v[1], "R"),
+                           real_item(ez, "Ez"),   real_item(er, "Er"),
+                           real_item(v[4], "|E|"), real_item(h, "H")};
   for (int32_t i = 1; i <= s.Nr; ++i) {
     for (int32_t n = 1; n <= s.Nz; ++n) {
       const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;
-      in.read_list(node);
+      if (!in.read_plain_reals(v)) in.read_list(node);
       s.Er2D(i, j) = er * 10000.0;
       s.Ez2D(i, j) = ez * 10000.0;
       s.B2D(i, j) = h * s.mu1;

@@ -27,7 +27,9 @@ static_assert(std::numeric_limits<double>::is_iec559,
 // byte by byte, so the file is the same whatever the byte order of the host.
 class Record {
  public:
-  explicit Record(std::size_t max_data) : buf_(max_data + 8) {}
+  /// Room for max_data bytes of data, from the run's large-array region.
+  Record(std::size_t max_data, BigRegion& region)
+      : buf_(region.take_array<unsigned char>(max_data + 8)) {}
 
   void begin() { n_ = 4; }
   void int32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
@@ -35,7 +37,7 @@ class Record {
   void reals(const double* v, std::size_t count) {
     if constexpr (std::endian::native == std::endian::little) {
       // The host's own doubles are already the file's bytes: one copy.
-      std::memcpy(buf_.data() + n_, v, 8 * count);
+      std::memcpy(buf_ + n_, v, 8 * count);
       n_ += 8 * count;
     } else {
       for (std::size_t k = 0; k < count; ++k) real(v[k]);
@@ -49,7 +51,7 @@ class Record {
     le(length, 4);
     n_ = end;
     le(length, 4);
-    sink.write(buf_.data(), n_);
+    sink.write(buf_, n_);
   }
 
  private:
@@ -59,7 +61,7 @@ class Record {
     }
   }
 
-  std::vector<unsigned char> buf_;
+  unsigned char* buf_;
   std::size_t n_ = 0;
 };
 
@@ -109,7 +111,7 @@ void WRITE_FIELD_FILE(RunState& s) {
 void WRITE_LAYOUT0(RunState& s) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  Record rec(layout0_largest_record());
+  Record rec(layout0_largest_record(), *s.big);
 
   // 1. Element length and aperture as read, and the header integer.
   rec.begin();

@@ -39,8 +39,7 @@ void FieldSink::fail(std::string_view kind, const std::string& what,
   throw IoError(unit_, name_, std::string(kind), what + ": " + reason);
 }
 
-BlockWriter::BlockWriter(FieldSink& sink)
-    : sink_(sink), buf_(new char[kBlock]) {}
+BlockWriter::BlockWriter(FieldSink& sink, char* block) : sink_(sink), buf_{block} {}
 
 BlockWriter::~BlockWriter() = default;
 

@@ -60,7 +60,8 @@ class BlockWriter {
  public:
   static constexpr std::size_t kBlock = std::size_t{1} << 20;  // 1 MiB
 
-  explicit BlockWriter(FieldSink& sink);
+  /// `block`: kBlock bytes of buffer, the caller's.
+  BlockWriter(FieldSink& sink, char* block);
   ~BlockWriter();
   BlockWriter(const BlockWriter&) = delete;
   BlockWriter& operator=(const BlockWriter&) = delete;
@@ -80,7 +81,10 @@ class BlockWriter {
 
  private:
   FieldSink& sink_;
-  std::unique_ptr<char[]> buf_;
+  struct Buffer {
+    char* p;
+    char* get() const { return p; }
+  } buf_;
   std::size_t used_ = 0;
 };
 

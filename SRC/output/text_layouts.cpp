@@ -37,7 +37,7 @@ template <class Body>
 void write_text_file(RunState& s, Body body) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  BlockWriter block(sink);
+  BlockWriter block(sink, s.big->take_array<char>(BlockWriter::kBlock));
   FieldFileLines lines(block);
   ListWriter out(lines);
   body(out);

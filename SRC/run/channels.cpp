@@ -112,8 +112,8 @@ void TextIn::open(const std::filesystem::path& path) {
 void TextIn::open_memory(std::string_view content) {
   close();
   line_ = 0;
-  bytes_.data = std::make_unique_for_overwrite<char[]>(content.size());
-  if (!content.empty()) std::memcpy(bytes_.data.get(), content.data(), content.size());
+  bytes_.data = BigBlock(content.size());
+  if (!content.empty()) std::memcpy(bytes_.data.data(), content.data(), content.size());
   bytes_.size = content.size();
   size_ = content.size();
 }
@@ -201,6 +201,16 @@ void TextIn::read_list(std::span<const ReadItem> items) {
     fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
                                      ", found \"" + found_text(rec, r) + "\"");
   }
+}
+
+bool TextIn::read_plain_reals(std::span<double> out) {
+  const std::string_view all = text();
+  const char* const b = all.data();
+  const char* const e = scan_plain_reals(b + pos_, b + all.size(), out);
+  if (e == nullptr || pos_ >= all.size()) return false;
+  pos_ = static_cast<std::size_t>(e - b);
+  ++line_;
+  return true;
 }
 
 void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {

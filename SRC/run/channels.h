@@ -117,6 +117,10 @@ class TextIn {
   void read_list(std::initializer_list<ReadItem> items) {
     read_list(std::span<const ReadItem>(items.begin(), items.size()));
   }
+  /// The next record read as plain reals (scan_plain_reals): true with
+  /// the record consumed, false with nothing consumed, when the record has
+  /// any other form (read_list then reads it with the same values).
+  bool read_plain_reals(std::span<double> out);
   /// Free-format read from a text already read (the range acts as one
   /// record of the current line).
   void read_from(std::string_view text, std::span<const ReadItem> items);
@@ -131,7 +135,7 @@ class TextIn {
   [[noreturn]] void fail(std::string kind, std::string detail) const;
 
  private:
-  std::string_view text() const { return {bytes_.data.get(), size_}; }
+  std::string_view text() const { return {bytes_.data.data(), size_}; }
 
   int unit_;
   std::string name_;

@@ -13,6 +13,8 @@
 #include <new>
 #include <vector>
 
+#include "run/big_memory.h"
+
 namespace zereduv {
 
 /// One component of the 2-D map, indexed (i, j): i the r node (1..Nr),
@@ -20,11 +22,34 @@ namespace zereduv {
 /// z nodes contiguous for each r node.
 class Map2D {
  public:
+  Map2D() = default;
+  /// A copy holds its values in storage of its own.
+  Map2D(const Map2D& o) { *this = o; }
+  Map2D& operator=(const Map2D& o) {
+    if (this != &o) {
+      nr_cap_ = o.nr_cap_;
+      nz_cap_ = o.nz_cap_;
+      own_.assign(o.v_, o.v_ + o.count());
+      v_ = own_.data();
+    }
+    return *this;
+  }
+  Map2D(Map2D&&) = default;
+  Map2D& operator=(Map2D&&) = default;
+
+  /// Zeroed storage of its own.
   void allocate(int32_t nr_cap, int32_t nz_cap) {
     nr_cap_ = nr_cap;
     nz_cap_ = nz_cap;
-    v_.assign(static_cast<std::size_t>(nr_cap) * static_cast<std::size_t>(nz_cap),
-              0.0);
+    own_.assign(count(), 0.0);
+    v_ = own_.data();
+  }
+  /// Zeroed storage from the run's large-array region.
+  void allocate(int32_t nr_cap, int32_t nz_cap, BigRegion& region) {
+    nr_cap_ = nr_cap;
+    nz_cap_ = nz_cap;
+    own_.clear();
+    v_ = region.take_array<double>(count());
   }
   double& operator()(int32_t i, int32_t j) { return v_[index(i, j)]; }
   double operator()(int32_t i, int32_t j) const { return v_[index(i, j)]; }
@@ -36,9 +61,13 @@ class Map2D {
     return static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(nz_cap_) +
            static_cast<std::size_t>(j - 1);
   }
+  std::size_t count() const {
+    return static_cast<std::size_t>(nr_cap_) * static_cast<std::size_t>(nz_cap_);
+  }
   int32_t nr_cap_ = 0;
   int32_t nz_cap_ = 0;
-  std::vector<double> v_;
+  double* v_ = nullptr;      // own_ or the region's
+  std::vector<double> own_;  // empty when the region holds the values
 };
 
 /// A 1-based array of node coordinates.
@@ -78,10 +107,13 @@ struct OutCoord {
 /// which every field-file layout walks it.
 class Field3D {
  public:
-  // Zeroed storage from calloc: a fresh block comes as untouched zero pages,
-  // so nothing is written twice (the resampling fills every point) and a
-  // run state built for the earlier phases alone costs no 6 MB of stores.
-  Field3D() : v_(static_cast<double*>(std::calloc(kOutPoints, sizeof(double)))) {
+  // Zeroed storage that comes as untouched zero pages, so nothing is
+  // written twice (the resampling fills every point) and a run state built
+  // for the earlier phases alone costs no 6 MB of stores: the run's
+  // large-array region, or a calloc'd block of its own.
+  explicit Field3D(BigRegion& region) : v_(region.take_array<double>(kOutPoints)) {}
+  Field3D()
+      : own_(static_cast<double*>(std::calloc(kOutPoints, sizeof(double)))), v_(own_.get()) {
     if (v_ == nullptr) throw std::bad_alloc();
   }
   double& operator()(int32_t ix, int32_t iy, int32_t iz) {
@@ -96,14 +128,15 @@ class Field3D {
                (static_cast<std::size_t>(iy - 1) +
                 static_cast<std::size_t>(kNy) * static_cast<std::size_t>(iz - 1));
   }
-  const double* data() const { return v_.get(); }
-  double* data() { return v_.get(); }
+  const double* data() const { return v_; }
+  double* data() { return v_; }
 
  private:
   struct Free {
     void operator()(double* p) const { std::free(p); }
   };
-  std::unique_ptr<double[], Free> v_;
+  std::unique_ptr<double[], Free> own_;
+  double* v_;  // own_ or the region's
 };
 
 }  // namespace zereduv

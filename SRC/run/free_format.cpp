@@ -364,6 +364,71 @@ ScanResult scan_real(std::string_view s, std::size_t pos, double& out) {
   return scan_real_general(s, pos, out);
 }
 
+namespace {
+
+// The 14 columns the tables give each field value: two blanks, or a blank
+// and the minus sign, then d.ddddddE+dd or d.ddddddE-dd.  Checked and
+// converted from three loads, with the same digits w, power of ten k and
+// single rounded operation as take_table_form and scan_real_common, so the
+// value is theirs bit for bit.  False for anything else (also for a power
+// of ten beyond the exact ones).  Needs 14 readable bytes at p; what
+// follows the field is the caller's to check.
+[[gnu::always_inline]] inline bool take_field14(const char* p, double& out) {
+  uint16_t lead;
+  uint64_t m;
+  uint32_t e;
+  std::memcpy(&lead, p, 2);   // "  " or " -"
+  std::memcpy(&m, p + 2, 8);  // "d.dddddd"
+  std::memcpy(&e, p + 10, 4); // "E+dd" or "E-dd"
+  // The point read as a 0, then all eight bytes of m must be digits; the
+  // exponent's two digits likewise.
+  constexpr uint64_t kPoint = uint64_t{'.' ^ '0'} << 8;
+  const uint64_t md = m ^ kPoint;
+  const unsigned head = e & 0xffffu;
+  const bool ok = (lead == 0x2020 || lead == 0x2d20) && (m & 0xff00u) == 0x2e00u &&
+                  (head == 0x2b45 || head == 0x2d45) &&
+                  (non_digit_bytes(md) | non_digit_bytes((e & 0xffff0000u) | 0x3030303000003030ull)) == 0;
+  if (!ok) return false;
+  const unsigned sign = lead >> 8;
+  const unsigned esign = head >> 8;
+  const uint64_t w = eight_digit_value(md - 0x3030303030303030ull) - (m & 0x0fu) * 9000000u;
+  const long ex = static_cast<long>(((e >> 16) & 0x0fu) * 10 + ((e >> 24) & 0x0fu));
+  const long k = (esign == '-' ? -ex : ex) - 6;
+  if (k < -kMaxExactPow10 || k > kMaxExactPow10) return false;
+  const double x = static_cast<double>(w);
+  const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
+                         : x * kExactPow10[static_cast<std::size_t>(k)];
+  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) |
+                              (static_cast<uint64_t>(sign == '-') << 63));
+  return true;
+}
+
+}  // namespace
+
+const char* scan_plain_reals(const char* p, const char* end, std::span<double> out) {
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    // The tables' own 14 columns; a blank, a value or a line end must come
+    // next, which the next field's first blank or the record end below
+    // makes sure of.
+    if (end - p >= 16 && take_field14(p, out[k])) {
+      p += 14;
+      continue;
+    }
+    // One blank at least between two values; none needed before the first.
+    const char* const before = p;
+    while (p < end && *p == ' ') ++p;
+    if (k > 0 && p == before) return nullptr;
+    p = scan_real_common(p, end, out[k]);
+    if (p == nullptr) return nullptr;
+  }
+  // The record ends right after the last value: LF, CR LF or the end of
+  // the text.
+  if (p == end) return p;
+  if (*p == '\n') return p + 1;
+  if (*p == '\r' && end - p >= 2 && p[1] == '\n') return p + 2;
+  return nullptr;
+}
+
 ScanResult scan_items(std::string_view rec, std::size_t pos,
                       std::span<const ReadItem> items, std::size_t& filled) {
   const std::size_t n = rec.size();

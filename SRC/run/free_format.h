@@ -76,4 +76,13 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
 ScanResult scan_real(std::string_view s, std::size_t pos, double& out);
 ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out);
 
+/// The record at `p` read as `out.size()` reals when it has the plain form
+/// the field tables write: each value a number the common path converts
+/// (such as -1.234567E+00 or 0.587820), blanks alone before and between
+/// them, and the line end (LF, CR LF, or the end of the text) right after
+/// the last.  Returns the start of the next record, or nullptr for any
+/// other record, which the general scanner must then read: every value it
+/// gives is the one scan_items gives, bit for bit.
+const char* scan_plain_reals(const char* p, const char* end, std::span<double> out);
+
 }  // namespace zereduv

@@ -82,16 +82,16 @@ FileError InputFile::read_all(FileBytes& out) {
   // One byte more than the file holds, so that its end is seen in the same
   // buffer; a file that grows meanwhile is read on into a larger one.
   std::size_t cap = static_cast<std::size_t>(size_) + 1;
-  auto buf = std::make_unique_for_overwrite<char[]>(cap);
+  BigBlock buf(cap);
   std::size_t have = 0;
   for (;;) {
     if (have == cap) {
-      auto bigger = std::make_unique_for_overwrite<char[]>(2 * cap);
-      std::memcpy(bigger.get(), buf.get(), have);
+      BigBlock bigger(2 * cap);
+      std::memcpy(bigger.data(), buf.data(), have);
       buf = std::move(bigger);
       cap *= 2;
     }
-    const ssize_t n = ::read(fd, buf.get() + have, cap - have);
+    const ssize_t n = ::read(fd, buf.data() + have, cap - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       const int err = errno;

@@ -139,18 +139,18 @@ FileError InputFile::read_all(FileBytes& out) {
   // One byte more than the file holds, so that its end is seen in the same
   // buffer; a file that grows meanwhile is read on into a larger one.
   std::size_t cap = static_cast<std::size_t>(size_) + 1;
-  auto buf = std::make_unique_for_overwrite<char[]>(cap);
+  BigBlock buf(cap);
   std::size_t have = 0;
   for (;;) {
     if (have == cap) {
-      auto bigger = std::make_unique_for_overwrite<char[]>(2 * cap);
-      std::memcpy(bigger.get(), buf.get(), have);
+      BigBlock bigger(2 * cap);
+      std::memcpy(bigger.data(), buf.data(), have);
       buf = std::move(bigger);
       cap *= 2;
     }
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(cap - have, 1u << 30));
     DWORD n = 0;
-    if (!::ReadFile(h, buf.get() + have, want, &n, nullptr)) {
+    if (!::ReadFile(h, buf.data() + have, want, &n, nullptr)) {
       const DWORD err = ::GetLastError();
       close();
       return error("read error", err);

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "run/big_memory.h"
+
 namespace zereduv::platform {
 
 /// The path of the file that the control file names `name`: its bytes as
@@ -39,7 +41,7 @@ struct FileError {
 
 /// The bytes of a whole input file.
 struct FileBytes {
-  std::unique_ptr<char[]> data;
+  BigBlock data;  // a large table's bytes in huge pages where there are some
   std::size_t size = 0;
 };
 

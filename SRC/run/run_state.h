@@ -4,11 +4,14 @@
 // j = z node; ix, iy, iz on the output grid).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "run/big_memory.h"
 #include "run/channels.h"
 #include "run/field_arrays.h"
 
@@ -17,7 +20,16 @@ namespace zereduv {
 /// The separator line that closes every block of report lines in the log.
 inline constexpr const char* kSeparator = " ------------------------------ ";
 
+/// Room for the run's large arrays: the largest map the reader accepts
+/// (three arrays of 50 million doubles after the mirror completion), the six
+/// output arrays and the field file's buffers.  Address space only: memory
+/// is taken where the arrays are written.
+inline constexpr std::size_t kLargeArrayBytes = std::size_t{1280} << 20;
+
 struct RunState {
+  // ---- storage of the large arrays (maps, output arrays, write buffers) ----
+  std::unique_ptr<BigRegion> big = std::make_unique<BigRegion>(kLargeArrayBytes);
+
   // ---- where the run's files live (the working directory by default) ----
   std::filesystem::path WorkDir = ".";  // directory of the run's files
 
@@ -61,8 +73,8 @@ struct RunState {
   OutCoord<kNzOut> ZOut;                        // z of point iz [cm]
 
   // ---- output fields (resampled map) ----
-  Field3D Ex3D, Ey3D, Ez3D;  // [V/cm]
-  Field3D Bx3D, By3D, Bz3D;  // [Gauss]
+  Field3D Ex3D{*big}, Ey3D{*big}, Ez3D{*big};  // [V/cm]
+  Field3D Bx3D{*big}, By3D{*big}, Bz3D{*big};  // [Gauss]
 
   // ---- output file ----
   std::string OutFileName = std::string(80, ' ');  // 80 chars, blank-padded

@@ -246,6 +246,17 @@ TEST(TransitTime, PillboxFollowsSinXOverX) {
   EXPECT_NEAR(rep.best.beta, 1.0, 1e-6);
 }
 
+TEST(TransitTime, BestGainOnASideLobeBetweenTablePoints) {
+  // A 30 cm pillbox: |sin x / x| with x = pi f L / (beta c) has its first
+  // side lobe, tan x = x, inside the table's range of betas.
+  const double f = 1.3e9, L = 30.0;
+  TableReport rep = inspect_spec(testing::pillbox(f, L, 60, 20, 1.0), {f, {}});
+  const double x1 = 4.493409457909064;
+  const double beta = M_PI * f * (L / 100.0) / (x1 * testing::kC);
+  EXPECT_NEAR(rep.best.beta, beta, 1e-6);
+  EXPECT_NEAR(rep.best.T, std::abs(std::sin(x1) / x1), 1e-9);
+}
+
 // ---------------------------------------------------------------------------
 // The real tables: the right key and a frequency close to the one their
 // sources give (within 0.05 % where the solver's own frequency is known).
