@@ -252,7 +252,7 @@ TEST(TransitTime, BestGainOnASideLobeBetweenTablePoints) {
   const double f = 1.3e9, L = 30.0;
   TableReport rep = inspect_spec(testing::pillbox(f, L, 60, 20, 1.0), {f, {}});
   const double x1 = 4.493409457909064;
-  const double beta = M_PI * f * (L / 100.0) / (x1 * testing::kC);
+  const double beta = std::numbers::pi * f * (L / 100.0) / (x1 * testing::kC);
   EXPECT_NEAR(rep.best.beta, beta, 1e-6);
   EXPECT_NEAR(rep.best.T, std::abs(std::sin(x1) / x1), 1e-9);
 }
