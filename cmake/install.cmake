@@ -1,3 +1,42 @@
+# Install rules for both programs and their documentation, and the packages:
+# a ZIP folder on Windows (cpack -G ZIP in a build-win64 or build-win32
+# folder), a Debian package elsewhere (below).
+if(WIN32)
+  # Everything in one folder, as Windows users unpack and run it: the two
+  # programs, the README, a note on running them, and the example.
+  install(TARGETS zereduv RUNTIME DESTINATION .)
+  if(TARGET zereduv-inspect)
+    install(TARGETS zereduv-inspect RUNTIME DESTINATION .)
+  endif()
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  # The note with CR LF line ends, so that any Windows editor shows it.
+  file(READ ${CMAKE_SOURCE_DIR}/docs/windows-run.txt _zereduv_note)
+  string(REPLACE "\n" "\r\n" _zereduv_note "${_zereduv_note}")
+  file(WRITE ${CMAKE_BINARY_DIR}/RUN-ON-WINDOWS.txt "${_zereduv_note}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${CMAKE_SOURCE_DIR}/docs/windows-run.txt)
+  install(FILES ${CMAKE_BINARY_DIR}/RUN-ON-WINDOWS.txt DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/examples/pillbox/zereduv.dat
+                ${CMAKE_SOURCE_DIR}/examples/pillbox/pillbox.txt
+                ${CMAKE_SOURCE_DIR}/examples/pillbox/README.md
+          DESTINATION example)
+
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(ZEREDUV_WINDOWS_SUFFIX win64)
+  else()
+    set(ZEREDUV_WINDOWS_SUFFIX win32)
+  endif()
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_NAME "zereduv")
+  set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+  set(CPACK_PACKAGE_FILE_NAME
+      "zereduv-${PROJECT_VERSION}-${ZEREDUV_WINDOWS_SUFFIX}")
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
+
 # Install rules for both programs and their man pages, and a Debian package:
 #   cpack --config build/CPackConfig.cmake -G DEB   ->  build/package/*.deb
 include(GNUInstallDirs)

@@ -1,10 +1,5 @@
 #include "cli.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -13,6 +8,7 @@
 #include <system_error>
 
 #include "control_inspect.h"
+#include "files.h"
 #include "onaxis.h"
 #include "transit.h"
 #include "report.h"
@@ -144,121 +140,33 @@ Options parse_args(const std::vector<std::string>& args) {
   return o;
 }
 
-std::string os_reason(int err) { return std::generic_category().message(err); }
-
-/// What a file that is not a regular one is, for the messages.
-const char* file_kind(mode_t m) {
-  if (S_ISDIR(m)) return "a directory";
-  if (S_ISFIFO(m)) return "a FIFO";
-  if (S_ISCHR(m)) return "a character device";
-  if (S_ISBLK(m)) return "a block device";
-  if (S_ISSOCK(m)) return "a socket";
-  return "a special file";
-}
-
-/// A failure to read or write a file, already worded for the user.
-struct FileError {
-  std::string message;
-};
-
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 /// Refuses, before anything is read, an input that is not a regular file
 /// (a FIFO would hang the read, a device would never end) and output files
 /// that are the input, or each other, after symbolic links.
 void check_files(const Options& o) {
-  struct stat in {};
-  const bool input_exists = ::stat(o.file.c_str(), &in) == 0;
-  if (input_exists && !S_ISREG(in.st_mode))
-    throw FileError{"cannot read \"" + o.file + "\": it is " +
-                    file_kind(in.st_mode) + ", not a regular file"};
+  const PathFacts in = path_facts(o.file);
+  if (in.exists && in.kind != nullptr)
+    throw FileError{"cannot read \"" + o.file + "\": it is " + in.kind +
+                    ", not a regular file"};
   struct Output {
     const char* opt;
     const std::optional<std::string>& path;
-    struct stat st {};
-    bool exists = false;
+    PathFacts facts{};
   };
   Output outs[] = {{"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
   for (auto& out : outs) {
     if (!out.path) continue;
-    out.exists = ::stat(out.path->c_str(), &out.st) == 0;
-    if (out.exists && input_exists && same_file(in, out.st))
+    out.facts = path_facts(*out.path);
+    if (same_file(in, out.facts))
       throw UsageError{std::string(out.opt) + " " + *out.path + " is the file " +
                        o.file + " being read; it would be overwritten"};
   }
   for (std::size_t a = 0; a < 3; ++a)
     for (std::size_t b = a + 1; b < 3; ++b)
       if (outs[a].path && outs[b].path &&
-          (*outs[a].path == *outs[b].path ||
-           (outs[a].exists && outs[b].exists && same_file(outs[a].st, outs[b].st))))
+          (*outs[a].path == *outs[b].path || same_file(outs[a].facts, outs[b].facts)))
         throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
                          " name the same file " + *outs[b].path};
-}
-
-/// Writes `content` to `path`.  A regular file (or a new one) is written
-/// to a temporary beside it and renamed into place once complete, so a
-/// full disk or a failed write leaves the earlier file as it was and no
-/// cut one; a device or FIFO named on purpose (/dev/stdout) is written
-/// directly.
-void write_output(const std::string& path, const std::string& content) {
-  auto fail = [&path](int err) {
-    return FileError{"cannot write \"" + path + "\": " + os_reason(err)};
-  };
-  auto write_all = [&content](int fd) {
-    const char* p = content.data();
-    std::size_t n = content.size();
-    while (n > 0) {
-      const ssize_t k = ::write(fd, p, n);
-      if (k < 0 && errno == EINTR) continue;
-      if (k <= 0) return k < 0 ? errno : EIO;
-      p += k;
-      n -= static_cast<std::size_t>(k);
-    }
-    return 0;
-  };
-
-  namespace fs = std::filesystem;
-  fs::path target = path;
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) throw fail(EISDIR);
-  if (exists && !S_ISREG(st.st_mode)) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
-    int err = write_all(fd);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) throw fail(err);
-    return;
-  }
-  // Through a symbolic link the file is written where the link points, as
-  // writing it in place would do.
-  std::error_code ec;
-  if (fs::is_symlink(target, ec)) {
-    const fs::path real = fs::weakly_canonical(target, ec);
-    if (!ec) target = real;
-  }
-  fs::path dir = target.parent_path();
-  const std::string stem = "." + target.filename().string() + ".part" +
-                           std::to_string(static_cast<long>(::getpid())) + "-";
-  fs::path temp;
-  int fd = -1;
-  for (int k = 0; fd < 0; ++k) {
-    temp = dir / (stem + std::to_string(k));
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || k >= 100)) throw fail(errno);
-  }
-  int err = write_all(fd);
-  // A file written over keeps its permissions.
-  if (err == 0 && exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    throw fail(err);
-  }
 }
 
 #ifdef ZEREDUV_HAVE_JSON

@@ -1,13 +1,32 @@
 // zereduv-inspect: looks at a field table, or at a field file written by
 // zereduv, before either is trusted.
-#include <cerrno>
-#include <cstdio>
 #include <exception>
 #include <string>
-#include <system_error>
+#include <string_view>
 #include <vector>
 
 #include "cli.h"
+#include "run/platform.h"
+
+namespace {
+
+// Report text with the system's console line ends.
+std::string console_text(const std::string& text) {
+  const std::string_view eol = zereduv::platform::console_line_end();
+  if (eol == "\n") return text;
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') {
+      out += eol;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace zereduv::inspect;
@@ -20,15 +39,20 @@ int main(int argc, char** argv) {
     err += std::string("zereduv-inspect: ") + e.what() + "\n";
   }
   // A report that cannot be written (a full disk, a closed pipe) is an
-  // error of its own, said on standard error.
-  errno = 0;
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() ||
-      std::fflush(stdout) != 0) {
-    const int e = errno;
-    err += "zereduv-inspect: cannot write the report to standard output" +
-           (e != 0 ? ": " + std::generic_category().message(e) : "") + "\n";
+  // error of its own, said on standard error.  Both go out as bytes, with
+  // the line ends made here.
+  namespace platform = zereduv::platform;
+  out = console_text(out);
+  platform::OutputFile stream;
+  stream.attach_standard_output();
+  std::size_t done = 0;
+  if (const platform::FileError e = stream.write(out.data(), out.size(), done)) {
+    err += "zereduv-inspect: cannot write the report to standard output: " +
+           e.reason + "\n";
     status = kExitUnreadable;
   }
-  std::fwrite(err.data(), 1, err.size(), stderr);
+  err = console_text(err);
+  stream.attach_standard_error();
+  stream.write(err.data(), err.size(), done);
   return status;
 }

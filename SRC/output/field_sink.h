@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -38,15 +39,17 @@ class FieldSink {
   const std::filesystem::path& temp_path() const { return temp_; }
 
  private:
+  /// Removes the temporary and throws the unit's I/O error; `reason` is
+  /// the system's words for the failure.
   [[noreturn]] void fail(std::string_view kind, const std::string& what,
-                         int err);
+                         const std::string& reason);
   void discard() noexcept;
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
   int unit_;
   std::string name_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;  // the temporary's descriptor or handle
   std::size_t written_ = 0;  // bytes written so far
   bool committed_ = false;
 };

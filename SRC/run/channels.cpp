@@ -17,7 +17,15 @@ TextOut::TextOut(int unit, std::string name, LineEnd end)
 TextOut::~TextOut() { close_quietly(); }
 
 std::string_view TextOut::line_end() const {
-  return end_ == LineEnd::CrLf ? std::string_view("\r\n") : std::string_view("\n");
+  switch (end_) {
+    case LineEnd::CrLf:
+      return "\r\n";
+    case LineEnd::Console:
+      return platform::console_line_end();
+    case LineEnd::Lf:
+      break;
+  }
+  return "\n";
 }
 
 void TextOut::open(const std::filesystem::path& path) {

@@ -19,7 +19,9 @@
 
 namespace zereduv {
 
-enum class LineEnd { Lf, CrLf };
+/// How a channel ends its records; Console: as the system's console lines
+/// end (CR LF on Windows, LF elsewhere).
+enum class LineEnd { Lf, CrLf, Console };
 
 /// A sequential text output channel.  Until it is opened on a file or
 /// attached to standard output it keeps its records in memory (so phases

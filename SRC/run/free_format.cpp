@@ -249,7 +249,7 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
   while (q < end && q - exp_begin < 5) {
     const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
     if (d > 9) break;
-    e = e * 10 + d;
+    e = e * 10 + static_cast<long>(d);
     ++q;
   }
   if (q == exp_begin || q - exp_begin == 5) return nullptr;
@@ -311,12 +311,12 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
       w = w * 10 + d;
       ++p;
     }
-    long digits = p - int_begin;
+    long digits = static_cast<long>(p - int_begin);
     if (p < end && *p == '.') {
       const char* const frac_begin = ++p;
       p = take_digits(p, end, w);
-      digits += p - frac_begin;
-      k = frac_begin - p;
+      digits += static_cast<long>(p - frac_begin);
+      k = static_cast<long>(frac_begin - p);
     }
     if (digits == 0 || digits > 19) return nullptr;
     if (p < end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd')) {

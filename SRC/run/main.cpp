@@ -11,6 +11,7 @@
 #include "output/field_sink.h"
 #include "run/driver.h"
 #include "run/errors.h"
+#include "run/platform.h"
 #include "run/process.h"
 #include "run/run_state.h"
 
@@ -66,16 +67,32 @@ constexpr const char* kHelp =
     "\n"
     "More in the manual page: see zereduv(1).\n";
 
+// Console text with the system's console line ends.
+std::string console_text(std::string_view text) {
+  const std::string_view eol = platform::console_line_end();
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n') {
+      out += eol;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // One complete line on standard error.
 void error_line(const std::string& text) {
-  std::string line = text + "\n";
+  const std::string line = console_text(text + "\n");
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }
 
 // Text for standard output; a failed write is the unit-6 report.
 int print(const std::string& text) {
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+  const std::string lines = console_text(text);
+  if (std::fwrite(lines.data(), 1, lines.size(), stdout) != lines.size() ||
       std::fflush(stdout) != 0) {
     error_line(IoError(6, "standard output", "write error", "cannot write").what());
     return kExitIoError;

@@ -23,6 +23,16 @@ int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
+std::filesystem::path file_path(std::string_view name) {
+  return std::filesystem::path(std::string(name));
+}
+
+std::string system_error_text(unsigned long code) {
+  return std::strerror(static_cast<int>(code));
+}
+
+std::string_view console_line_end() noexcept { return "\n"; }
+
 InputFile::~InputFile() { close(); }
 
 void InputFile::close() noexcept {

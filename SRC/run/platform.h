@@ -11,10 +11,24 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "run/big_memory.h"
 
 namespace zereduv::platform {
+
+/// The path of the file that the control file names `name`: its bytes as
+/// they stand (on Windows, in the ANSI code page, as the system's own
+/// programs read them).
+std::filesystem::path file_path(std::string_view name);
+
+/// The operating system's words for the error number `code` (errno on
+/// POSIX systems, GetLastError() on Windows).
+std::string system_error_text(unsigned long code);
+
+/// The end of a console line (standard output and standard error): CR LF
+/// on Windows, LF elsewhere.
+std::string_view console_line_end() noexcept;
 
 /// The outcome of a file operation: empty when it succeeded, otherwise the
 /// kind of I/O error ("file not found", "read error", ...) and the reason

@@ -83,12 +83,12 @@ struct RunState {
 
   // ---- channels ----
   TextOut log{8, "zereduv.log", LineEnd::CrLf};          // unit 8
-  TextOut console{6, "standard output", LineEnd::Lf};    // unit 6
-  TextOut errout{0, "standard error", LineEnd::Lf};      // unit 0: warnings
+  TextOut console{6, "standard output", LineEnd::Console};  // unit 6
+  TextOut errout{0, "standard error", LineEnd::Console};    // unit 0: warnings
 
   /// Path of a file of the run, by its name in the working directory.
   std::filesystem::path path(std::string_view name) const {
-    return WorkDir / std::filesystem::path(std::string(name));
+    return WorkDir / platform::file_path(name);
   }
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "run/errors.h"
+#include "support/console.h"
 #include "support/input_tables.h"
 
 namespace zereduv {
@@ -144,7 +145,7 @@ TEST(FieldTableGrid, ReportsTheGridAndCentresZ) {
                         tagged_node));
     auto s = table_run(dir, "grid.txt");
     READ_FIELD_TABLE(*s);
-    EXPECT_EQ(s->console.memory(), "  Reading file: grid.txt\n");
+    EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file: grid.txt\n"));
     EXPECT_EQ(s->log.memory(), "  Reading file: grid.txt\r\n" + c.log);
     EXPECT_EQ(s->Zmin, c.zmin_after);
     EXPECT_EQ(s->Zmax, c.zmax_after);
@@ -314,7 +315,7 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
       EXPECT_NE(e.kind.find(c.kind), std::string::npos) << e.kind;
     }
     // The table is named before anything can go wrong with it.
-    EXPECT_EQ(s->console.memory(), "  Reading file: e.txt\n");
+    EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file: e.txt\n"));
     EXPECT_EQ(s->log.memory().substr(0, 23), "  Reading file: e.txt\r\n");
   }
 }
@@ -323,7 +324,7 @@ TEST(FieldTableErrors, NameWithoutTrailingBlanks) {
   InputScratchDir dir;
   auto s = table_run(dir, "  lead blank.txt");
   EXPECT_THROW(READ_FIELD_TABLE(*s), IoError);
-  EXPECT_EQ(s->console.memory(), "  Reading file:   lead blank.txt\n");
+  EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file:   lead blank.txt\n"));
 }
 
 }  // namespace

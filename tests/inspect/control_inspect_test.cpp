@@ -7,6 +7,7 @@
 #ifdef ZEREDUV_HAVE_JSON
 #include <nlohmann/json.hpp>
 #endif
+#include <numbers>
 #include <string>
 
 #include "cli.h"
@@ -56,8 +57,8 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
   // Ez uniform along the gap: the crest of Ez cos(wt + phi) for a particle
   // entering at t = 0 is phi = -omega (L / 2) / (beta c).
   EXPECT_NEAR(base.crest_deg,
-              -2.0 * M_PI * 1.3e9 * 0.02 / (base.best.beta * testing::kC) *
-                  180.0 / M_PI,
+              -2.0 * std::numbers::pi * 1.3e9 * 0.02 / (base.best.beta * testing::kC) *
+                  180.0 / std::numbers::pi,
               1e-6);
 
   struct Target {

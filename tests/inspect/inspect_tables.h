@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <string>
 
 namespace zereduv::testing {
@@ -85,7 +86,7 @@ inline constexpr double kJ0Zero = 2.404825557695773;
 /// solver's time phase), lengths in cm; radius the first zero of J0.
 inline TableSpec pillbox(double f_hz, double length_cm, int nz, int nr,
                          double e0 = 1.0) {
-  const double k = 2.0 * M_PI * f_hz / kC;  // [1/m]
+  const double k = 2.0 * std::numbers::pi * f_hz / kC;  // [1/m]
   TableSpec t;
   t.zmin = 0;
   t.zmax = length_cm;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 
 #include "inspect_tables.h"
 #include "support/scratch_dir.h"
@@ -237,7 +238,7 @@ TEST(TransitTime, PillboxFollowsSinXOverX) {
   ASSERT_EQ(rep.gains.size(), 20u);
   EXPECT_NEAR(rep.axis_voltage, 2.0 * L / 100.0, 1e-12);  // E0 L in MV
   for (const auto& g : rep.gains) {
-    double x = 2.0 * M_PI * f * (L / 100.0) / (2.0 * g.beta * testing::kC);
+    double x = 2.0 * std::numbers::pi * f * (L / 100.0) / (2.0 * g.beta * testing::kC);
     EXPECT_NEAR(g.T, std::abs(std::sin(x) / x), 1e-9) << g.beta;
     EXPECT_NEAR(g.gain, g.T * rep.axis_voltage, 1e-12) << g.beta;
   }
@@ -251,7 +252,7 @@ TEST(TransitTime, BestGainOnASideLobeBetweenTablePoints) {
   const double f = 1.3e9, L = 30.0;
   TableReport rep = inspect_spec(testing::pillbox(f, L, 60, 20, 1.0), {f, {}});
   const double x1 = 4.493409457909064;
-  const double beta = M_PI * f * (L / 100.0) / (x1 * testing::kC);
+  const double beta = std::numbers::pi * f * (L / 100.0) / (x1 * testing::kC);
   EXPECT_NEAR(rep.best.beta, beta, 1e-6);
   EXPECT_NEAR(rep.best.T, std::abs(std::sin(x1) / x1), 1e-9);
 }

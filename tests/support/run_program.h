@@ -1,14 +1,9 @@
 // Runs a program as a child process in a given working directory, with its
-// standard output and standard error captured (no shell between, so no
-// quoting of arguments), and small file helpers for whole-run tests.
+// standard output and standard error captured (no shell between), and small
+// file helpers for whole-run tests.  The process calls are in
+// run_program-posix.cpp and run_program-win32.cpp.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -40,50 +35,20 @@ inline void write_file(const std::filesystem::path& p, const std::string& text) 
   if (!out.flush()) throw std::runtime_error("cannot write " + p.string());
 }
 
-/// Runs `exe` with `args` in `workdir`; waits for it to end.
-inline RunResult run_program(const std::string& exe,
-                             const std::vector<std::string>& args,
-                             const std::filesystem::path& workdir) {
-  ScratchDir capture;  // outside workdir, so the run sees only its own files
-  const std::string out_path = (capture / "stdout").string();
-  const std::string err_path = (capture / "stderr").string();
+/// Runs `exe` with `args` in `workdir`, with no standard input; waits for
+/// it to end.  On Windows the console lines end with CR LF: every LF of
+/// `out` and `err` must follow a CR there, and the pairs are handed back as
+/// LF, so that the tests compare one text on every system (a lone LF stays
+/// as it is, and the comparison shows it).
+RunResult run_program(const std::string& exe, const std::vector<std::string>& args,
+                      const std::filesystem::path& workdir);
 
-  std::vector<std::string> argv_s;
-  argv_s.push_back(exe);
-  argv_s.insert(argv_s.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_s) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string dir = workdir.string();
+/// True when the tests run with the rights of the system's superuser, who
+/// reads and writes whatever the permission bits say.
+bool running_as_superuser();
 
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    // Child: only async-signal-safe calls until exec.
-    int o = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int n = ::open("/dev/null", O_RDONLY);
-    if (o < 0 || e < 0 || n < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::dup2(n, 0);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    ::close(n);
-    ::close(o);
-    ::close(e);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
-  }
-  RunResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = read_file(out_path);
-  r.err = read_file(err_path);
-  return r;
-}
+/// Makes a FIFO (named pipe) at `p`; false where the file system has none.
+bool make_fifo(const std::filesystem::path& p);
 
 /// The records of a text, split at LF; a CR right before the LF is dropped
 /// when `crlf`, and then every record must have it (else the record keeps

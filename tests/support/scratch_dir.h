@@ -2,12 +2,12 @@
 // test ends.
 #pragma once
 
-#include <unistd.h>
-
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -15,10 +15,21 @@ namespace zereduv::testing {
 
 class ScratchDir {
  public:
+  // A new directory under the system's temporary folder, with a random
+  // name that no other test (or test process) has taken.
   ScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zereduv-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-    path_ = tmpl;
+    const std::filesystem::path tmp = std::filesystem::temp_directory_path();
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::uint64_t tag = (std::uint64_t{rd()} << 32) ^ rd();
+      std::filesystem::path p = tmp / ("zereduv-" + std::to_string(tag));
+      std::error_code ec;
+      if (std::filesystem::create_directory(p, ec)) {
+        path_ = std::move(p);
+        return;
+      }
+    }
+    std::abort();
   }
   ~ScratchDir() {
     std::error_code ec;

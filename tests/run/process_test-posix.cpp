@@ -1,5 +1,5 @@
-// The run among other processes: one run per directory, interruptions, and
-// standard streams that are closed or lead into a closed pipe.  Whatever
+// The run among other processes on POSIX systems: interruptions by signals,
+// and standard streams that are closed or lead into a closed pipe.  Whatever
 // happens, the directory keeps an older field file untouched (or a complete
 // new one), a log that says how the run ended, and no temporary.
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "run/example_dir.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
@@ -30,31 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
-const std::string kOlder = "field file of an earlier run\r\n";
 const std::string kLine1 = "  Reading file: pillbox.txt\n";
 const std::string kLine2 = " Output field file name = eh_ZIV.#01\n";
-
-// The example in `dir` with the given layout, and an older field file.
-void lay_out(const ScratchDir& dir, int layout) {
-  std::string ctl = read_file(kExampleDir / "zereduv.dat");
-  const std::size_t at = ctl.find("0            FieldFormat");
-  if (at == std::string::npos) throw std::runtime_error("no FieldFormat record");
-  ctl[at] = static_cast<char>('0' + layout);
-  dir.write("zereduv.dat", ctl);
-  fs::copy_file(kExampleDir / "pillbox.txt", dir / "pillbox.txt");
-  dir.write("eh_ZIV.#01", kOlder);
-}
-
-std::vector<std::string> names_in(const ScratchDir& dir) {
-  std::vector<std::string> v;
-  for (const auto& e : fs::directory_iterator(dir.path())) v.push_back(e.path().filename().string());
-  std::sort(v.begin(), v.end());
-  return v;
-}
-
-const std::vector<std::string> kRunFiles = {"eh_ZIV.#01", "pillbox.txt", "zereduv.dat",
-                                            "zereduv.log"};
 
 // Starts the program in `dir` with descriptors 0 to 2 taken from `fds`
 // (-1: closed), with SIGINT and SIGTERM at their defaults whatever this
@@ -95,41 +73,6 @@ int wait_for(pid_t pid) {
 
 int open_cloexec(const fs::path& p, int flags) {
   return ::open(p.c_str(), flags | O_CLOEXEC, 0644);
-}
-
-// ---------------------------------------------------------------------------
-// One run per directory
-
-TEST(RunLock, ASecondRunTouchesNothingAndTheNextCleansUp) {
-  ScratchDir dir;
-  lay_out(dir, 0);
-  dir.write("zereduv.log", "log of an earlier run\r\n");
-  dir.write(".eh_ZIV.#01.part4242-0", "temporary of a killed run");
-  dir.write(".eh_ZIV.#01.part-keep", "not a temporary of ours");
-  const std::vector<std::string> before = names_in(dir);
-
-  // Another run holds the lock.
-  const int held = open_cloexec(dir / "zereduv.dat", O_RDONLY);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-  RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("unit 1, file \"zereduv.dat\""), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("in use by another zereduv run"), std::string::npos) << r.err;
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-  EXPECT_EQ(names_in(dir), before);
-  EXPECT_EQ(dir.read("zereduv.log"), "log of an earlier run\r\n");
-  EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
-  ::close(held);
-
-  // Free again: the run goes through and removes what the killed run left.
-  r = run_program(ZEREDUV_EXE, {}, dir.path());
-  EXPECT_EQ(r.status, 0) << r.err;
-  std::vector<std::string> after = kRunFiles;
-  after.insert(after.begin(), ".eh_ZIV.#01.part-keep");
-  EXPECT_EQ(names_in(dir), after);
-  EXPECT_NE(dir.read("eh_ZIV.#01"), kOlder);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,133 @@
+// The field file's temporary on POSIX systems: created beside the target,
+// written through its descriptor, flushed to disk and renamed over the
+// target.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "output/field_sink.h"
+#include "run/process.h"
+
+namespace zereduv {
+
+namespace {
+
+std::string error_text(int err) { return std::generic_category().message(err); }
+
+}  // namespace
+
+FieldSink::FieldSink(const std::filesystem::path& target, int unit,
+                     std::string name)
+    : target_(target), unit_(unit), name_(std::move(name)) {
+  // A field file reached through a symbolic link is written where the link
+  // points, as writing it in place would do.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target_, ec)) {
+    const auto real = std::filesystem::weakly_canonical(target_, ec);
+    if (!ec) target_ = real;
+  }
+  // A directory (or anything else that is not a plain file) under the field
+  // file's name cannot be replaced, nor can a file we may not write: say so
+  // now rather than after 18 MB.
+  struct stat st {};
+  bool keep_mode = false;
+  if (::stat(target_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      fail("cannot create file", "something other than a file has that name",
+           error_text(S_ISDIR(st.st_mode) ? EISDIR : EEXIST));
+    }
+    if (::access(target_.c_str(), W_OK) != 0) {
+      fail("cannot create file", "the file is write-protected", error_text(errno));
+    }
+    keep_mode = true;
+  }
+
+  // The temporary sits in the same directory, so the final rename stays on
+  // one file system and is atomic.  Its name is unique to this process.
+  const std::string stem = "." + target_.filename().string() + ".part" +
+                           std::to_string(static_cast<long>(::getpid())) + "-";
+  for (int k = 0;; ++k) {
+    temp_ = target_.parent_path() / (stem + std::to_string(k));
+    const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      handle_ = fd;
+      break;
+    }
+    if (errno != EEXIST || k >= 100) {
+      const int err = errno;
+      temp_.clear();  // nothing of ours to remove
+      fail("cannot create file", "in " + target_.parent_path().string(), error_text(err));
+    }
+  }
+  // Overwriting a field file keeps its permissions, as rewriting it in
+  // place would.
+  if (keep_mode && ::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) {
+    fail("cannot create file", "cannot set the permissions", error_text(errno));
+  }
+}
+
+FieldSink::~FieldSink() {
+  if (!committed_) discard();
+}
+
+void FieldSink::write(const void* data, std::size_t n) {
+  check_interrupted();
+  const char* p = static_cast<const char*>(data);
+  const std::size_t start = written_;
+  while (n > 0) {
+    const ssize_t k = ::write(static_cast<int>(handle_), p, n);
+    if (k < 0) {
+      if (errno == EINTR) {
+        check_interrupted();
+        continue;
+      }
+      fail("write error", "cannot write", error_text(errno));
+    }
+    if (k == 0) fail("write error", "cannot write", error_text(EIO));
+    p += k;
+    n -= static_cast<std::size_t>(k);
+    written_ += static_cast<std::size_t>(k);
+  }
+#if defined(__linux__)
+  // Start writing these bytes back to disk now, while the rest of the file
+  // is formatted, so that the flush before the rename finds little left to
+  // do.  Only a hint: the flush in commit() still decides.
+  if (written_ > start) {
+    ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(start), static_cast<off_t>(written_ - start),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+#endif
+}
+
+void FieldSink::commit() {
+  // The data must be on disk before the name moves over to them: otherwise
+  // a crash right after the rename could leave an empty field file.
+  if (::fsync(static_cast<int>(handle_)) != 0) {
+    fail("write error", "cannot flush to disk", error_text(errno));
+  }
+  check_interrupted();
+  const int fd = static_cast<int>(handle_);
+  handle_ = -1;
+  if (::close(fd) != 0) fail("write error", "cannot close", error_text(errno));
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    fail("write error", "cannot replace the file", error_text(errno));
+  }
+  committed_ = true;
+}
+
+void FieldSink::discard() noexcept {
+  if (handle_ >= 0) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+}  // namespace zereduv

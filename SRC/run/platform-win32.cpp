@@ -1,0 +1,216 @@
+// The platform interface on Windows, through the Win32 API alone (no C
+// runtime file modes).  File names reach the system as the bytes the
+// control file holds, read in the ANSI code page.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "run/platform.h"
+
+namespace zereduv::platform {
+
+namespace {
+
+HANDLE handle_of(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+std::intptr_t value_of(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
+
+}  // namespace
+
+// The failures a run meets most often get the same words as on other
+// systems, so that a report reads the same everywhere; the others get the
+// system's own message.
+std::string system_error_text(unsigned long err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return "No such file or directory";
+    case ERROR_ACCESS_DENIED:
+      return "Permission denied";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "No space left on device";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "File name too long";
+    case ERROR_WRITE_PROTECT:
+      return "Read-only file system";
+    default:
+      break;
+  }
+  char* text = nullptr;
+  const DWORD n = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+      nullptr, err, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string s = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+  ::LocalFree(text);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '.' || s.back() == '\r' ||
+                        s.back() == '\n')) {
+    s.pop_back();
+  }
+  return s.empty() ? "system error " + std::to_string(err) : s;
+}
+
+namespace {
+
+FileError error(const char* kind, DWORD err) { return {kind, system_error_text(err)}; }
+
+// Writes all n bytes; `done` counts those written.
+DWORD write_all(HANDLE h, const char* data, std::size_t n, std::size_t& done) {
+  done = 0;
+  while (done < n) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
+    DWORD k = 0;
+    if (!::WriteFile(h, data + done, chunk, &k, nullptr)) return ::GetLastError();
+    if (k == 0) return ERROR_WRITE_FAULT;
+    done += k;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string_view console_line_end() noexcept { return "\r\n"; }
+
+std::filesystem::path file_path(std::string_view name) {
+  if (name.empty()) return {};
+  const int len = static_cast<int>(name.size());
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), len, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, name.data(), len, wide.data(), n);
+  return std::filesystem::path(std::move(wide));
+}
+
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() noexcept {
+  if (handle_ != -1) ::CloseHandle(handle_of(handle_));
+  handle_ = -1;
+}
+
+FileError InputFile::open(const std::filesystem::path& path) {
+  close();
+  // Backup semantics let a directory open too, so that it is reported as
+  // what it is.
+  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    return error(err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
+                     ? "file not found"
+                     : "cannot open file",
+                 err);
+  }
+  handle_ = value_of(h);
+  // A console or a pipe under the file's name would hold the run waiting
+  // for input.
+  const DWORD type = ::GetFileType(h);
+  if (type != FILE_TYPE_DISK) {
+    close();
+    return {"not a regular file", type == FILE_TYPE_CHAR   ? "it is a character device"
+                                  : type == FILE_TYPE_PIPE ? "it is a FIFO (named pipe)"
+                                                           : "it is not a file of data"};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(h, &info)) {
+    const DWORD err = ::GetLastError();
+    close();
+    return error("cannot open file", err);
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    close();
+    return {"not a regular file", "it is a directory"};
+  }
+  size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return {};
+}
+
+FileError InputFile::read_all(FileBytes& out) {
+  const HANDLE h = handle_of(handle_);
+  if (size_ >= SIZE_MAX) {
+    close();
+    return {"out of memory", "the file is larger than the address space"};
+  }
+  // One byte more than the file holds, so that its end is seen in the same
+  // buffer; a file that grows meanwhile is read on into a larger one.
+  std::size_t cap = static_cast<std::size_t>(size_) + 1;
+  BigBlock buf(cap);
+  std::size_t have = 0;
+  for (;;) {
+    if (have == cap) {
+      BigBlock bigger(2 * cap);
+      std::memcpy(bigger.data(), buf.data(), have);
+      buf = std::move(bigger);
+      cap *= 2;
+    }
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(cap - have, 1u << 30));
+    DWORD n = 0;
+    if (!::ReadFile(h, buf.data() + have, want, &n, nullptr)) {
+      const DWORD err = ::GetLastError();
+      close();
+      return error("read error", err);
+    }
+    if (n == 0) break;
+    have += n;
+  }
+  close();
+  // Cut short by another program while it was read: what is there may end
+  // anywhere, even inside a number.
+  if (have < size_) {
+    return {"file changed while it was read",
+            "it was cut short to " + std::to_string(have) + " of its " +
+                std::to_string(size_) + " bytes"};
+  }
+  out.data = std::move(buf);
+  out.size = have;
+  return {};
+}
+
+OutputFile::~OutputFile() { close_quietly(nullptr, 0); }
+
+FileError OutputFile::create(const std::filesystem::path& path) {
+  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return error("cannot create file", ::GetLastError());
+  handle_ = value_of(h);
+  owned_ = true;
+  return {};
+}
+
+void OutputFile::attach_standard_output() {
+  handle_ = value_of(::GetStdHandle(STD_OUTPUT_HANDLE));
+  owned_ = false;
+}
+
+void OutputFile::attach_standard_error() {
+  handle_ = value_of(::GetStdHandle(STD_ERROR_HANDLE));
+  owned_ = false;
+}
+
+FileError OutputFile::write(const char* data, std::size_t n, std::size_t& done) {
+  const DWORD err = write_all(handle_of(handle_), data, n, done);
+  return err == ERROR_SUCCESS ? FileError{} : error("write error", err);
+}
+
+FileError OutputFile::close() {
+  const std::intptr_t h = std::exchange(handle_, -1);
+  if (h != -1 && owned_ && !::CloseHandle(handle_of(h))) {
+    return error("write error", ::GetLastError());
+  }
+  return {};
+}
+
+void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
+  if (handle_ == -1) return;
+  std::size_t done = 0;
+  write_all(handle_of(handle_), data, n, done);
+  if (owned_) ::CloseHandle(handle_of(handle_));
+  handle_ = -1;
+}
+
+}  // namespace zereduv::platform
