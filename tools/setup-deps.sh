@@ -6,8 +6,9 @@
 #
 #   tools/setup-deps.sh         build, the example, the tests, the package
 #   tools/setup-deps.sh --ci    also what CI adds: cppcheck, clang and its
-#                               fuzzer runtime, chromium and expat for the
-#                               picture tests, lintian for the package
+#                               fuzzer runtime, chromium, expat and zlib
+#                               for the picture tests, lintian for the
+#                               package
 set -eu
 
 # cmake, g++, make: the build; libgtest-dev: the tests;
@@ -16,7 +17,7 @@ pkgs="cmake g++ make libgtest-dev nlohmann-json3-dev file"
 case "${1-}" in
   "") ;;
   --ci)
-    pkgs="$pkgs cppcheck clang libclang-rt-14-dev chromium libexpat1-dev lintian" ;;
+    pkgs="$pkgs cppcheck clang libclang-rt-14-dev chromium libexpat1-dev zlib1g-dev lintian" ;;
   *)
     echo "usage: $0 [--ci]" >&2
     exit 2 ;;

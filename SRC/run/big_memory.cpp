@@ -46,13 +46,17 @@ BigBlock::BigBlock(std::size_t bytes) {
     (void)::madvise(start, size, MADV_HUGEPAGE);
     data_ = start;
     size_ = size;
-    mapped_ = true;
     return;
   }
   }
 #endif
-  data_ = static_cast<char*>(std::calloc(bytes, 1));
-  if (data_ == nullptr) throw std::bad_alloc();
+  // The heap's own alignment (16 bytes) is less than the arrays are
+  // promised: take kAlign more and start on the first 64-byte boundary.
+  if (bytes > SIZE_MAX - kAlign) throw std::bad_alloc();
+  heap_ = std::calloc(bytes + kAlign, 1);
+  if (heap_ == nullptr) throw std::bad_alloc();
+  const auto at = reinterpret_cast<std::uintptr_t>(heap_);
+  data_ = static_cast<char*>(heap_) + (round_up(at, kAlign) - at);
   size_ = bytes;
 }
 
@@ -61,28 +65,29 @@ BigBlock::~BigBlock() { release(); }
 BigBlock::BigBlock(BigBlock&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)) {}
+      heap_(std::exchange(other.heap_, nullptr)) {}
 
 BigBlock& BigBlock::operator=(BigBlock&& other) noexcept {
   if (this != &other) {
     release();
     data_ = std::exchange(other.data_, nullptr);
     size_ = std::exchange(other.size_, 0);
-    mapped_ = std::exchange(other.mapped_, false);
+    heap_ = std::exchange(other.heap_, nullptr);
   }
   return *this;
 }
 
 void BigBlock::release() noexcept {
   if (data_ == nullptr) return;
+  if (heap_ != nullptr) {
+    std::free(heap_);
+    heap_ = nullptr;
+  }
 #if defined(ZEREDUV_HUGE_PAGES)
-  if (mapped_) {
+  else {
     ::munmap(data_, size_);
-    data_ = nullptr;
-    return;
   }
 #endif
-  std::free(data_);
   data_ = nullptr;
 }
 

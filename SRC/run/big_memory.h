@@ -12,8 +12,9 @@
 namespace zereduv {
 
 /// One zeroed block of at least `bytes` bytes, 2 MiB aligned and marked for
-/// huge pages where the system has them (from 256 KiB on; a smaller block
-/// comes from the heap).  Owns its memory.
+/// huge pages where the system has them (from 256 KiB on; a smaller block,
+/// or any block elsewhere, comes from the heap, 64-byte aligned).  Owns its
+/// memory.
 class BigBlock {
  public:
   BigBlock() = default;
@@ -32,7 +33,7 @@ class BigBlock {
   void release() noexcept;
   char* data_ = nullptr;
   std::size_t size_ = 0;
-  bool mapped_ = false;  // from the system's mapping call, not the heap
+  void* heap_ = nullptr;  // the heap block to free; null when mapped
 };
 
 /// Many large arrays carved out of one block in turn, so that they share
