@@ -40,8 +40,10 @@ std::unique_ptr<RunState> pillbox_state() {
   s->Zgrid.allocate(s->Nz);
   const double dr = (s->Rmax - s->Rmin) / (s->Nr - 1);
   const double dz = (s->Zmax - s->Zmin) / (s->Nz - 1);
-  for (int32_t i = 1; i <= s->Nr; ++i) s->Rgrid(i) = (i - 1) * dr + s->Rmin;
-  for (int32_t j = 1; j <= s->Nz; ++j) s->Zgrid(j) = (j - 1) * dz + s->Zmin;
+  for (int32_t i = 1; i <= s->Nr; ++i)
+    s->Rgrid(i) = (i - 1) * dr + s->Rmin;
+  for (int32_t j = 1; j <= s->Nz; ++j)
+    s->Zgrid(j) = (j - 1) * dz + s->Zmin;
   for (int32_t i = 1; i <= s->Nr; ++i) {
     const double kr = k * s->Rgrid(i);
     for (int32_t j = 1; j <= s->Nz; ++j) {
@@ -76,7 +78,8 @@ void BM_EB2D_APPR(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * points.size()));
+  state.SetItemsProcessed(
+      static_cast<int64_t>(state.iterations() * points.size()));
 }
 BENCHMARK(BM_EB2D_APPR)->Unit(benchmark::kMillisecond);
 
@@ -87,7 +90,8 @@ void BM_RESAMPLE(benchmark::State& state) {
     benchmark::DoNotOptimize(s->Ez3D.data());
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kOutPoints));
+  state.SetItemsProcessed(
+      static_cast<int64_t>(state.iterations() * kOutPoints));
 }
 BENCHMARK(BM_RESAMPLE)->Unit(benchmark::kMillisecond);
 

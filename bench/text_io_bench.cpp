@@ -45,7 +45,8 @@ void BM_put_d24(benchmark::State& state) {
   std::vector<char> out(kValues * kDoubleWidth);
   for (auto _ : state) {
     char* p = out.data();
-    for (double x : v) p = put_d24(p, x);
+    for (double x : v)
+      p = put_d24(p, x);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
@@ -60,7 +61,8 @@ void BM_put_d24_reference(benchmark::State& state) {
   std::vector<char> out(kValues * kDoubleWidth);
   for (auto _ : state) {
     char* p = out.data();
-    for (double x : v) p = put_d24_reference(p, x);
+    for (double x : v)
+      p = put_d24_reference(p, x);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
@@ -78,12 +80,15 @@ std::string table_value(double x, bool fixed) {
   if (fixed)
     r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, 5);
   else
-    r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 6);
+    r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific,
+                      6);
   std::string s(buf, r.ptr);
   for (char& c : s)
-    if (c == 'e') c = 'E';
+    if (c == 'e')
+      c = 'E';
   const std::size_t width = fixed ? 10 : 14;
-  if (s.size() < width) s.insert(0, width - s.size(), ' ');
+  if (s.size() < width)
+    s.insert(0, width - s.size(), ' ');
   return s;
 }
 
@@ -94,7 +99,8 @@ std::string node_records(std::size_t nrec) {
     const double z = static_cast<double>(k % 1000) * 0.0587820;
     const double r = static_cast<double>(k / 1000) * 0.0502513;
     text += table_value(z, true) + "    " + table_value(r, true) + "  ";
-    for (int c = 0; c < 4; ++c) text += table_value(f[4 * k + static_cast<std::size_t>(c)], false);
+    for (int c = 0; c < 4; ++c)
+      text += table_value(f[4 * k + static_cast<std::size_t>(c)], false);
     text += "\r\n";
   }
   return text;
@@ -107,10 +113,14 @@ void BM_scan_real(benchmark::State& state) {
   const std::string text = node_records(kRecords);
   std::vector<std::string_view> words;
   for (std::size_t p = 0; p < text.size();) {
-    while (p < text.size() && (text[p] == ' ' || text[p] == '\r' || text[p] == '\n')) ++p;
+    while (p < text.size() &&
+           (text[p] == ' ' || text[p] == '\r' || text[p] == '\n'))
+      ++p;
     std::size_t e = p;
-    while (e < text.size() && text[e] != ' ' && text[e] != '\r') ++e;
-    if (e > p) words.emplace_back(text.data() + p, e - p);
+    while (e < text.size() && text[e] != ' ' && text[e] != '\r')
+      ++e;
+    if (e > p)
+      words.emplace_back(text.data() + p, e - p);
     p = e;
   }
   for (auto _ : state) {
@@ -122,7 +132,8 @@ void BM_scan_real(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * words.size()));
+  state.SetItemsProcessed(
+      static_cast<int64_t>(state.iterations() * words.size()));
 }
 BENCHMARK(BM_scan_real);
 
@@ -144,8 +155,10 @@ void BM_read_list_node_records(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRecords * 6));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetItemsProcessed(
+      static_cast<int64_t>(state.iterations() * kRecords * 6));
+  state.SetBytesProcessed(
+      static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_read_list_node_records);
 
@@ -163,7 +176,8 @@ void BM_list_doubles_field_array(benchmark::State& state) {
   }
   out.close();
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * v.size()));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * v.size() / 3 * 74));
+  state.SetBytesProcessed(
+      static_cast<int64_t>(state.iterations() * v.size() / 3 * 74));
 }
 BENCHMARK(BM_list_doubles_field_array)->Unit(benchmark::kMillisecond);
 

@@ -17,12 +17,14 @@ using namespace zereduv;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const std::string dir = [] {
     std::string t = "/tmp/zereduv-fuzz-control-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr) std::abort();
+    if (::mkdtemp(t.data()) == nullptr)
+      std::abort();
     return t;
   }();
   {
     std::ofstream f(dir + "/zereduv.dat", std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    f.write(reinterpret_cast<const char*>(data),
+            static_cast<std::streamsize>(size));
   }
   auto s = std::make_unique<RunState>();
   s->WorkDir = dir;
@@ -30,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     READ_CONTROL(*s);
     DERIVE_CONSTANTS(*s);
   } catch (const IoError& e) {
-    if (e.unit != 1) std::abort();
+    if (e.unit != 1)
+      std::abort();
   }
   return 0;
 }

@@ -20,13 +20,16 @@ using namespace zereduv;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const std::string dir = [] {
     std::string t = "/tmp/zereduv-fuzz-table-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr) std::abort();
+    if (::mkdtemp(t.data()) == nullptr)
+      std::abort();
     return t;
   }();
-  if (size < 1) return 0;
+  if (size < 1)
+    return 0;
   {
     std::ofstream f(dir + "/table.txt", std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+    f.write(reinterpret_cast<const char*>(data + 1),
+            static_cast<std::streamsize>(size - 1));
   }
   auto s = std::make_unique<RunState>();
   s->WorkDir = dir;
@@ -38,9 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   try {
     READ_FIELD_TABLE(*s);
     COMPLETE_SYMMETRY(*s);
-    if (s->Nr < 3 || s->Nz < 3) std::abort();
+    if (s->Nr < 3 || s->Nz < 3)
+      std::abort();
   } catch (const IoError& e) {
-    if (e.unit != 2) std::abort();
+    if (e.unit != 2)
+      std::abort();
   } catch (const TableRejected&) {
   }
   return 0;

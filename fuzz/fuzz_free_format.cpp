@@ -8,15 +8,16 @@
 #include <cstring>
 #include <string>
 
-#include "run/errors.h"
 #include "run/channels.h"
+#include "run/errors.h"
 #include "run/fast_d24.h"
 #include "run/number_fields.h"
 
 using namespace zereduv;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size == 0)
+    return 0;
   // The first byte picks the item kinds of the list.
   const unsigned kinds = data[0];
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -38,20 +39,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   // The quick path of node records against the general reader.
   double quick[6] = {}, general[6] = {};
-  const char* const e = scan_plain_reals(text.data(), text.data() + text.size(), quick);
+  const char* const e =
+      scan_plain_reals(text.data(), text.data() + text.size(), quick);
   if (e != nullptr) {
     TextIn g(2, "fuzz");
     g.open_memory(text);
-    const ReadItem six[] = {real_item(general[0], "Z"),  real_item(general[1], "R"),
-                            real_item(general[2], "Ez"), real_item(general[3], "Er"),
-                            real_item(general[4], "|E|"), real_item(general[5], "H")};
+    const ReadItem six[] = {
+        real_item(general[0], "Z"),   real_item(general[1], "R"),
+        real_item(general[2], "Ez"),  real_item(general[3], "Er"),
+        real_item(general[4], "|E|"), real_item(general[5], "H")};
     try {
       g.read_list(six);
     } catch (const IoError&) {
       std::abort();
     }
     const std::size_t nl = text.find('\n');
-    if (g.line() != 1 || e != text.data() + (nl == std::string::npos ? text.size() : nl + 1) ||
+    if (g.line() != 1 ||
+        e != text.data() + (nl == std::string::npos ? text.size() : nl + 1) ||
         std::memcmp(quick, general, sizeof quick) != 0)
       std::abort();
   }

@@ -51,14 +51,16 @@ std::string framed_layout0() {
 
 void render(const TableReport& r) {
   table_text(r);
-  table_json(r).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  table_json(r).dump(2, ' ', false,
+                     nlohmann::ordered_json::error_handler_t::replace);
   table_csv(r);
   table_svg(r);
 }
 
 void render(const FieldReport& r) {
   field_text(r);
-  field_json(r).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  field_json(r).dump(2, ' ', false,
+                     nlohmann::ordered_json::error_handler_t::replace);
   field_csv(r);
   field_svg(r);
 }
@@ -68,64 +70,71 @@ void render(const FieldReport& r) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const std::string dir = [] {
     std::string t = "/tmp/zereduv-fuzz-inspect-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr) std::abort();
+    if (::mkdtemp(t.data()) == nullptr)
+      std::abort();
     return t;
   }();
   static std::string layout0 = framed_layout0();
-  if (size < 1) return 0;
+  if (size < 1)
+    return 0;
   const uint8_t mode = data[0];
   const char* rest = reinterpret_cast<const char*>(data + 1);
   const std::size_t n = size - 1;
 
   switch (mode % 3) {
-    case 0: {
-      {
-        std::ofstream f(dir + "/table.txt", std::ios::binary | std::ios::trunc);
-        f.write(rest, static_cast<std::streamsize>(n));
-      }
-      TableOptions opt;
-      if (mode & 0x04) opt.frequency = 1.3e9;
-      const int32_t keys[] = {0, 1, -1, 2, -2, 7};
-      if (mode & 0x08) opt.isym = keys[(mode >> 4) % 6];
-      try {
-        render(inspect_table(dir + "/table.txt", opt));
-      } catch (const IoError& e) {
-        if (e.unit != 2) std::abort();
-      } catch (const TableRejected&) {
-      }
-      break;
+  case 0: {
+    {
+      std::ofstream f(dir + "/table.txt", std::ios::binary | std::ios::trunc);
+      f.write(rest, static_cast<std::streamsize>(n));
     }
-    case 1:
-      try {
-        render(field_report("fuzz", parse_field_file(std::string_view(rest, n))));
-      } catch (const FieldFileDamaged&) {
-      }
-      break;
-    case 2: {
-      // Patches: a 4-byte offset into the data after the first frame, a
-      // length of at most 16, the bytes.  They are made in place on the
-      // 6 MB image and undone afterwards, in reverse order.
-      std::string& f = layout0;
-      std::vector<std::pair<std::size_t, std::string>> undo;
-      std::size_t k = 0;
-      const std::size_t span = f.size() - 2 * kFrameBytes;
-      while (k + 5 <= n) {
-        uint32_t off;
-        std::memcpy(&off, rest + k, 4);
-        const std::size_t at = kFrameBytes + off % span;
-        const std::size_t len = std::min({std::size_t{static_cast<uint8_t>(rest[k + 4]) % 17u},
-                                          n - k - 5, f.size() - at});
-        undo.emplace_back(at, f.substr(at, len));
-        f.replace(at, len, rest + k + 5, len);
-        k += 5 + len;
-      }
-      try {
-        render(field_report("fuzz", parse_field_file(f)));
-      } catch (const FieldFileDamaged&) {
-      }
-      for (auto u = undo.rbegin(); u != undo.rend(); ++u) f.replace(u->first, u->second.size(), u->second);
-      break;
+    TableOptions opt;
+    if (mode & 0x04)
+      opt.frequency = 1.3e9;
+    const int32_t keys[] = {0, 1, -1, 2, -2, 7};
+    if (mode & 0x08)
+      opt.isym = keys[(mode >> 4) % 6];
+    try {
+      render(inspect_table(dir + "/table.txt", opt));
+    } catch (const IoError& e) {
+      if (e.unit != 2)
+        std::abort();
+    } catch (const TableRejected&) {
     }
+    break;
+  }
+  case 1:
+    try {
+      render(field_report("fuzz", parse_field_file(std::string_view(rest, n))));
+    } catch (const FieldFileDamaged&) {
+    }
+    break;
+  case 2: {
+    // Patches: a 4-byte offset into the data after the first frame, a
+    // length of at most 16, the bytes.  They are made in place on the
+    // 6 MB image and undone afterwards, in reverse order.
+    std::string& f = layout0;
+    std::vector<std::pair<std::size_t, std::string>> undo;
+    std::size_t k = 0;
+    const std::size_t span = f.size() - 2 * kFrameBytes;
+    while (k + 5 <= n) {
+      uint32_t off;
+      std::memcpy(&off, rest + k, 4);
+      const std::size_t at = kFrameBytes + off % span;
+      const std::size_t len =
+          std::min({std::size_t{static_cast<uint8_t>(rest[k + 4]) % 17u},
+                    n - k - 5, f.size() - at});
+      undo.emplace_back(at, f.substr(at, len));
+      f.replace(at, len, rest + k + 5, len);
+      k += 5 + len;
+    }
+    try {
+      render(field_report("fuzz", parse_field_file(f)));
+    } catch (const FieldFileDamaged&) {
+    }
+    for (auto u = undo.rbegin(); u != undo.rend(); ++u)
+      f.replace(u->first, u->second.size(), u->second);
+    break;
+  }
   }
   return 0;
 }

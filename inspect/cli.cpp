@@ -10,9 +10,9 @@
 #include "control_inspect.h"
 #include "files.h"
 #include "onaxis.h"
-#include "transit.h"
 #include "report.h"
 #include "run/errors.h"
+#include "transit.h"
 
 #ifndef ZEREDUV_VERSION
 #define ZEREDUV_VERSION "unknown"
@@ -38,14 +38,16 @@ struct UsageError {
 
 bool parse_number(const std::string& s, double& v) {
   const char* b = s.data();
-  if (!s.empty() && s[0] == '+') ++b;
+  if (!s.empty() && s[0] == '+')
+    ++b;
   auto r = std::from_chars(b, s.data() + s.size(), v);
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
 bool parse_key(const std::string& s, int32_t& v) {
   const char* b = s.data();
-  if (!s.empty() && s[0] == '+') ++b;
+  if (!s.empty() && s[0] == '+')
+    ++b;
   auto r = std::from_chars(b, s.data() + s.size(), v);
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
@@ -65,8 +67,10 @@ Options parse_args(const std::vector<std::string>& args) {
       }
     }
     auto take = [&]() {
-      if (has_value) return value;
-      if (k + 1 >= args.size()) throw UsageError{a + " needs a value"};
+      if (has_value)
+        return value;
+      if (k + 1 >= args.size())
+        throw UsageError{a + " needs a value"};
       return args[++k];
     };
     if (a == "--frequency") {
@@ -84,10 +88,11 @@ Options parse_args(const std::vector<std::string>& args) {
           (a == "--beta" && v > 1.0))
         throw UsageError{a + " wants " +
                          (a == "--beta" ? "a beta in (0, 1]"
-                          : a == "--scale-voltage" ? "a voltage in MV above 0"
-                                                   : "a field in MV/m above 0") +
+                          : a == "--scale-voltage"
+                              ? "a voltage in MV above 0"
+                              : "a field in MV/m above 0") +
                          ", got \"" + t + "\""};
-      (a == "--beta" ? o.control.beta
+      (a == "--beta"            ? o.control.beta
        : a == "--scale-voltage" ? o.control.voltage
                                 : o.control.peak_ez) = v;
     } else if (a == "--isym") {
@@ -97,7 +102,8 @@ Options parse_args(const std::vector<std::string>& args) {
         throw UsageError{"--isym wants an integer key, got \"" + v + "\""};
       o.table.isym = key;
     } else if (a == "--json") {
-      if (has_value) throw UsageError{"--json takes no value"};
+      if (has_value)
+        throw UsageError{"--json takes no value"};
 #ifndef ZEREDUV_HAVE_JSON
       throw UsageError{
           "--json is not available in this build (built without "
@@ -116,14 +122,18 @@ Options parse_args(const std::vector<std::string>& args) {
       plain.push_back(a);
     }
   }
-  if (plain.empty()) throw UsageError{"no command given"};
+  if (plain.empty())
+    throw UsageError{"no command given"};
   o.command = plain[0];
   if (o.command != "table" && o.command != "field" && o.command != "control")
     throw UsageError{"unknown command \"" + o.command +
                      "\" (use table, field or control)"};
-  if (plain.size() < 2 && o.command == "control") plain.push_back("zereduv.dat");
-  if (plain.size() < 2) throw UsageError{o.command + " needs a FILE"};
-  if (plain.size() > 2) throw UsageError{"one FILE only"};
+  if (plain.size() < 2 && o.command == "control")
+    plain.push_back("zereduv.dat");
+  if (plain.size() < 2)
+    throw UsageError{o.command + " needs a FILE"};
+  if (plain.size() > 2)
+    throw UsageError{"one FILE only"};
   o.file = plain[1];
   if (o.command != "table" && o.table.isym)
     throw UsageError{"--isym applies to table only"};
@@ -131,8 +141,9 @@ Options parse_args(const std::vector<std::string>& args) {
     throw UsageError{"control takes the frequency from the control file"};
   const bool scaling = o.control.peak_ez || o.control.voltage || o.control.beta;
   if (o.command != "control" && scaling)
-    throw UsageError{"--scale-peak-ez, --scale-voltage and --beta apply to "
-                     "control only"};
+    throw UsageError{
+        "--scale-peak-ez, --scale-voltage and --beta apply to "
+        "control only"};
   if (o.control.voltage && !o.control.beta)
     throw UsageError{"--scale-voltage needs --beta"};
   if (o.command == "control" && (o.csv || o.svg))
@@ -155,16 +166,19 @@ void check_files(const Options& o) {
   };
   Output outs[] = {{"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
   for (auto& out : outs) {
-    if (!out.path) continue;
+    if (!out.path)
+      continue;
     out.facts = path_facts(*out.path);
     if (same_file(in, out.facts))
-      throw UsageError{std::string(out.opt) + " " + *out.path + " is the file " +
-                       o.file + " being read; it would be overwritten"};
+      throw UsageError{std::string(out.opt) + " " + *out.path +
+                       " is the file " + o.file +
+                       " being read; it would be overwritten"};
   }
   for (std::size_t a = 0; a < 3; ++a)
     for (std::size_t b = a + 1; b < 3; ++b)
       if (outs[a].path && outs[b].path &&
-          (*outs[a].path == *outs[b].path || same_file(outs[a].facts, outs[b].facts)))
+          (*outs[a].path == *outs[b].path ||
+           same_file(outs[a].facts, outs[b].facts)))
         throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
                          " name the same file " + *outs[b].path};
 }
@@ -174,12 +188,19 @@ void check_files(const Options& o) {
 /// that is not UTF-8 has each bad byte replaced by U+FFFD, so the JSON
 /// always parses.
 std::string json_text(const nlohmann::ordered_json& j) {
-  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+  return j.dump(2, ' ', false,
+                nlohmann::ordered_json::error_handler_t::replace) +
          "\n";
 }
-std::string as_json(const TableReport& r) { return json_text(table_json(r)); }
-std::string as_json(const ControlReport& r) { return json_text(control_json(r)); }
-std::string as_json(const FieldReport& r) { return json_text(field_json(r)); }
+std::string as_json(const TableReport& r) {
+  return json_text(table_json(r));
+}
+std::string as_json(const ControlReport& r) {
+  return json_text(control_json(r));
+}
+std::string as_json(const FieldReport& r) {
+  return json_text(field_json(r));
+}
 #else
 // Never called: --json is refused at the command line in such a build.
 template <class Report>
@@ -198,13 +219,19 @@ std::string help_text() {
   return std::string("Usage: ") + kProg +
          " table FILE [--frequency HZ] [--isym K] [--json] [--csv OUT.csv]\n"
          "                             [--svg OUT.svg] [--onaxis OUT]\n"
-         "       " + kProg +
-         " field FILE [--frequency HZ] [--json] [--csv OUT.csv] [--svg OUT.svg]\n"
+         "       " +
+         kProg +
+         " field FILE [--frequency HZ] [--json] [--csv OUT.csv] [--svg "
+         "OUT.svg]\n"
          "                             [--onaxis OUT]\n"
-         "       " + kProg +
-         " control [FILE] [--scale-peak-ez MV/m | --scale-voltage MV --beta B]\n"
+         "       " +
+         kProg +
+         " control [FILE] [--scale-peak-ez MV/m | --scale-voltage MV --beta "
+         "B]\n"
          "                             [--beta B] [--json] [--onaxis OUT]\n"
-         "       " + kProg + " --help | --version\n"
+         "       " +
+         kProg +
+         " --help | --version\n"
          "\n"
          "Looks at a Superfish field table (six-column or T7), at a field file "
          "written by\nzereduv, or at a control file, before they are trusted.\n"
@@ -289,20 +316,28 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     if (o.command == "table") {
       TableReport r = inspect_table(o.file, o.table);
       text = o.json ? as_json(r) : table_text(r);
-      if (o.csv) csv = table_csv(r);
-      if (o.svg) svg = table_svg(r);
-      if (o.onaxis) onaxis = table_onaxis(r);
+      if (o.csv)
+        csv = table_csv(r);
+      if (o.svg)
+        svg = table_svg(r);
+      if (o.onaxis)
+        onaxis = table_onaxis(r);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(o.file, o.control);
       text = o.json ? as_json(r) : control_text(r);
-      if (o.onaxis) onaxis = control_onaxis(r);
+      if (o.onaxis)
+        onaxis = control_onaxis(r);
     } else {
       FieldReport r = inspect_field(o.file);
-      if (o.table.frequency) field_crest(r, *o.table.frequency);
+      if (o.table.frequency)
+        field_crest(r, *o.table.frequency);
       text = o.json ? as_json(r) : field_text(r);
-      if (o.csv) csv = field_csv(r);
-      if (o.svg) svg = field_svg(r);
-      if (o.onaxis) onaxis = field_onaxis(r);
+      if (o.csv)
+        csv = field_csv(r);
+      if (o.svg)
+        svg = field_svg(r);
+      if (o.onaxis)
+        onaxis = field_onaxis(r);
     }
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\n";
@@ -314,9 +349,11 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     err += std::string(kProg) + ": cannot read " +
            (e.unit == 1 ? "control file" : "table") + " \"" +
            (o.command == "control" && e.unit != 1 ? e.file : o.file) + "\"";
-    if (e.line > 0) err += ", line " + std::to_string(e.line);
+    if (e.line > 0)
+      err += ", line " + std::to_string(e.line);
     err += ": " + e.kind;
-    if (!e.detail.empty()) err += ": " + e.detail;
+    if (!e.detail.empty())
+      err += ": " + e.detail;
     err += "\n";
     return kExitUnreadable;
   } catch (const TableRejected& e) {
@@ -342,15 +379,19 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
                  const char* done) {
     try {
       write_output(path, content);
-      if (!o.json) out += done + path + "\n";
+      if (!o.json)
+        out += done + path + "\n";
     } catch (const FileError& e) {
       err += std::string(kProg) + ": " + e.message + "\n";
       ok = false;
     }
   };
-  if (o.csv) put(*o.csv, csv, "Axis line written to ");
-  if (o.svg) put(*o.svg, svg, "Picture written to ");
-  if (o.onaxis) put(*o.onaxis, onaxis, "On-axis Ez written to ");
+  if (o.csv)
+    put(*o.csv, csv, "Axis line written to ");
+  if (o.svg)
+    put(*o.svg, svg, "Picture written to ");
+  if (o.onaxis)
+    put(*o.onaxis, onaxis, "On-axis Ez written to ");
   return ok ? kExitOk : kExitUnreadable;
 }
 

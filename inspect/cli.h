@@ -8,10 +8,10 @@ namespace zereduv::inspect {
 
 /// Exit statuses.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;        // bad command line
-inline constexpr int kExitUnreadable = 2;   // a file cannot be read or written
-inline constexpr int kExitUnusable = 3;     // a table the program cannot use
-inline constexpr int kExitDamaged = 4;      // a damaged or unknown field file
+inline constexpr int kExitUsage = 1;       // bad command line
+inline constexpr int kExitUnreadable = 2;  // a file cannot be read or written
+inline constexpr int kExitUnusable = 3;    // a table the program cannot use
+inline constexpr int kExitDamaged = 4;     // a damaged or unknown field file
 
 /// Runs one command (arguments without the program name); what goes to
 /// standard output and standard error is returned in `out` and `err`.

@@ -13,8 +13,8 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/run_state.h"
 #include "run/number_fields.h"
+#include "run/run_state.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
@@ -113,11 +113,13 @@ ControlReport inspect_control(const std::filesystem::path& file,
   for (int32_t iy = 1; iy <= kNy; ++iy)
     for (int32_t ix = 1; ix <= kNx; ++ix) {
       const double x = s->XOut(ix), y = s->YOut(iy);
-      if (!locate_r(*s, std::sqrt(x * x + y * y)).inside) ++in_plane_outside;
+      if (!locate_r(*s, std::sqrt(x * x + y * y)).inside)
+        ++in_plane_outside;
     }
   int32_t planes_in = 0;
   for (int32_t iz = 1; iz <= kNzOut; ++iz)
-    if (locate_z(*s, s->ZOut(iz)).inside) ++planes_in;
+    if (locate_z(*s, s->ZOut(iz)).inside)
+      ++planes_in;
   r.plane_points = int64_t{kNx} * kNy;
   r.plane_outside = in_plane_outside;
   r.points = r.plane_points * kNzOut;
@@ -157,13 +159,16 @@ ControlReport inspect_control(const std::filesystem::path& file,
       }
       const auto ph = axis_phasor(zm, r.axis_ez, omega, r.best.beta, s->c);
       r.crest_deg = -std::arg(ph) * 180.0 / s->pi;
-      if (r.crest_deg <= -180.0) r.crest_deg += 360.0;
+      if (r.crest_deg <= -180.0)
+        r.crest_deg += 360.0;
       // The 201 output points on the grid line nearest x = y = 0.
       int32_t ax = 1, ay = 1;
       for (int32_t ix = 1; ix <= kNx; ++ix)
-        if (std::fabs(s->XOut(ix)) < std::fabs(s->XOut(ax))) ax = ix;
+        if (std::fabs(s->XOut(ix)) < std::fabs(s->XOut(ax)))
+          ax = ix;
       for (int32_t iy = 1; iy <= kNy; ++iy)
-        if (std::fabs(s->YOut(iy)) < std::fabs(s->YOut(ay))) ay = iy;
+        if (std::fabs(s->YOut(iy)) < std::fabs(s->YOut(ay)))
+          ay = iy;
       r.axis_x = s->XOut(ax);
       r.axis_y = s->YOut(ay);
       std::vector<double> zo, eo;
@@ -173,7 +178,8 @@ ControlReport inspect_control(const std::filesystem::path& file,
       }
       r.v_map = r.best.gain;
       r.v_out = axis_gain(zo, eo, omega, r.best.beta, s->c);
-      if (r.v_map != 0.0) r.resampling_rel = (r.v_out - r.v_map) / r.v_map;
+      if (r.v_map != 0.0)
+        r.resampling_rel = (r.v_out - r.v_map) / r.v_map;
     }
   }
 
@@ -211,11 +217,14 @@ namespace {
 
 std::string row(std::string_view label, const std::string& value) {
   std::string l(label);
-  if (l.size() < 22) l.append(22 - l.size(), ' ');
+  if (l.size() < 22)
+    l.append(22 - l.size(), ' ');
   return l + value + "\n";
 }
 
-std::string mhz(double hz) { return num(hz / 1e6, 10) + " MHz"; }
+std::string mhz(double hz) {
+  return num(hz / 1e6, 10) + " MHz";
+}
 
 std::string signed_percent(double p) {
   return (p >= 0 ? "+" : "") + num(p, 3) + " %";
@@ -247,11 +256,11 @@ std::string control_text(const ControlReport& r) {
                            " (0 for a whole cavity bounded by walls, " + half +
                            " for one half; " + r.symmetry_question + ")");
   } else {
-    o += row("isym_z", std::to_string(r.isym_z) +
-                           " given; the end planes suggest " +
-                           std::to_string(r.suggested_isym) +
-                           (r.isym_z == r.suggested_isym ? "" : "  <- differs") +
-                           " (" + r.suggestion + ")");
+    o += row("isym_z",
+             std::to_string(r.isym_z) + " given; the end planes suggest " +
+                 std::to_string(r.suggested_isym) +
+                 (r.isym_z == r.suggested_isym ? "" : "  <- differs") + " (" +
+                 r.suggestion + ")");
   }
   std::string f = mhz(r.Frequency) + " given";
   if (r.implied_ok)
@@ -269,13 +278,13 @@ std::string control_text(const ControlReport& r) {
                               num(r.ymin) + " .. " + num(r.ymax) + ", z " +
                               num(r.zmin_out) + " .. " + num(r.zmax_out) +
                               " cm (25 x 25 x 201)");
-  o += row("  outside the map", share(r.outside, r.points) +
-                                    " points, written as zeros; " +
-                                    share(r.plane_outside, r.plane_points) +
-                                    " in each z plane");
+  o += row("  outside the map",
+           share(r.outside, r.points) + " points, written as zeros; " +
+               share(r.plane_outside, r.plane_points) + " in each z plane");
   if (r.corner_past_rmax)
-    o += row("  warning", "Aperture*sqrt(2) = " + num(r.Aperture * std::sqrt(2.0)) +
-                              " cm runs past Rmax = " + num(r.rmax) + " cm");
+    o += row("  warning",
+             "Aperture*sqrt(2) = " + num(r.Aperture * std::sqrt(2.0)) +
+                 " cm runs past Rmax = " + num(r.rmax) + " cm");
   if (r.z_past_map)
     o += row("  warning", "the grid's z range " + num(r.zmin_out) + " .. " +
                               num(r.zmax_out) + " cm runs past the map's " +
@@ -283,36 +292,38 @@ std::string control_text(const ControlReport& r) {
   if (r.half_wavelength > 0)
     o += row("  z steps", num(r.steps_per_half_wavelength, 4) +
                               " per RF half-wavelength at beta = 1 (" +
-                              num(r.half_wavelength, 5) + " cm; dz = " +
-                              num(std::fabs(r.dz_out)) + " cm)");
-  o += row("Maxwell check",
-           "mean ratio " + num(r.avg, 6) +
-               (r.stops ? ": the run stops (|mean| > 2), no field file"
-                        : std::string(r.warning ? ", warning (|mean| > 1.5)" : "") +
-                              (r.warning_low ? ", warning (|mean| < 0.5)" : "") +
-                              (r.switched.empty()
-                                   ? ", no switch"
-                                   : ", switches the " + r.switched +
-                                         "-field sign")));
+                              num(r.half_wavelength, 5) +
+                              " cm; dz = " + num(std::fabs(r.dz_out)) + " cm)");
+  o += row(
+      "Maxwell check",
+      "mean ratio " + num(r.avg, 6) +
+          (r.stops ? ": the run stops (|mean| > 2), no field file"
+                   : std::string(r.warning ? ", warning (|mean| > 1.5)" : "") +
+                         (r.warning_low ? ", warning (|mean| < 0.5)" : "") +
+                         (r.switched.empty() ? ", no switch"
+                                             : ", switches the " + r.switched +
+                                                   "-field sign")));
   o += row("FieldScale", num_exact(r.FieldScale));
   if (!r.axis_in_map) {
     o += row("Axis", "r = 0 is not in the map: no on-axis figures");
   } else {
-    o += row("Peak on-axis Ez", num(r.peak_ez, 10) + " MV/m at z = " +
-                                    num(r.peak_ez_z) + " cm");
+    o += row("Peak on-axis Ez",
+             num(r.peak_ez, 10) + " MV/m at z = " + num(r.peak_ez_z) + " cm");
     if (r.best.beta > 0) {
-      o += row("Best gain", "V = " + num(r.best.gain, 10) + " MV, T = " +
-                                num(r.best.T, 6) + " at beta = " +
-                                num_fixed(r.best.beta, 4));
+      o += row("Best gain", "V = " + num(r.best.gain, 10) +
+                                " MV, T = " + num(r.best.T, 6) +
+                                " at beta = " + num_fixed(r.best.beta, 4));
       if (r.beta_given)
         o += row("At beta " + num(r.at_beta.beta, 6),
-                 "V = " + num(r.at_beta.gain, 10) + " MV, T = " +
-                     num(r.at_beta.T, 6));
+                 "V = " + num(r.at_beta.gain, 10) +
+                     " MV, T = " + num(r.at_beta.T, 6));
       o += row("Resampling on axis",
-               "V from the map " + num(r.v_map, 8) + " MV, from the 201 "
-               "output points (x = " + num(r.axis_x) + ", y = " + num(r.axis_y) +
-               " cm) " + num(r.v_out, 8) + " MV: " +
-               num(r.resampling_rel, 3) + " relative");
+               "V from the map " + num(r.v_map, 8) +
+                   " MV, from the 201 "
+                   "output points (x = " +
+                   num(r.axis_x) + ", y = " + num(r.axis_y) + " cm) " +
+                   num(r.v_out, 8) + " MV: " + num(r.resampling_rel, 3) +
+                   " relative");
       o += row("Phase convention", kPhaseConvention);
       o += row("Crest phase", num_fixed(r.crest_deg, 2) +
                                   " deg: Ez(z) cos(wt + phi) is at its crest "
@@ -323,14 +334,16 @@ std::string control_text(const ControlReport& r) {
     }
   }
   if (r.scale_for_peak)
-    o += row("Suggested FieldScale", num_exact(*r.scale_for_peak) +
-                                         " (record 12) for the peak on-axis Ez asked");
+    o += row("Suggested FieldScale",
+             num_exact(*r.scale_for_peak) +
+                 " (record 12) for the peak on-axis Ez asked");
   if (r.scale_for_voltage)
     o += row("Suggested FieldScale", num_exact(*r.scale_for_voltage) +
                                          " (record 12) for V at beta " +
                                          num(r.at_beta.beta, 6) + " asked");
-  o += row("Field file", r.out_name + ", layout " + std::to_string(r.FieldFormat) +
-                             (!r.layout_ok ? ": not a layout, the run stops"
+  o += row("Field file", r.out_name + ", layout " +
+                             std::to_string(r.FieldFormat) +
+                             (!r.layout_ok   ? ": not a layout, the run stops"
                               : r.out_exists ? ": exists and would be replaced"
                                              : ": new"));
   return o;
@@ -341,12 +354,17 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
   nlohmann::ordered_json j;
   j["kind"] = "control file";
   j["file"] = r.file;
-  j["records"] = {{"table", r.table},          {"isym_z", r.isym_z},
-                  {"FileNumber", r.FileNumber}, {"FieldFormat", r.FieldFormat},
-                  {"SymX", r.SymX},             {"SymY", r.SymY},
-                  {"SymZ", r.SymZ},             {"Frequency_Hz", r.Frequency},
+  j["records"] = {{"table", r.table},
+                  {"isym_z", r.isym_z},
+                  {"FileNumber", r.FileNumber},
+                  {"FieldFormat", r.FieldFormat},
+                  {"SymX", r.SymX},
+                  {"SymY", r.SymY},
+                  {"SymZ", r.SymZ},
+                  {"Frequency_Hz", r.Frequency},
                   {"ElementLength_cm", r.ElementLength},
-                  {"Aperture_cm", r.Aperture},  {"ReverseZ", r.ReverseZ},
+                  {"Aperture_cm", r.Aperture},
+                  {"ReverseZ", r.ReverseZ},
                   {"FieldScale", r.FieldScale}};
   j["table"] = {{"kind", r.table_kind},
                 {"suggested_isym_z", r.suggested_isym},
@@ -355,14 +373,16 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
     j["table"]["half_isym_z"] = r.half_isym;
     j["table"]["symmetry_question"] = r.symmetry_question;
   }
-  if (r.t7) j["table"]["t7_frequency_Hz"] = r.t7_frequency;
+  if (r.t7)
+    j["table"]["t7_frequency_Hz"] = r.t7_frequency;
   j["frequency"] = {{"given_Hz", r.Frequency}};
   if (r.implied_ok) {
     j["frequency"]["implied_Hz"] = r.implied_frequency;
     j["frequency"]["given_vs_implied_percent"] = r.implied_percent;
   }
-  if (r.t7) j["frequency"]["given_vs_t7_percent"] = r.t7_percent;
-  j["map"] = {{"nz", r.nz},     {"nr", r.nr},     {"zmin_cm", r.zmin},
+  if (r.t7)
+    j["frequency"]["given_vs_t7_percent"] = r.t7_percent;
+  j["map"] = {{"nz", r.nz},        {"nr", r.nr},        {"zmin_cm", r.zmin},
               {"zmax_cm", r.zmax}, {"rmin_cm", r.rmin}, {"rmax_cm", r.rmax}};
   j["grid"] = {{"xmin_cm", r.xmin},
                {"xmax_cm", r.xmax},
@@ -390,7 +410,8 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
     a["peak_ez_MV_per_m"] = r.peak_ez;
     a["peak_ez_z_cm"] = r.peak_ez_z;
     if (r.best.beta > 0) {
-      a["best"] = {{"beta", r.best.beta}, {"V_MV", r.best.gain}, {"T", r.best.T}};
+      a["best"] = {
+          {"beta", r.best.beta}, {"V_MV", r.best.gain}, {"T", r.best.T}};
       if (r.beta_given)
         a["at_beta"] = {{"beta", r.at_beta.beta},
                         {"V_MV", r.at_beta.gain},
@@ -405,7 +426,8 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
     }
   }
   j["axis"] = a;
-  if (r.scale_for_peak) j["suggested_field_scale"]["peak_ez"] = *r.scale_for_peak;
+  if (r.scale_for_peak)
+    j["suggested_field_scale"]["peak_ez"] = *r.scale_for_peak;
   if (r.scale_for_voltage)
     j["suggested_field_scale"]["voltage"] = *r.scale_for_voltage;
   j["field_file"] = {{"name", r.out_name},

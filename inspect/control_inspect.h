@@ -40,12 +40,12 @@ struct ControlReport {
   // The table.
   std::string table_kind;
   bool t7 = false;
-  double t7_frequency = 0;      // [Hz]
-  double t7_percent = 0;        // Frequency against it [%]
+  double t7_frequency = 0;  // [Hz]
+  double t7_percent = 0;    // Frequency against it [%]
   int32_t suggested_isym = 0;
-  int32_t half_isym = 0;            // the half-cavity reading's key; 0: none
+  int32_t half_isym = 0;  // the half-cavity reading's key; 0: none
   std::string suggestion;
-  std::string symmetry_question;    // what decides between the two readings
+  std::string symmetry_question;  // what decides between the two readings
   bool implied_ok = false;
   double implied_frequency = 0;  // [Hz]
   double implied_percent = 0;    // Frequency against it [%]
@@ -57,21 +57,21 @@ struct ControlReport {
   // The output grid against the map.
   double xmin = 0, xmax = 0, ymin = 0, ymax = 0, zmin_out = 0, zmax_out = 0;
   double dz_out = 0;
-  int64_t outside = 0, points = 0;          // whole grid
+  int64_t outside = 0, points = 0;              // whole grid
   int64_t plane_outside = 0, plane_points = 0;  // one z plane inside the map
-  bool corner_past_rmax = false;  // Aperture * sqrt(2) > Rmax
-  bool z_past_map = false;        // the grid's z range leaves the map's
-  double half_wavelength = 0;     // c / (2 f) [cm]
+  bool corner_past_rmax = false;                // Aperture * sqrt(2) > Rmax
+  bool z_past_map = false;     // the grid's z range leaves the map's
+  double half_wavelength = 0;  // c / (2 f) [cm]
   double steps_per_half_wavelength = 0;
 
   // The field after FieldScale, on the axis [MV/m, MV].
   bool axis_in_map = false;
   std::vector<double> axis_z, axis_ez;  // map nodes on the axis [cm, MV/m]
-  double peak_ez = 0, peak_ez_z = 0;  // largest |Ez| and where
-  GainPoint best;                     // beta of best gain, V, T
+  double peak_ez = 0, peak_ez_z = 0;    // largest |Ez| and where
+  GainPoint best;                       // beta of best gain, V, T
   bool beta_given = false;
-  GainPoint at_beta;                  // at --beta
-  double crest_deg = 0;               // crest phase at best.beta
+  GainPoint at_beta;     // at --beta
+  double crest_deg = 0;  // crest phase at best.beta
   // The gain from the map against the gain from the 201 output points on
   // the grid line nearest the axis, at best.beta.
   double axis_x = 0, axis_y = 0;

@@ -28,7 +28,8 @@ std::string hex_bytes(std::string_view c, std::size_t off, std::size_t n) {
   std::string s;
   for (std::size_t k = 0; k < n && off + k < c.size(); ++k) {
     auto b = static_cast<unsigned char>(c[off + k]);
-    if (!s.empty()) s += ' ';
+    if (!s.empty())
+      s += ' ';
     s += d[b >> 4];
     s += d[b & 15];
   }
@@ -77,19 +78,19 @@ FieldFile parse_layout0(std::string_view c) {
                             std::to_string(r.bytes));
     std::size_t end = off + kFrameBytes + r.bytes;
     if (c.size() < end + kFrameBytes)
-      throw FieldFileDamaged(
-          at_byte(c.size()),
-          "file ends inside " + rec + ", which needs bytes " +
-              std::to_string(off) + " to " + std::to_string(end + 3) +
-              " (truncated file; expected " + std::to_string(kLayout0Bytes) +
-              " bytes)");
+      throw FieldFileDamaged(at_byte(c.size()),
+                             "file ends inside " + rec +
+                                 ", which needs bytes " + std::to_string(off) +
+                                 " to " + std::to_string(end + 3) +
+                                 " (truncated file; expected " +
+                                 std::to_string(kLayout0Bytes) + " bytes)");
     int32_t L2 = get_i32(c, end);
     if (L2 != L)
-      throw FieldFileDamaged(
-          at_byte(end), "closing length of " + rec + " is " +
-                            std::to_string(L2) + " (bytes " +
-                            hex_bytes(c, end, 4) + "), expected " +
-                            std::to_string(r.bytes));
+      throw FieldFileDamaged(at_byte(end), "closing length of " + rec + " is " +
+                                               std::to_string(L2) + " (bytes " +
+                                               hex_bytes(c, end, 4) +
+                                               "), expected " +
+                                               std::to_string(r.bytes));
     data_at[k] = off + kFrameBytes;
     off = end + kFrameBytes;
   }
@@ -124,8 +125,7 @@ FieldFile parse_layout0(std::string_view c) {
     f.Z[n] = get_f64(c, data_at[4] + kDoubleBytes * n);
   for (std::size_t a = 0; a < 6; ++a) {
     f.comp[a].resize(kPoints);
-    std::memcpy(f.comp[a].data(), c.data() + data_at[5 + a],
-                kArrayRecordBytes);
+    std::memcpy(f.comp[a].data(), c.data() + data_at[5 + a], kArrayRecordBytes);
   }
   return f;
 }
@@ -144,7 +144,8 @@ std::span<const LineRun> layout_lines(int layout) {
 
 std::size_t count_lines(std::span<const LineRun> v) {
   std::size_t n = 0;
-  for (const auto& r : v) n += r.lines;
+  for (const auto& r : v)
+    n += r.lines;
   return n;
 }
 
@@ -157,7 +158,8 @@ template <typename T>
 bool parse_field(std::string_view f, T& v) {
   // Fixed-point fields end in five blanks, every field starts with blanks.
   std::size_t b = f.find_first_not_of(' ');
-  if (b == std::string_view::npos) return false;
+  if (b == std::string_view::npos)
+    return false;
   f = f.substr(b, f.find_last_not_of(' ') - b + 1);
   auto r = std::from_chars(f.data(), f.data() + f.size(), v);
   return r.ec == std::errc() && r.ptr == f.data() + f.size();
@@ -187,19 +189,19 @@ FieldFile parse_text(std::string_view c, int layout) {
                                "last line has no CR LF; the file is cut "
                                "inside line " +
                                    std::to_string(line) + " of " +
-                                   std::to_string(total) + " (" +
-                                   seg.what + ")");
+                                   std::to_string(total) + " (" + seg.what +
+                                   ")");
       if (lf == pos || c[lf - 1] != '\r')
         throw FieldFileDamaged(at_line(line, pos),
                                "line ends with LF alone, expected CR LF");
       std::string_view text = c.substr(pos, lf - 1 - pos);
       pos = lf + 1;
       if (text.size() != width)
-        throw FieldFileDamaged(
-            at_line(line, start),
-            "expected " + std::to_string(width) + " characters (" +
-                shape.text + ": " + seg.what + ") before CR LF, found " +
-                std::to_string(text.size()));
+        throw FieldFileDamaged(at_line(line, start),
+                               "expected " + std::to_string(width) +
+                                   " characters (" + shape.text + ": " +
+                                   seg.what + ") before CR LF, found " +
+                                   std::to_string(text.size()));
       auto bad = [&](std::size_t col, std::size_t w) {
         return FieldFileDamaged(
             at_line(line, start),
@@ -213,34 +215,35 @@ FieldFile parse_text(std::string_view c, int layout) {
         const std::size_t col = field_column(seg.kind, k);
         if (k < shape.doubles) {
           double v;
-          if (!parse_field(text.substr(col, dw), v)) throw bad(col, dw);
+          if (!parse_field(text.substr(col, dw), v))
+            throw bad(col, dw);
           dbl.push_back(v);
         } else {
           int32_t v;
-          if (!parse_field(text.substr(col, iw), v)) throw bad(col, iw);
+          if (!parse_field(text.substr(col, iw), v))
+            throw bad(col, iw);
           ints.push_back(v);
         }
       }
     }
   }
   if (pos != c.size())
-    throw FieldFileDamaged(at_line(line + 1, pos),
-                           std::to_string(c.size() - pos) +
-                               " bytes after the last of the " +
-                               std::to_string(total) +
-                               " lines; the file should end here");
+    throw FieldFileDamaged(
+        at_line(line + 1, pos),
+        std::to_string(c.size() - pos) + " bytes after the last of the " +
+            std::to_string(total) + " lines; the file should end here");
 
   FieldFile f;
   f.layout = layout;
   f.bytes = c.size();
-  for (auto& v : f.comp) v.resize(kPoints);
+  for (auto& v : f.comp)
+    v.resize(kPoints);
   if (layout == 1) {
     // ints: header integer, three keys, end marker.
     if (ints[0] != kHeaderInteger)
-      throw FieldFileDamaged(at_line(1, 0),
-                             "header integer is " + std::to_string(ints[0]) +
-                                 ", expected " +
-                                 std::to_string(kHeaderInteger));
+      throw FieldFileDamaged(
+          at_line(1, 0), "header integer is " + std::to_string(ints[0]) +
+                             ", expected " + std::to_string(kHeaderInteger));
     if (ints[4] != kEndMarker) {
       std::size_t off = c.size() - (line_width(LineKind::I) + kLineEndBytes);
       throw FieldFileDamaged(at_line(total, off),
@@ -254,11 +257,15 @@ FieldFile parse_text(std::string_view c, int layout) {
     f.SymY = ints[2];
     f.SymZ = ints[3];
     std::size_t k = 2;
-    for (auto& x : f.X) x = dbl[k++];
-    for (auto& y : f.Y) y = dbl[k++];
-    for (auto& z : f.Z) z = dbl[k++];
+    for (auto& x : f.X)
+      x = dbl[k++];
+    for (auto& y : f.Y)
+      y = dbl[k++];
+    for (auto& z : f.Z)
+      z = dbl[k++];
     for (auto& comp : f.comp)
-      for (auto& v : comp) v = dbl[k++];
+      for (auto& v : comp)
+        v = dbl[k++];
   } else {
     const int32_t counts[3] = {kNx, kNy, kNzOut};
     for (int a = 0; a < 3; ++a)
@@ -267,14 +274,16 @@ FieldFile parse_text(std::string_view c, int layout) {
             at_line(static_cast<std::size_t>(a) + 1,
                     (line_width(LineKind::DDI) + kLineEndBytes) *
                         static_cast<std::size_t>(a)),
-            "point count is " + std::to_string(ints[static_cast<std::size_t>(a)]) +
+            "point count is " +
+                std::to_string(ints[static_cast<std::size_t>(a)]) +
                 ", expected " + std::to_string(counts[a]));
     f.SymX = ints[3];
     f.SymY = ints[4];
     f.SymZ = ints[5];
     auto coords = [](double lo, double hi, int n, double* out) {
       double d = (hi - lo) / (n - 1);
-      for (int i = 0; i < n; ++i) out[i] = i * d + lo;
+      for (int i = 0; i < n; ++i)
+        out[i] = i * d + lo;
     };
     coords(dbl[0], dbl[1], kNx, f.X.data());
     coords(dbl[2], dbl[3], kNy, f.Y.data());
@@ -284,21 +293,25 @@ FieldFile parse_text(std::string_view c, int layout) {
       for (int iy = 1; iy <= kNy; ++iy)
         for (int iz = 1; iz <= kNzOut; ++iz) {
           std::size_t at = FieldFile::index(ix, iy, iz);
-          for (auto& comp : f.comp) comp[at] = dbl[k++];
+          for (auto& comp : f.comp)
+            comp[at] = dbl[k++];
         }
   }
   return f;
 }
 
-std::string_view first_lines(std::string_view c, int n, std::vector<std::string_view>& out) {
+std::string_view first_lines(std::string_view c, int n,
+                             std::vector<std::string_view>& out) {
   std::size_t pos = 0;
   for (int k = 0; k < n && pos < c.size(); ++k) {
     std::size_t lf = c.find('\n', pos);
     std::size_t e = lf == std::string_view::npos ? c.size() : lf;
     std::string_view l = c.substr(pos, e - pos);
-    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    if (!l.empty() && l.back() == '\r')
+      l.remove_suffix(1);
     out.push_back(l);
-    if (lf == std::string_view::npos) break;
+    if (lf == std::string_view::npos)
+      break;
     pos = lf + 1;
   }
   return c;
@@ -306,7 +319,8 @@ std::string_view first_lines(std::string_view c, int n, std::vector<std::string_
 
 std::string_view trim(std::string_view s) {
   std::size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
+  if (b == std::string_view::npos)
+    return {};
   std::size_t e = s.find_last_not_of(' ');
   return s.substr(b, e - b + 1);
 }
@@ -321,7 +335,8 @@ int recognise_layout(std::string_view c) {
   const std::size_t probe = std::min<std::size_t>(c.size(), 256);
   for (std::size_t k = 0; k < probe; ++k) {
     auto b = static_cast<unsigned char>(c[k]);
-    if (b != '\r' && b != '\n' && (b < 0x20 || b > 0x7e)) return 0;
+    if (b != '\r' && b != '\n' && (b < 0x20 || b > 0x7e))
+      return 0;
   }
   std::vector<std::string_view> l;
   first_lines(c, 4, l);
@@ -331,20 +346,28 @@ int recognise_layout(std::string_view c) {
   constexpr std::size_t iii = line_width(LineKind::III);
   if (!l.empty() && l[0].size() == ddi) {
     std::string_view last = trim(l[0].substr(field_column(LineKind::DDI, 2)));
-    if (last == std::to_string(kHeaderInteger)) return 1;
-    if (last == std::to_string(kNx)) return 2;
+    if (last == std::to_string(kHeaderInteger))
+      return 1;
+    if (last == std::to_string(kNx))
+      return 2;
   }
-  if (l.size() >= 2 && l[1].size() == iii) return 1;
-  if (l.size() >= 4 && l[1].size() == ddi && l[3].size() == iii) return 2;
-  if (c.size() == kLayout1Bytes) return 1;
-  if (c.size() == kLayout2Bytes) return 2;
+  if (l.size() >= 2 && l[1].size() == iii)
+    return 1;
+  if (l.size() >= 4 && l[1].size() == ddi && l[3].size() == iii)
+    return 2;
+  if (c.size() == kLayout1Bytes)
+    return 1;
+  if (c.size() == kLayout2Bytes)
+    return 2;
   return -1;
 }
 
 FieldFile parse_field_file(std::string_view content) {
   int layout = recognise_layout(content);
-  if (layout == 0) return parse_layout0(content);
-  if (layout == 1 || layout == 2) return parse_text(content, layout);
+  if (layout == 0)
+    return parse_layout0(content);
+  if (layout == 1 || layout == 2)
+    return parse_text(content, layout);
   throw FieldFileDamaged(
       at_byte(0),
       "not a field file of layout 0, 1 or 2: expected the record length 20 "
@@ -358,9 +381,10 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   platform::InputFile in;
   if (const platform::FileError e = in.open(path)) {
     if (e.kind == "not a regular file")
-      throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason +
-                               ", not a regular file");
-    throw std::runtime_error("cannot open \"" + path.string() + "\": " + e.reason);
+      throw std::runtime_error("cannot read \"" + path.string() +
+                               "\": " + e.reason + ", not a regular file");
+    throw std::runtime_error("cannot open \"" + path.string() +
+                             "\": " + e.reason);
   }
   // Every field file has one of three sizes: a larger file is none of them
   // and is told so without being read.  A smaller one is read, so that the
@@ -377,7 +401,8 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   // Read to its end, so that a file that grew since is seen too.
   platform::FileBytes bytes;
   if (const platform::FileError e = in.read_all(bytes))
-    throw std::runtime_error("cannot read \"" + path.string() + "\": " + e.reason);
+    throw std::runtime_error("cannot read \"" + path.string() +
+                             "\": " + e.reason);
   return parse_field_file(std::string_view(bytes.data.data(), bytes.size));
 }
 
@@ -405,7 +430,8 @@ FieldReport field_report(std::string file, FieldFile f) {
     bool zero = true;
     for (std::size_t a = 0; a < 6 && zero; ++a)
       zero = k < f.comp[a].size() && f.comp[a][k] == 0.0;
-    if (zero) ++r.zero_points;
+    if (zero)
+      ++r.zero_points;
   }
   r.points = static_cast<int64_t>(points);
   auto nearest0 = [](const auto& c) {

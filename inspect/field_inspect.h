@@ -68,15 +68,15 @@ struct FieldReport {
   std::string file;
   FieldFile f;
   std::array<ComponentStats, 6> stats;
-  int axis_ix = 0, axis_iy = 0;      // the grid line nearest x = y = 0
+  int axis_ix = 0, axis_iy = 0;  // the grid line nearest x = y = 0
   double axis_x = 0, axis_y = 0;
   std::array<double, kNzOut> axis_ez{};  // [V/cm]
-  int plane_iy = 0;                   // the plane nearest y = 0 (pictures)
-  int64_t points = 0, zero_points = 0;  // grid points; all six fields 0
+  int plane_iy = 0;                      // the plane nearest y = 0 (pictures)
+  int64_t points = 0, zero_points = 0;   // grid points; all six fields 0
   // With a frequency given: the beta of best gain on the axis line and the
   // crest phase there (Ez cos(wt + phi), entering at the first plane at
   // t = 0).
-  double frequency = 0;               // [Hz]; 0 when not given
+  double frequency = 0;  // [Hz]; 0 when not given
   GainPoint best;
   double crest_deg = 0;
 };

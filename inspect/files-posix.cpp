@@ -14,15 +14,22 @@ namespace zereduv::inspect {
 
 namespace {
 
-std::string os_reason(int err) { return std::generic_category().message(err); }
+std::string os_reason(int err) {
+  return std::generic_category().message(err);
+}
 
 /// What a file that is not a regular one is, for the messages.
 const char* file_kind(mode_t m) {
-  if (S_ISDIR(m)) return "a directory";
-  if (S_ISFIFO(m)) return "a FIFO";
-  if (S_ISCHR(m)) return "a character device";
-  if (S_ISBLK(m)) return "a block device";
-  if (S_ISSOCK(m)) return "a socket";
+  if (S_ISDIR(m))
+    return "a directory";
+  if (S_ISFIFO(m))
+    return "a FIFO";
+  if (S_ISCHR(m))
+    return "a character device";
+  if (S_ISBLK(m))
+    return "a block device";
+  if (S_ISSOCK(m))
+    return "a socket";
   return "a special file";
 }
 
@@ -31,7 +38,8 @@ const char* file_kind(mode_t m) {
 PathFacts path_facts(const std::string& path) {
   struct stat st {};
   PathFacts f;
-  if (::stat(path.c_str(), &st) != 0) return f;
+  if (::stat(path.c_str(), &st) != 0)
+    return f;
   f.exists = true;
   f.kind = S_ISREG(st.st_mode) ? nullptr : file_kind(st.st_mode);
   f.device = static_cast<std::uint64_t>(st.st_dev);
@@ -48,8 +56,10 @@ void write_output(const std::string& path, const std::string& content) {
     std::size_t n = content.size();
     while (n > 0) {
       const ssize_t k = ::write(fd, p, n);
-      if (k < 0 && errno == EINTR) continue;
-      if (k <= 0) return k < 0 ? errno : EIO;
+      if (k < 0 && errno == EINTR)
+        continue;
+      if (k <= 0)
+        return k < 0 ? errno : EIO;
       p += k;
       n -= static_cast<std::size_t>(k);
     }
@@ -60,13 +70,17 @@ void write_output(const std::string& path, const std::string& content) {
   fs::path target = path;
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) throw fail(EISDIR);
+  if (exists && S_ISDIR(st.st_mode))
+    throw fail(EISDIR);
   if (exists && !S_ISREG(st.st_mode)) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) throw fail(errno);
+    if (fd < 0)
+      throw fail(errno);
     int err = write_all(fd);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) throw fail(err);
+    if (::close(fd) != 0 && err == 0)
+      err = errno;
+    if (err != 0)
+      throw fail(err);
     return;
   }
   // Through a symbolic link the file is written where the link points, as
@@ -74,7 +88,8 @@ void write_output(const std::string& path, const std::string& content) {
   std::error_code ec;
   if (fs::is_symlink(target, ec)) {
     const fs::path real = fs::weakly_canonical(target, ec);
-    if (!ec) target = real;
+    if (!ec)
+      target = real;
   }
   fs::path dir = target.parent_path();
   const std::string stem = "." + target.filename().string() + ".part" +
@@ -84,14 +99,19 @@ void write_output(const std::string& path, const std::string& content) {
   for (int k = 0; fd < 0; ++k) {
     temp = dir / (stem + std::to_string(k));
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || k >= 100)) throw fail(errno);
+    if (fd < 0 && (errno != EEXIST || k >= 100))
+      throw fail(errno);
   }
   int err = write_all(fd);
   // A file written over keeps its permissions.
-  if (err == 0 && exists && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err == 0 && exists && ::fchmod(fd, st.st_mode & 07777) != 0)
+    err = errno;
+  if (err == 0 && ::fsync(fd) != 0)
+    err = errno;
+  if (::close(fd) != 0 && err == 0)
+    err = errno;
+  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+    err = errno;
   if (err != 0) {
     ::unlink(temp.c_str());
     throw fail(err);

@@ -17,8 +17,9 @@ struct FileError {
 /// What a name stands for, after symbolic links.
 struct PathFacts {
   bool exists = false;
-  const char* kind = nullptr;  // "a directory", "a FIFO", ...; null: a regular file
-  std::uint64_t device = 0;    // with `file`, the file's identity
+  const char* kind =
+      nullptr;  // "a directory", "a FIFO", ...; null: a regular file
+  std::uint64_t device = 0;  // with `file`, the file's identity
   std::uint64_t file = 0;
 };
 

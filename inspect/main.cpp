@@ -13,7 +13,8 @@ namespace {
 // Report text with the system's console line ends.
 std::string console_text(const std::string& text) {
   const std::string_view eol = zereduv::platform::console_line_end();
-  if (eol == "\n") return text;
+  if (eol == "\n")
+    return text;
   std::string out;
   out.reserve(text.size() + text.size() / 16);
   for (const char c : text) {
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
   platform::OutputFile stream;
   stream.attach_standard_output();
   std::size_t done = 0;
-  if (const platform::FileError e = stream.write(out.data(), out.size(), done)) {
+  if (const platform::FileError e =
+          stream.write(out.data(), out.size(), done)) {
     err += "zereduv-inspect: cannot write the report to standard output: " +
            e.reason + "\n";
     status = kExitUnreadable;

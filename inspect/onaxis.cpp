@@ -13,8 +13,10 @@ std::string onaxis_text(const std::vector<double>& z_m,
                         double frequency_hz, const std::string& frequency_note,
                         const std::string& source) {
   std::string o = "# on-axis Ez: z [m], Ez [V/m]; frequency ";
-  o += frequency_hz > 0 ? num(frequency_hz, 12) + " Hz" : std::string("unknown");
-  if (!frequency_note.empty()) o += " (" + frequency_note + ")";
+  o +=
+      frequency_hz > 0 ? num(frequency_hz, 12) + " Hz" : std::string("unknown");
+  if (!frequency_note.empty())
+    o += " (" + frequency_note + ")";
   o += "; source " + source + "\n";
   for (std::size_t k = 0; k < z_m.size() && k < ez_V_per_m.size(); ++k)
     o += num(z_m[k], 12) + " " + num(ez_V_per_m[k], 12) + "\n";
@@ -40,9 +42,9 @@ std::string field_onaxis(const FieldReport& r) {
     z.push_back(r.f.Z[k] / 100.0);
     ez.push_back(r.axis_ez[k] * 100.0);
   }
-  return onaxis_text(z, ez, 0.0, "", "field file " + r.file + ", line x = " +
-                                         num(r.axis_x) + " cm, y = " +
-                                         num(r.axis_y) + " cm");
+  return onaxis_text(z, ez, 0.0, "",
+                     "field file " + r.file + ", line x = " + num(r.axis_x) +
+                         " cm, y = " + num(r.axis_y) + " cm");
 }
 
 }  // namespace zereduv::inspect
@@ -59,8 +61,10 @@ void field_crest(FieldReport& r, double frequency) {
   r.frequency = frequency;
   const double omega = 2.0 * kPi * frequency;
   r.best = best_gain(z, ez, omega, kC);
-  r.crest_deg = -std::arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
-  if (r.crest_deg <= -180.0) r.crest_deg += 360.0;
+  r.crest_deg =
+      -std::arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
+  if (r.crest_deg <= -180.0)
+    r.crest_deg += 360.0;
 }
 
 }  // namespace zereduv::inspect

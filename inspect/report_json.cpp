@@ -36,13 +36,14 @@ ordered_json table_json(const TableReport& r) {
     j["header"]["t7_frequency_MHz"] = h.frequency_MHz;
   j["length_unit"] = unit_name(h);
   j["mm_converted"] = h.unit == TableHeader::LengthUnit::Mm;
-  j["table_limits"] = {{"zmin", h.Zmin}, {"zmax", h.Zmax},
-                       {"rmin", h.Rmin}, {"rmax", h.Rmax},
+  j["table_limits"] = {{"zmin", h.Zmin},
+                       {"zmax", h.Zmax},
+                       {"rmin", h.Rmin},
+                       {"rmax", h.Rmax},
                        {"unit", unit_name(h)}};
-  j["grid"] = {{"nz", r.nz_table}, {"nr", r.nr},
-               {"zmin_cm", r.zmin}, {"zmax_cm", r.zmax},
-               {"rmin_cm", r.rmin}, {"rmax_cm", r.rmax},
-               {"dz_cm", r.dz}, {"dr_cm", r.dr}};
+  j["grid"] = {{"nz", r.nz_table},  {"nr", r.nr},        {"zmin_cm", r.zmin},
+               {"zmax_cm", r.zmax}, {"rmin_cm", r.rmin}, {"rmax_cm", r.rmax},
+               {"dz_cm", r.dz},     {"dr_cm", r.dr}};
   j["first_plane"] = plane_json(r.first);
   j["last_plane"] = plane_json(r.last);
   j["suggested_isym_z"] = r.suggested_isym;
@@ -58,11 +59,13 @@ ordered_json table_json(const TableReport& r) {
               {"nz", r.nz_full},
               {"zmin_cm", r.zmin_full},
               {"zmax_cm", r.zmax_full}};
-  j["peak_E"] = {{"MV_per_m", r.peak_E}, {"z_cm", r.peak_E_z},
-                 {"r_cm", r.peak_E_r}};
+  j["peak_E"] = {
+      {"MV_per_m", r.peak_E}, {"z_cm", r.peak_E_z}, {"r_cm", r.peak_E_r}};
   if (r.axis_in_map) {
-    j["axis_Ez"] = {{"min_MV_per_m", r.ez_min}, {"z_at_min_cm", r.ez_min_z},
-                    {"max_MV_per_m", r.ez_max}, {"z_at_max_cm", r.ez_max_z}};
+    j["axis_Ez"] = {{"min_MV_per_m", r.ez_min},
+                    {"z_at_min_cm", r.ez_min_z},
+                    {"max_MV_per_m", r.ez_max},
+                    {"z_at_max_cm", r.ez_max_z}};
   } else {
     j["axis_Ez"] = nullptr;
   }
@@ -105,13 +108,13 @@ ordered_json table_json(const TableReport& r) {
     ordered_json rows = ordered_json::array();
     for (const auto& g : r.gains)
       rows.push_back({{"beta", g.beta}, {"T", g.T}, {"gain_MV", g.gain}});
-    j["transit"] = {{"frequency_Hz", r.tt_frequency},
-                    {"frequency_source", r.tt_frequency_source},
-                    {"axis_voltage_MV", r.axis_voltage},
-                    {"table", rows},
-                    {"best", {{"beta", r.best.beta},
-                              {"T", r.best.T},
-                              {"gain_MV", r.best.gain}}}};
+    j["transit"] = {
+        {"frequency_Hz", r.tt_frequency},
+        {"frequency_source", r.tt_frequency_source},
+        {"axis_voltage_MV", r.axis_voltage},
+        {"table", rows},
+        {"best",
+         {{"beta", r.best.beta}, {"T", r.best.T}, {"gain_MV", r.best.gain}}}};
   } else {
     j["transit"] = nullptr;
   }

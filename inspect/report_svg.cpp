@@ -9,7 +9,8 @@ namespace zereduv::inspect {
 
 std::string table_svg(const TableReport& r) {
   LinePlot p;
-  p.title = r.axis_in_map ? "Ez on the axis" : "Ez on the axis (axis not in the map)";
+  p.title =
+      r.axis_in_map ? "Ez on the axis" : "Ez on the axis (axis not in the map)";
   p.xlabel = "z [cm]";
   p.ylabel = "Ez [MV/m]";
   if (r.axis_in_map) {
@@ -28,16 +29,16 @@ std::string table_svg(const TableReport& r) {
   b.title = "|B_phi| over (z, r)";
   b.unit = "|B_phi| [Gauss]";
   b.v = r.absB;
-  std::string heading = "Field table " + short_name(r.file) + " (isym_z = " +
-                        std::to_string(r.isym) + ")";
+  std::string heading = "Field table " + short_name(r.file) +
+                        " (isym_z = " + std::to_string(r.isym) + ")";
   return svg_picture(heading, p, {m, b});
 }
 
 std::string field_svg(const FieldReport& r) {
   const FieldFile& f = r.f;
   LinePlot p;
-  p.title = "Ez on the axis line x = " + num(r.axis_x) + " cm, y = " +
-            num(r.axis_y) + " cm";
+  p.title = "Ez on the axis line x = " + num(r.axis_x) +
+            " cm, y = " + num(r.axis_y) + " cm";
   p.xlabel = "z [cm]";
   p.ylabel = "Ez [V/cm]";
   p.x.assign(f.Z.begin(), f.Z.end());

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <string>
 
-#include "numfmt.h"
 #include "control_inspect.h"
+#include "numfmt.h"
 #include "report.h"
 
 namespace zereduv::inspect {
@@ -10,11 +10,13 @@ namespace zereduv::inspect {
 namespace {
 
 std::string pad(std::string s, std::size_t w) {
-  if (s.size() < w) s.append(w - s.size(), ' ');
+  if (s.size() < w)
+    s.append(w - s.size(), ' ');
   return s;
 }
 std::string rpad(std::string s, std::size_t w) {
-  if (s.size() < w) s.insert(0, w - s.size(), ' ');
+  if (s.size() < w)
+    s.insert(0, w - s.size(), ' ');
   return s;
 }
 
@@ -22,7 +24,9 @@ std::string line(std::string_view label, const std::string& value) {
   return pad(std::string(label), 20) + value + "\n";
 }
 
-std::string mhz(double hz) { return num(hz / 1e6, 9) + " MHz"; }
+std::string mhz(double hz) {
+  return num(hz / 1e6, 9) + " MHz";
+}
 
 std::string plane_text(const EndPlane& p) {
   return p.kind + "  (largest |Ez|, |Er|, |H| on the plane: " + num(p.ez, 3) +
@@ -44,16 +48,17 @@ std::string table_text(const TableReport& r) {
   o += line("Length unit", unit);
   if (!h.columns.empty()) {
     std::string c;
-    for (const auto& w : h.columns) c += (c.empty() ? "" : " ") + w;
+    for (const auto& w : h.columns)
+      c += (c.empty() ? "" : " ") + w;
     o += line("Columns", c);
   }
   o += line("Grid", std::to_string(r.nz_table) + " z x " +
                         std::to_string(r.nr) + " r nodes");
   o += line("  z", num(h.Zmin) + " .. " + num(h.Zmax) + " " + unit_name(h) +
-                       " in the table; " + num(r.zmin) + " .. " +
-                       num(r.zmax) + " cm centred; dz = " + num(r.dz) + " cm");
-  o += line("  r", num(r.rmin) + " .. " + num(r.rmax) + " cm; dr = " +
-                       num(r.dr) + " cm");
+                       " in the table; " + num(r.zmin) + " .. " + num(r.zmax) +
+                       " cm centred; dz = " + num(r.dz) + " cm");
+  o += line("  r", num(r.rmin) + " .. " + num(r.rmax) +
+                       " cm; dr = " + num(r.dr) + " cm");
   o += line("First z plane", plane_text(r.first));
   o += line("Last z plane", plane_text(r.last));
   if (r.half_isym != 0) {
@@ -61,13 +66,14 @@ std::string table_text(const TableReport& r) {
     o += line("Suggested isym_z",
               "0 or " + half + "  (" + r.suggestion +
                   ": 0 if the table is a whole cavity bounded by walls "
-                  "there, " + half + " if it is one half of the cavity)");
+                  "there, " +
+                  half + " if it is one half of the cavity)");
     o += line("  which one", r.symmetry_question +
                                  (r.isym_given ? ""
                                                : "; the map below is "
                                                  "analysed with 0, give "
-                                                 "--isym " + half +
-                                                 " for the half"));
+                                                 "--isym " +
+                                                     half + " for the half"));
   } else {
     o += line("Suggested isym_z",
               std::to_string(r.suggested_isym) + "  (" + r.suggestion + ")");
@@ -80,10 +86,10 @@ std::string table_text(const TableReport& r) {
   o += line("Peak |E|", num(r.peak_E) + " MV/m at z = " + num(r.peak_E_z) +
                             " cm, r = " + num(r.peak_E_r) + " cm");
   if (r.axis_in_map) {
-    o += line("Ez on the axis", "min " + num(r.ez_min) + " MV/m at z = " +
-                                    num(r.ez_min_z) + " cm, max " +
-                                    num(r.ez_max) + " MV/m at z = " +
-                                    num(r.ez_max_z) + " cm");
+    o += line("Ez on the axis", "min " + num(r.ez_min) +
+                                    " MV/m at z = " + num(r.ez_min_z) +
+                                    " cm, max " + num(r.ez_max) +
+                                    " MV/m at z = " + num(r.ez_max_z) + " cm");
   } else {
     o += line("Ez on the axis", "the axis r = 0 is not in the map (Rmin = " +
                                     num(r.rmin) + " cm)");
@@ -121,11 +127,11 @@ std::string table_text(const TableReport& r) {
                   num(m.fit_ratio, 8) + " over the " +
                   std::to_string(m.field_slices) + " slices with field)");
     if (m.median_frequency > 0.0)
-      o += line("  from the median",
-                mhz(m.median_frequency) + "  (median ratio " +
-                    num(m.median_ratio, 8) + " over the " +
-                    std::to_string(m.ratio_slices) +
-                    " slices with H on the check circle)");
+      o += line("  from the median", mhz(m.median_frequency) +
+                                         "  (median ratio " +
+                                         num(m.median_ratio, 8) + " over the " +
+                                         std::to_string(m.ratio_slices) +
+                                         " slices with H on the check circle)");
     if (m.mismatch)
       o += std::string(r.tt_frequency_source == "T7 file"
                            ? "Warning: the T7 file's frequency, "
@@ -140,16 +146,15 @@ std::string table_text(const TableReport& r) {
 
   if (!r.gains.empty()) {
     o += "Transit-time factor on the axis at " + mhz(r.tt_frequency) + " (" +
-         r.tt_frequency_source + "); integral |Ez| dz = " +
-         num(r.axis_voltage) + " MV\n";
+         r.tt_frequency_source +
+         "); integral |Ez| dz = " + num(r.axis_voltage) + " MV\n";
     o += "   beta       T(beta)   gain [MV]\n";
     for (const auto& g : r.gains)
       o += "  " + rpad(num_fixed(g.beta, 2), 5) + "  " +
-           rpad(num_fixed(g.T, 6), 12) + "  " + rpad(num(g.gain, 6), 10) +
-           "\n";
-    o += line("Best gain", num(r.best.gain) + " MV at beta = " +
-                               num_fixed(r.best.beta, 4) + " (T = " +
-                               num_fixed(r.best.T, 6) + ")");
+           rpad(num_fixed(g.T, 6), 12) + "  " + rpad(num(g.gain, 6), 10) + "\n";
+    o += line("Best gain", num(r.best.gain) +
+                               " MV at beta = " + num_fixed(r.best.beta, 4) +
+                               " (T = " + num_fixed(r.best.T, 6) + ")");
   }
   return o;
 }
@@ -158,9 +163,9 @@ std::string field_text(const FieldReport& r) {
   const FieldFile& f = r.f;
   std::string o;
   o += "Field file \"" + r.file + "\"\n";
-  o += line("Layout", std::to_string(f.layout) + ", " +
-                          std::to_string(f.bytes) +
-                          " bytes, structure complete");
+  o +=
+      line("Layout", std::to_string(f.layout) + ", " + std::to_string(f.bytes) +
+                         " bytes, structure complete");
   if (f.has_lengths)
     o += line("Element", "ElementLength " + num(f.ElementLength) +
                              " cm, Aperture " + num(f.Aperture) + " cm");
@@ -169,9 +174,9 @@ std::string field_text(const FieldReport& r) {
                                  std::to_string(f.SymZ));
   auto axis = [&](const char* name, const double* c, int n) {
     double d = (c[n - 1] - c[0]) / (n - 1);
-    o += line(std::string("  ") + name,
-              num(c[0]) + " .. " + num(c[n - 1]) + " cm, " +
-                  std::to_string(n) + " points, step " + num(d) + " cm");
+    o += line(std::string("  ") + name, num(c[0]) + " .. " + num(c[n - 1]) +
+                                            " cm, " + std::to_string(n) +
+                                            " points, step " + num(d) + " cm");
   };
   o += "Grid\n";
   axis("x", f.X.data(), 25);
@@ -180,9 +185,9 @@ std::string field_text(const FieldReport& r) {
   o += "Components            min                  max                  rms\n";
   for (std::size_t a = 0; a < 6; ++a) {
     const auto& s = r.stats[a];
-    o += "  " + pad(std::string(kComponentNames[a]) + " [" +
-                        kComponentUnits[a] + "]",
-                    12) +
+    o += "  " +
+         pad(std::string(kComponentNames[a]) + " [" + kComponentUnits[a] + "]",
+             12) +
          rpad(num(s.min, 8), 21) + rpad(num(s.max, 8), 21) +
          rpad(num(s.rms, 8), 21) + "\n";
   }
@@ -206,9 +211,8 @@ std::string field_text(const FieldReport& r) {
        " cm (every 10th plane):\n";
   o += "      z [cm]      Ez [V/cm]\n";
   for (int iz = 1; iz <= 201; iz += 10)
-    o += "  " + rpad(num(f.Z[static_cast<std::size_t>(iz - 1)], 6), 10) +
-         "  " + rpad(num(r.axis_ez[static_cast<std::size_t>(iz - 1)], 8), 16) +
-         "\n";
+    o += "  " + rpad(num(f.Z[static_cast<std::size_t>(iz - 1)], 6), 10) + "  " +
+         rpad(num(r.axis_ez[static_cast<std::size_t>(iz - 1)], 8), 16) + "\n";
   return o;
 }
 

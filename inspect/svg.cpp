@@ -10,18 +10,26 @@ namespace zereduv::inspect {
 
 namespace {
 
-std::string n1(double v) { return num_fixed(v, 1); }
+std::string n1(double v) {
+  return num_fixed(v, 1);
+}
 
 /// A perceptually ordered colour scale (dark blue to yellow), t in [0, 1].
 std::string colour(double t) {
-  static constexpr std::array<std::array<double, 3>, 6> stops = {{
-      {68, 1, 84}, {65, 68, 135}, {42, 120, 142},
-      {34, 168, 132}, {122, 209, 81}, {253, 231, 37}}};
-  if (!(t >= 0)) t = 0;
-  if (t > 1) t = 1;
+  static constexpr std::array<std::array<double, 3>, 6> stops = {
+      {{68, 1, 84},
+       {65, 68, 135},
+       {42, 120, 142},
+       {34, 168, 132},
+       {122, 209, 81},
+       {253, 231, 37}}};
+  if (!(t >= 0))
+    t = 0;
+  if (t > 1)
+    t = 1;
   double s = t * (stops.size() - 1);
-  std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(s),
-                                        stops.size() - 2);
+  std::size_t k =
+      std::min<std::size_t>(static_cast<std::size_t>(s), stops.size() - 2);
   double f = s - static_cast<double>(k);
   char buf[8];
   static const char* hex = "0123456789abcdef";
@@ -38,7 +46,7 @@ std::string colour(double t) {
 }
 
 struct Frame {
-  double x0, y0, w, h;     // pixel box
+  double x0, y0, w, h;        // pixel box
   double xlo, xhi, ylo, yhi;  // data range
   double px(double x) const { return x0 + (x - xlo) / (xhi - xlo) * w; }
   double py(double y) const { return y0 + h - (y - ylo) / (yhi - ylo) * h; }
@@ -48,7 +56,8 @@ void range(const std::vector<double>& v, double& lo, double& hi) {
   lo = hi = 0;
   bool first = true;
   for (double x : v) {
-    if (!std::isfinite(x)) continue;
+    if (!std::isfinite(x))
+      continue;
     if (first) {
       lo = hi = x;
       first = false;
@@ -104,11 +113,24 @@ std::string xml_escape(const std::string& s) {
   for (std::size_t k = 0; k < s.size();) {
     const auto c = static_cast<unsigned char>(s[k]);
     switch (c) {
-      case '&': o += "&amp;"; ++k; continue;
-      case '<': o += "&lt;"; ++k; continue;
-      case '>': o += "&gt;"; ++k; continue;
-      case '"': o += "&quot;"; ++k; continue;
-      default: break;
+    case '&':
+      o += "&amp;";
+      ++k;
+      continue;
+    case '<':
+      o += "&lt;";
+      ++k;
+      continue;
+    case '>':
+      o += "&gt;";
+      ++k;
+      continue;
+    case '"':
+      o += "&quot;";
+      ++k;
+      continue;
+    default:
+      break;
     }
     if (c < 0x80) {
       // Control characters are not allowed in XML 1.0 text.
@@ -119,8 +141,11 @@ std::string xml_escape(const std::string& s) {
     // A UTF-8 sequence is copied when it is well formed (shortest form, no
     // surrogate, at most U+10FFFF) and an XML character; any other byte,
     // such as a Latin-1 letter in a file name, becomes U+FFFD.
-    const std::size_t len =
-        c >= 0xF8 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    const std::size_t len = c >= 0xF8   ? 0
+                            : c >= 0xF0 ? 4
+                            : c >= 0xE0 ? 3
+                            : c >= 0xC0 ? 2
+                                        : 0;
     char32_t cp = len == 4 ? c & 0x07u : len == 3 ? c & 0x0Fu : c & 0x1Fu;
     bool good = len != 0 && k + len <= s.size();
     for (std::size_t j = 1; good && j < len; ++j) {
@@ -144,7 +169,8 @@ std::string xml_escape(const std::string& s) {
 
 std::vector<double> nice_ticks(double lo, double hi, int target) {
   std::vector<double> t;
-  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi)) return t;
+  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi))
+    return t;
   double raw = (hi - lo) / target;
   double p = std::pow(10.0, std::floor(std::log10(raw)));
   double step = p;
@@ -156,14 +182,16 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
   double first = std::ceil(lo / step - 1e-9) * step;
   for (int k = 0; k < 100; ++k) {
     double v = first + k * step;
-    if (v > hi + step * 1e-9) break;
+    if (v > hi + step * 1e-9)
+      break;
     t.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
   }
   return t;
 }
 
 std::string short_name(const std::string& name, std::size_t max) {
-  if (name.size() <= max || max < 4) return name;
+  if (name.size() <= max || max < 4)
+    return name;
   // Keep the end (the file's own name), cut where a UTF-8 character begins.
   std::size_t from = name.size() - (max - 3);
   while (from < name.size() &&
@@ -171,7 +199,8 @@ std::string short_name(const std::string& name, std::size_t max) {
     ++from;
   // Rather from a directory separator, when one follows.
   const std::size_t slash = name.find('/', from);
-  if (slash != std::string::npos && slash + 1 < name.size()) from = slash;
+  if (slash != std::string::npos && slash + 1 < name.size())
+    from = slash;
   return "\xE2\x80\xA6" + name.substr(from);
 }
 
@@ -181,13 +210,14 @@ namespace {
 // the extremes of the curve.
 void cover_with_ticks(double& lo, double& hi) {
   const std::vector<double> t = nice_ticks(lo, hi);
-  if (t.size() < 2) return;
+  if (t.size() < 2)
+    return;
   const double step = t[1] - t[0];
   lo = std::min(lo, std::floor(lo / step + 1e-9) * step);
   hi = std::max(hi, std::ceil(hi / step - 1e-9) * step);
 }
 
-constexpr double kLeft = 100, kPlotWidth = 680;   // every panel
+constexpr double kLeft = 100, kPlotWidth = 680;  // every panel
 constexpr double kPlotTop = 70, kPlotHeight = 220;
 constexpr double kMapTop = 350, kMapHeight = 210, kMapPitch = 290;
 
@@ -199,7 +229,8 @@ std::string colour_map(const ColourMap& map, double top, double zlo,
   o += text(f.x0 + f.w / 2, f.y0 - 10, map.title, "middle", 14);
   double vmax = 0;
   for (double v : map.v)
-    if (std::isfinite(v)) vmax = std::max(vmax, v);
+    if (std::isfinite(v))
+      vmax = std::max(vmax, v);
   // At most about 300 x 120 cells.
   const std::size_t nx = map.xc.size(), ny = map.yc.size();
   const std::size_t sx = std::max<std::size_t>(1, (nx + 299) / 300);
@@ -270,7 +301,8 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
 
   // One z range for every panel: the line's and the maps' together.
   std::vector<double> all_z = plot.x;
-  for (const auto& m : maps) all_z.insert(all_z.end(), m.xc.begin(), m.xc.end());
+  for (const auto& m : maps)
+    all_z.insert(all_z.end(), m.xc.begin(), m.xc.end());
   double zlo = 0, zhi = 0;
   range(all_z, zlo, zhi);
 
@@ -287,7 +319,8 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
     o += "<polyline fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"1.5\" "
          "points=\"";
     for (std::size_t k = 0; k < plot.x.size() && k < plot.y.size(); ++k) {
-      if (k) o += ' ';
+      if (k)
+        o += ' ';
       o += n1(f.px(plot.x[k])) + "," + n1(f.py(plot.y[k]));
     }
     o += "\"/>\n";

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "field/maxwell_check.h"
-#include "numfmt.h"
 #include "input/field_table.h"
 #include "input/symmetry.h"
+#include "numfmt.h"
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
@@ -46,13 +46,16 @@ void implied_frequency(MaxwellStats& m) {
   double num = 0.0, den = 0.0;
   std::vector<double> ratios;
   for (const MaxwellSlice& sl : m.check.slices) {
-    if (sl.I_H == 0.0 && sl.I_E == 0.0) continue;
+    if (sl.I_H == 0.0 && sl.I_E == 0.0)
+      continue;
     ++m.field_slices;
     num += sl.I_E * sl.I_H;
     den += sl.I_H * sl.I_H;
-    if (sl.I_H != 0.0) ratios.push_back(sl.ratio);
+    if (sl.I_H != 0.0)
+      ratios.push_back(sl.ratio);
   }
-  if (den > 0.0) m.fit_ratio = num / den;
+  if (den > 0.0)
+    m.fit_ratio = num / den;
   if (m.fit_ratio != 0.0 && std::isfinite(m.fit_ratio)) {
     m.implied_ok = true;
     m.implied_frequency = m.frequency / std::abs(m.fit_ratio);
@@ -61,8 +64,8 @@ void implied_frequency(MaxwellStats& m) {
   if (!ratios.empty()) {
     std::sort(ratios.begin(), ratios.end());
     const std::size_t n = ratios.size();
-    m.median_ratio = n % 2 == 1 ? ratios[n / 2]
-                                : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
+    m.median_ratio =
+        n % 2 == 1 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
     if (m.median_ratio != 0.0)
       m.median_frequency = m.frequency / std::abs(m.median_ratio);
   }
@@ -72,14 +75,14 @@ void implied_frequency(MaxwellStats& m) {
 
 std::string variant_name(const TableHeader& h) {
   switch (h.variant) {
-    case TableHeader::Variant::Plain:
-      return "plain";
-    case TableHeader::Variant::Ezero:
-      return "EZERO";
-    case TableHeader::Variant::Other:
-      break;
-    case TableHeader::Variant::T7:
-      return "T7";
+  case TableHeader::Variant::Plain:
+    return "plain";
+  case TableHeader::Variant::Ezero:
+    return "EZERO";
+  case TableHeader::Variant::Other:
+    break;
+  case TableHeader::Variant::T7:
+    return "T7";
   }
   return "other";
 }
@@ -90,20 +93,21 @@ std::string variant_text(const TableHeader& h) {
       " records between the interval counts and the first node";
   std::string t;
   switch (h.variant) {
-    case TableHeader::Variant::Plain:
-      t = "plain: " + gap;
-      break;
-    case TableHeader::Variant::Ezero:
-      t = "EZERO variant (written with the Parmela command): " + gap;
-      break;
-    case TableHeader::Variant::Other:
-      t = "unusual: " + gap;
-      break;
-    case TableHeader::Variant::T7:
-      return "T7 form: z range, frequency " + num(h.frequency_MHz, 12) +
-             " MHz, r range, then Ez Er |E| H per node";
+  case TableHeader::Variant::Plain:
+    t = "plain: " + gap;
+    break;
+  case TableHeader::Variant::Ezero:
+    t = "EZERO variant (written with the Parmela command): " + gap;
+    break;
+  case TableHeader::Variant::Other:
+    t = "unusual: " + gap;
+    break;
+  case TableHeader::Variant::T7:
+    return "T7 form: z range, frequency " + num(h.frequency_MHz, 12) +
+           " MHz, r range, then Ez Er |E| H per node";
   }
-  if (h.wide_counts) t += "; interval counts of 1000 or more";
+  if (h.wide_counts)
+    t += "; interval counts of 1000 or more";
   return t;
 }
 
@@ -157,16 +161,18 @@ int32_t half_reading(const EndPlane& first, const EndPlane& last,
                      double zmin_table, double zmax_table,
                      std::string& question) {
   question.clear();
-  if (first.key == 0 || last.key == 0) return 0;
+  if (first.key == 0 || last.key == 0)
+    return 0;
   // The mirror plane of a half table is the plane at z = 0 of the table:
   // its last node for a lower half that ends there, else its first node.
   const bool lower = zmax_table == 0.0 && zmin_table < 0.0;
   const int32_t key = lower ? -last.key : first.key;
   const std::string plane = lower ? "last" : "first";
-  const std::string at =
-      (lower || zmin_table == 0.0) ? "z = 0, the table's " + plane + " node"
-                                   : "the table's " + plane + " node";
-  question = "is the plane at " + at + ", a wall of the cavity (0) or its "
+  const std::string at = (lower || zmin_table == 0.0)
+                             ? "z = 0, the table's " + plane + " node"
+                             : "the table's " + plane + " node";
+  question = "is the plane at " + at +
+             ", a wall of the cavity (0) or its "
              "middle plane, with the other half its mirror image (" +
              std::to_string(key) +
              ")?  The field cannot tell, the ratio and the frequency being "
@@ -230,13 +236,16 @@ TableReport inspect_table(const std::filesystem::path& file,
   //    with the suggested one (read again, sized for the completion).
   rep.isym_given = opt.isym.has_value();
   rep.isym = rep.isym_given ? *opt.isym : rep.suggested_isym;
-  if (rep.isym != key) s = read_table(file, rep.isym, fcheck, rep.header);
+  if (rep.isym != key)
+    s = read_table(file, rep.isym, fcheck, rep.header);
   COMPLETE_SYMMETRY(*s);
   rep.nz_full = s->Nz;
   rep.zmin_full = s->Zmin;
   rep.zmax_full = s->Zmax;
-  for (int32_t j = 1; j <= s->Nz; ++j) rep.zgrid.push_back(s->Zgrid(j));
-  for (int32_t i = 1; i <= s->Nr; ++i) rep.rgrid.push_back(s->Rgrid(i));
+  for (int32_t j = 1; j <= s->Nz; ++j)
+    rep.zgrid.push_back(s->Zgrid(j));
+  for (int32_t i = 1; i <= s->Nr; ++i)
+    rep.rgrid.push_back(s->Rgrid(i));
 
   // 4. Field level, before the check may switch a sign (V/cm to MV/m).
   rep.absE.resize(static_cast<std::size_t>(s->Nr) *
@@ -257,7 +266,8 @@ TableReport inspect_table(const std::filesystem::path& file,
   // |B_phi| [Gauss] for the picture.
   rep.absB.reserve(rep.absE.size());
   for (int32_t i = 1; i <= s->Nr; ++i)
-    for (int32_t j = 1; j <= s->Nz; ++j) rep.absB.push_back(std::fabs(s->B2D(i, j)));
+    for (int32_t j = 1; j <= s->Nz; ++j)
+      rep.absB.push_back(std::fabs(s->B2D(i, j)));
   rep.axis_in_map = s->Nr >= 1 && s->Rgrid(1) == 0.0;
   if (rep.axis_in_map) {
     for (int32_t j = 1; j <= s->Nz; ++j) {
@@ -297,10 +307,12 @@ TableReport inspect_table(const std::filesystem::path& file,
   }
   if (rep.axis_in_map && rep.tt_frequency > 0.0 && rep.zgrid.size() >= 2) {
     std::vector<double> zm;
-    for (double z : rep.zgrid) zm.push_back(z / 100.0);
+    for (double z : rep.zgrid)
+      zm.push_back(z / 100.0);
     const double omega = 2.0 * s->pi * rep.tt_frequency;
     std::vector<double> betas;
-    for (int n = 1; n <= 20; ++n) betas.push_back(n / 20.0);
+    for (int n = 1; n <= 20; ++n)
+      betas.push_back(n / 20.0);
     rep.axis_voltage = axis_voltage(zm, rep.axis_ez);
     rep.gains = gain_table(zm, rep.axis_ez, omega, s->c, betas);
     rep.best = best_gain(zm, rep.axis_ez, omega, s->c, rep.gains);

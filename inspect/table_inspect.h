@@ -51,14 +51,14 @@ int32_t half_reading(const EndPlane& first, const EndPlane& last,
 
 struct MaxwellStats {
   bool frequency_given = false;
-  double frequency = 0;        // frequency of the check [Hz]
-  MaxwellCheck check;          // the program's own statistics and decision
+  double frequency = 0;  // frequency of the check [Hz]
+  MaxwellCheck check;    // the program's own statistics and decision
   // The frequency the table implies.  The slice ratio I_E / I_H is
   // proportional to the frequency of the check, so f / |ratio| does not
   // depend on it; slices without field (no current, no flux) say nothing
   // about it and are left out.
-  int32_t field_slices = 0;      // slices with I_H or I_E not 0
-  double fit_ratio = 0;          // sum I_E I_H / sum I_H^2 over them
+  int32_t field_slices = 0;  // slices with I_H or I_E not 0
+  double fit_ratio = 0;      // sum I_E I_H / sum I_H^2 over them
   bool implied_ok = false;
   double implied_frequency = 0;  // frequency / |fit_ratio| [Hz]
   int32_t ratio_slices = 0;      // slices with I_H not 0
@@ -83,8 +83,8 @@ struct TableReport {
   EndPlane first, last;
   int32_t suggested_isym = 0;
   std::string suggestion;
-  int32_t half_isym = 0;           // the other reading's key; 0: none
-  std::string symmetry_question;   // what decides between the two
+  int32_t half_isym = 0;          // the other reading's key; 0: none
+  std::string symmetry_question;  // what decides between the two
 
   // The map analysed, completed with isym.
   int32_t isym = 0;
@@ -96,17 +96,17 @@ struct TableReport {
   std::vector<double> absB;          // |B_phi| [Gauss], the same order
   double peak_E = 0, peak_E_z = 0, peak_E_r = 0;
 
-  bool axis_in_map = false;          // Rmin = 0
-  std::vector<double> axis_ez;       // Ez(0, z) [MV/m] at zgrid
+  bool axis_in_map = false;     // Rmin = 0
+  std::vector<double> axis_ez;  // Ez(0, z) [MV/m] at zgrid
   double ez_min = 0, ez_min_z = 0, ez_max = 0, ez_max_z = 0;
 
   MaxwellStats maxwell;
 
   // Transit-time factor on the axis.
-  double tt_frequency = 0;           // [Hz]; 0 when unknown
-  std::string tt_frequency_source;   // "given" or "implied"
-  double axis_voltage = 0;           // integral |Ez| dz [MV]
-  std::vector<GainPoint> gains;      // gain [MV]
+  double tt_frequency = 0;          // [Hz]; 0 when unknown
+  std::string tt_frequency_source;  // "given" or "implied"
+  double axis_voltage = 0;          // integral |Ez| dz [MV]
+  std::vector<GainPoint> gains;     // gain [MV]
   GainPoint best;
 };
 

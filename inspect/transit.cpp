@@ -81,14 +81,16 @@ std::vector<GainPoint> gain_table(std::span<const double> z,
 GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
                     double omega, double c, std::span<const GainPoint> table) {
   GainPoint p;
-  if (table.empty()) return p;
+  if (table.empty())
+    return p;
   auto g = [&](double b) { return axis_gain(z, ez, omega, b, c); };
   // The best point of the table, then Brent's search (parabolic steps,
   // golden-section steps where a parabola does not help) for the largest
   // gain between its two neighbours, starting from it.
   std::size_t k = 0;
   for (std::size_t n = 1; n < table.size(); ++n)
-    if (table[n].gain > table[k].gain) k = n;
+    if (table[n].gain > table[k].gain)
+      k = n;
   double a = table[k > 0 ? k - 1 : k].beta;
   double b = table[k + 1 < table.size() ? k + 1 : k].beta;
   double x = table[k].beta, w = x, v = x;
@@ -99,21 +101,25 @@ GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
   for (std::size_t it = 0; it < kMaxRefinements && b > a; ++it) {
     const double xm = 0.5 * (a + b);
     const double tol1 = kTol * std::abs(x) + 1e-12, tol2 = 2.0 * tol1;
-    if (std::abs(x - xm) <= tol2 - 0.5 * (b - a)) break;
+    if (std::abs(x - xm) <= tol2 - 0.5 * (b - a))
+      break;
     bool golden = true;
     if (std::abs(e) > tol1) {
       double r = (x - w) * (fx - fv);
       double q = (x - v) * (fx - fw);
       double pp = (x - v) * q - (x - w) * r;
       q = 2.0 * (q - r);
-      if (q > 0.0) pp = -pp;
+      if (q > 0.0)
+        pp = -pp;
       q = std::abs(q);
       const double e_before = e;
       e = d;
-      if (std::abs(pp) < std::abs(0.5 * q * e_before) && pp > q * (a - x) && pp < q * (b - x)) {
+      if (std::abs(pp) < std::abs(0.5 * q * e_before) && pp > q * (a - x) &&
+          pp < q * (b - x)) {
         d = pp / q;
         const double u = x + d;
-        if (u - a < tol2 || b - u < tol2) d = std::copysign(tol1, xm - x);
+        if (u - a < tol2 || b - u < tol2)
+          d = std::copysign(tol1, xm - x);
         golden = false;
       }
     }
@@ -148,7 +154,8 @@ GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
 GainPoint best_gain(std::span<const double> z, std::span<const double> ez,
                     double omega, double c) {
   std::vector<double> betas;
-  for (int n = 1; n <= 20; ++n) betas.push_back(n / 20.0);
+  for (int n = 1; n <= 20; ++n)
+    betas.push_back(n / 20.0);
   return best_gain(z, ez, omega, c, gain_table(z, ez, omega, c, betas));
 }
 

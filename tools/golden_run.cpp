@@ -79,7 +79,8 @@ Options parse(int argc, char** argv) {
       o.update = true;
       continue;
     }
-    if (i + 1 >= args.size()) usage("no value after " + a);
+    if (i + 1 >= args.size())
+      usage("no value after " + a);
     const std::string& v = args[++i];
     if (a == "--case") {
       o.case_dir = v;
@@ -101,20 +102,23 @@ Options parse(int argc, char** argv) {
     usage("--case, --work and --program are needed");
   }
   const char* env = std::getenv("ZEREDUV_GOLDEN_UPDATE");
-  if (env != nullptr && std::string_view(env) == "1") o.update = true;
+  if (env != nullptr && std::string_view(env) == "1")
+    o.update = true;
   return o;
 }
 
 std::string read_file(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + p.string());
+  if (!in)
+    throw std::runtime_error("cannot read " + p.string());
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void write_file(const fs::path& p, const std::string& text) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (!out.flush()) throw std::runtime_error("cannot write " + p.string());
+  if (!out.flush())
+    throw std::runtime_error("cannot write " + p.string());
 }
 
 // ---- SHA-256 ------------------------------------------------------------
@@ -132,15 +136,16 @@ std::string sha256(std::string_view data) {
       0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a,
       0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
       0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-  std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
-                               0xa54ff53a, 0x510e527f, 0x9b05688c,
-                               0x1f83d9ab, 0x5be0cd19};
+  std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                               0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
   // The message, a 1 bit, zeros and the bit length fill whole 64-byte blocks.
   std::string tail(data.substr(data.size() / 64 * 64));
   tail += '\x80';
-  while (tail.size() % 64 != 56) tail += '\0';
+  while (tail.size() % 64 != 56)
+    tail += '\0';
   const uint64_t bits = static_cast<uint64_t>(data.size()) * 8U;
-  for (int s = 56; s >= 0; s -= 8) tail += static_cast<char>(bits >> s);
+  for (int s = 56; s >= 0; s -= 8)
+    tail += static_cast<char>(bits >> s);
   const std::size_t whole = data.size() / 64;
   auto block = [&](const unsigned char* p) {
     std::array<uint32_t, 64> w{};
@@ -149,10 +154,10 @@ std::string sha256(std::string_view data) {
              uint32_t{p[4 * t + 2]} << 8 | uint32_t{p[4 * t + 3]};
     }
     for (std::size_t t = 16; t < 64; ++t) {
-      const uint32_t s0 = std::rotr(w[t - 15], 7) ^ std::rotr(w[t - 15], 18) ^
-                          (w[t - 15] >> 3);
-      const uint32_t s1 = std::rotr(w[t - 2], 17) ^ std::rotr(w[t - 2], 19) ^
-                          (w[t - 2] >> 10);
+      const uint32_t s0 =
+          std::rotr(w[t - 15], 7) ^ std::rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+      const uint32_t s1 =
+          std::rotr(w[t - 2], 17) ^ std::rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
       w[t] = w[t - 16] + s0 + w[t - 7] + s1;
     }
     auto v = h;
@@ -166,12 +171,15 @@ std::string sha256(std::string_view data) {
       const uint32_t maj = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
       v = {t1 + s0 + maj, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
     }
-    for (std::size_t i = 0; i < 8; ++i) h[i] += v[i];
+    for (std::size_t i = 0; i < 8; ++i)
+      h[i] += v[i];
   };
   const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  for (std::size_t b = 0; b < whole; ++b) block(bytes + 64 * b);
+  for (std::size_t b = 0; b < whole; ++b)
+    block(bytes + 64 * b);
   const auto* tb = reinterpret_cast<const unsigned char*>(tail.data());
-  for (std::size_t b = 0; b < tail.size() / 64; ++b) block(tb + 64 * b);
+  for (std::size_t b = 0; b < tail.size() / 64; ++b)
+    block(tb + 64 * b);
   std::string hex;
   char buf[9];
   for (uint32_t x : h) {
@@ -189,7 +197,8 @@ constexpr std::size_t kNx = zereduv::kNx, kNy = zereduv::kNy,
                       kNz = zereduv::kNzOut;
 constexpr std::size_t kPoints = zereduv::kOutPoints;
 constexpr std::size_t kLayout0Bytes = zereduv::kLayout0Bytes;
-constexpr std::size_t kLayout1Lines = zereduv::line_count(zereduv::kLayout1Lines);
+constexpr std::size_t kLayout1Lines =
+    zereduv::line_count(zereduv::kLayout1Lines);
 constexpr std::size_t kLayout1Bytes = zereduv::kLayout1Bytes;
 constexpr std::size_t kLayout2Bytes = zereduv::kLayout2Bytes;
 
@@ -205,10 +214,11 @@ struct Node {
   const char* name;
   std::size_t ix, iy, iz;
 };
-constexpr std::array<Node, 4> kNodes = {{{"first node (1,1,1)", 1, 1, 1},
-                                         {"centre (13,13,101)", 13, 13, 101},
-                                         {"off axis (19,13,101)", 19, 13, 101},
-                                         {"last node (25,25,201)", 25, 25, 201}}};
+constexpr std::array<Node, 4> kNodes = {
+    {{"first node (1,1,1)", 1, 1, 1},
+     {"centre (13,13,101)", 13, 13, 101},
+     {"off axis (19,13,101)", 19, 13, 101},
+     {"last node (25,25,201)", 25, 25, 201}}};
 constexpr std::array<const char*, 6> kArrays = {"Ex3D", "Ey3D", "Ez3D",
                                                 "Bx3D", "By3D", "Bz3D"};
 
@@ -220,8 +230,8 @@ std::string shortest(double v) {
 
 // The bytes at `at` read as the items `types` ('i' 4-byte integer, 'd'
 // 8-byte double, little-endian): offset, what they are, hex, values.
-std::string binary_pin(std::string_view f, std::size_t at, std::string_view what,
-                       std::string_view types) {
+std::string binary_pin(std::string_view f, std::size_t at,
+                       std::string_view what, std::string_view types) {
   std::string hex, values;
   std::size_t p = at;
   for (char t : types) {
@@ -303,7 +313,8 @@ std::vector<std::size_t> line_starts(std::string_view f) {
        p = f.find('\n', p + 1)) {
     s.push_back(p + 1);
   }
-  if (s.back() != f.size()) s.push_back(f.size());
+  if (s.back() != f.size())
+    s.push_back(f.size());
   return s;
 }
 
@@ -330,10 +341,14 @@ std::string text_pins(std::string_view f, std::string_view title,
 
 // Layout 1: the twelve groups of layout 0 as lines of up to three values.
 LinePins layout1_lines() {
-  LinePins p = {{1, "ElementLength, Aperture, 0"}, {2, "SymX, SymY, SymZ"},
-                {3, "XOut(1..3)"},  {11, "XOut(25)"},
-                {12, "YOut(1..3)"}, {20, "YOut(25)"},
-                {21, "ZOut(1..3)"}, {20 + kNz / 3, "ZOut(199..201)"}};
+  LinePins p = {{1, "ElementLength, Aperture, 0"},
+                {2, "SymX, SymY, SymZ"},
+                {3, "XOut(1..3)"},
+                {11, "XOut(25)"},
+                {12, "YOut(1..3)"},
+                {20, "YOut(25)"},
+                {21, "ZOut(1..3)"},
+                {20 + kNz / 3, "ZOut(199..201)"}};
   std::size_t first = 21 + kNz / 3;
   for (const char* a : kArrays) {
     for (const Node& nd : kNodes) {
@@ -367,7 +382,8 @@ LinePins layout2_lines() {
 std::string digest(const std::string& name, std::string_view f) {
   std::string o = name + "\nsize " + std::to_string(f.size()) + "\nsha256 " +
                   sha256(f) + "\n";
-  if (f.size() == kLayout0Bytes) return o + layout0_pins(f);
+  if (f.size() == kLayout0Bytes)
+    return o + layout0_pins(f);
   if (f.size() == kLayout1Bytes) {
     return o + text_pins(f, "layout 1 (text, x fastest)", layout1_lines());
   }
@@ -392,17 +408,20 @@ std::string run(const Options& o, const fs::path& dir, const fs::path& out,
   std::vector<std::string> args = o.launcher;
   args.push_back(fs::absolute(o.program).string());
   std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
+  for (auto& a : args)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
   const std::string d = dir.string(), op = out.string(), ep = err.string();
   std::fflush(nullptr);
   const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid < 0)
+    throw std::runtime_error("fork failed");
   if (pid == 0) {
     const int fo = ::open(op.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int fe = ::open(ep.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int fi = ::open("/dev/null", O_RDONLY);
-    if (fo < 0 || fe < 0 || fi < 0 || ::chdir(d.c_str()) != 0) ::_exit(126);
+    if (fo < 0 || fe < 0 || fi < 0 || ::chdir(d.c_str()) != 0)
+      ::_exit(126);
     ::dup2(fi, 0);
     ::dup2(fo, 1);
     ::dup2(fe, 2);
@@ -411,9 +430,11 @@ std::string run(const Options& o, const fs::path& dir, const fs::path& out,
   }
   int ws = 0;
   while (::waitpid(pid, &ws, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    if (errno != EINTR)
+      throw std::runtime_error("waitpid failed");
   }
-  if (WIFEXITED(ws)) return "exit " + std::to_string(WEXITSTATUS(ws)) + "\n";
+  if (WIFEXITED(ws))
+    return "exit " + std::to_string(WEXITSTATUS(ws)) + "\n";
   return "signal " + std::to_string(WTERMSIG(ws)) + "\n";
 }
 
@@ -428,10 +449,12 @@ std::vector<Input> inputs(const Options& o, std::string& missing) {
   std::vector<Input> in;
   for (const auto& e : fs::directory_iterator(o.case_dir)) {
     const std::string n = e.path().filename().string();
-    if (e.is_regular_file() && n != "inputs.txt") in.push_back({e.path(), n});
+    if (e.is_regular_file() && n != "inputs.txt")
+      in.push_back({e.path(), n});
   }
   const fs::path list = o.case_dir / "inputs.txt";
-  if (!fs::exists(list)) return in;
+  if (!fs::exists(list))
+    return in;
   std::ifstream f(list);
   std::string kind, path;
   while (f >> kind >> path) {
@@ -439,7 +462,8 @@ std::vector<Input> inputs(const Options& o, std::string& missing) {
       in.push_back({o.source_dir / path, fs::path(path).filename().string()});
     } else if (kind == "shared") {
       const fs::path p = o.tables_dir / path;
-      if (!fs::exists(p)) missing = p.string();
+      if (!fs::exists(p))
+        missing = p.string();
       in.push_back({p, path});
     } else {
       throw std::runtime_error(list.string() + ": unknown kind " + kind);
@@ -472,7 +496,8 @@ std::string differences(const std::string& want, const std::string& got,
       return i < v.size() ? "\"" + escaped(v[i]) + "\""
                           : std::string("(ends before this line)");
     };
-    if (i < w.size() && i < g.size() && w[i] == g[i]) continue;
+    if (i < w.size() && i < g.size() && w[i] == g[i])
+      continue;
     o += "  line " + std::to_string(i + 1) + "\n    expected: " + show(w) +
          "\n    actual:   " + show(g) + "\n";
     ++shown;
@@ -483,7 +508,8 @@ std::string differences(const std::string& want, const std::string& got,
 std::string crlf_as_lf(std::string s) {
   std::string o;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) o += s[i];
+    if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n'))
+      o += s[i];
   }
   return o;
 }
@@ -496,9 +522,10 @@ int main(int argc, char** argv) try {
   std::string missing;
   const std::vector<Input> in = inputs(o, missing);
   if (!missing.empty()) {
-    std::printf("SKIP: golden case %s needs the real field table %s, which "
-                "is absent (the tables are kept outside the repository)\n",
-                name.c_str(), missing.c_str());
+    std::printf(
+        "SKIP: golden case %s needs the real field table %s, which "
+        "is absent (the tables are kept outside the repository)\n",
+        name.c_str(), missing.c_str());
     return kSkip;
   }
 
@@ -525,14 +552,17 @@ int main(int argc, char** argv) try {
   }
   std::sort(names.begin(), names.end());
   std::string files = "files after the run:";
-  for (const auto& n : names) files += " " + n;
+  for (const auto& n : names)
+    files += " " + n;
   files += "\n";
   for (const auto& n : names) {
-    if (n == "zereduv.log" || !fs::is_regular_file(dir / n)) continue;
+    if (n == "zereduv.log" || !fs::is_regular_file(dir / n))
+      continue;
     const std::string bytes = read_file(dir / n);
     const auto src = std::find_if(in.begin(), in.end(),
                                   [&](const Input& i) { return i.name == n; });
-    if (src != in.end() && read_file(src->from) == bytes) continue;
+    if (src != in.end() && read_file(src->from) == bytes)
+      continue;
     files += "\n" + digest(n, bytes);
   }
   write_file(actual / "files", files);
@@ -559,7 +589,8 @@ int main(int argc, char** argv) try {
   for (const char* f : outputs) {
     const bool has_want = fs::exists(expected / f);
     const bool has_got = fs::exists(actual / f);
-    if (!has_want && !has_got) continue;
+    if (!has_want && !has_got)
+      continue;
     if (has_want != has_got) {
       std::printf("%s: %s\n", f,
                   has_want ? "expected, but the run wrote none"
@@ -568,13 +599,14 @@ int main(int argc, char** argv) try {
       continue;
     }
     std::string want = read_file(expected / f), got = read_file(actual / f);
-    const bool console = std::string_view(f) == "stdout" ||
-                         std::string_view(f) == "stderr";
+    const bool console =
+        std::string_view(f) == "stdout" || std::string_view(f) == "stderr";
     if (console && o.eol_agnostic) {
       want = crlf_as_lf(want);
       got = crlf_as_lf(got);
     }
-    if (want == got) continue;
+    if (want == got)
+      continue;
     // A log or console text is shown from its first difference on; in the
     // digest every pinned record stands on its own line, so each differing
     // one is shown.
@@ -587,10 +619,11 @@ int main(int argc, char** argv) try {
     std::printf("golden case %s: every byte as expected\n", name.c_str());
     return 0;
   }
-  std::printf("golden case %s: %d file(s) differ; the run is kept in %s\n"
-              "(if the change is intended, review it and run "
-              "tools/golden-update.sh)\n",
-              name.c_str(), failures, o.work.string().c_str());
+  std::printf(
+      "golden case %s: %d file(s) differ; the run is kept in %s\n"
+      "(if the change is intended, review it and run "
+      "tools/golden-update.sh)\n",
+      name.c_str(), failures, o.work.string().c_str());
   return 1;
 } catch (const std::exception& e) {
   std::fprintf(stderr, "golden_run: %s\n", e.what());

@@ -23,7 +23,7 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kC = 299792458.0;     // speed of light [m/s]
+constexpr double kC = 299792458.0;          // speed of light [m/s]
 constexpr double kJ01 = 2.404825557695773;  // first zero of J0
 
 struct Options {
@@ -52,14 +52,16 @@ struct Options {
 double to_double(std::string_view s) {
   double v = 0.0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size()) usage("bad number");
+  if (ec != std::errc() || p != s.data() + s.size())
+    usage("bad number");
   return v;
 }
 
 int to_int(std::string_view s) {
   int v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size()) usage("bad integer");
+  if (ec != std::errc() || p != s.data() + s.size())
+    usage("bad integer");
   return v;
 }
 
@@ -67,22 +69,42 @@ Options parse(int argc, char** argv) {
   Options o;
   for (int a = 1; a < argc; ++a) {
     std::string_view name = argv[a];
-    if (name == "--half") { o.half = true; continue; }
-    if (name == "--mm") { o.mm = true; continue; }
-    if (name == "--reverse") { o.reverse = true; continue; }
-    if (a + 1 >= argc) usage("option without value");
+    if (name == "--half") {
+      o.half = true;
+      continue;
+    }
+    if (name == "--mm") {
+      o.mm = true;
+      continue;
+    }
+    if (name == "--reverse") {
+      o.reverse = true;
+      continue;
+    }
+    if (a + 1 >= argc)
+      usage("option without value");
     std::string_view v = argv[++a];
-    if (name == "--frequency") o.frequency = to_double(v);
-    else if (name == "--length") o.length = to_double(v);
-    else if (name == "--nz") o.nz = to_int(v);
-    else if (name == "--nr") o.nr = to_int(v);
-    else if (name == "--rmax") o.rmax = to_double(v);
-    else if (name == "--e0") o.e0 = to_double(v);
-    else if (name == "--out") o.out = std::string(v);
-    else usage("unknown option");
+    if (name == "--frequency")
+      o.frequency = to_double(v);
+    else if (name == "--length")
+      o.length = to_double(v);
+    else if (name == "--nz")
+      o.nz = to_int(v);
+    else if (name == "--nr")
+      o.nr = to_int(v);
+    else if (name == "--rmax")
+      o.rmax = to_double(v);
+    else if (name == "--e0")
+      o.e0 = to_double(v);
+    else if (name == "--out")
+      o.out = std::string(v);
+    else
+      usage("unknown option");
   }
-  if (o.nz < 2 || o.nr < 2) usage("need at least 2 intervals in z and r");
-  if (!(o.frequency > 0.0) || !(o.length > 0.0)) usage("bad frequency or length");
+  if (o.nz < 2 || o.nr < 2)
+    usage("need at least 2 intervals in z and r");
+  if (!(o.frequency > 0.0) || !(o.length > 0.0))
+    usage("bad frequency or length");
   return o;
 }
 
@@ -91,24 +113,31 @@ std::string limit(double v) {
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   std::string s(buf, r.ptr);
-  if (s.find_first_of(".e") == std::string::npos) s += ".0";
+  if (s.find_first_of(".e") == std::string::npos)
+    s += ".0";
   return s;
 }
 
 // One table number: 1.234567E+00, right-justified in 14 characters.
 std::string field14(double v) {
-  if (v == 0.0) v = 0.0;  // no "-0.000000E+00"
+  if (v == 0.0)
+    v = 0.0;  // no "-0.000000E+00"
   char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6);
+  auto r =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6);
   std::string s(buf, r.ptr);
-  for (char& ch : s) if (ch == 'e') ch = 'E';
-  if (s.size() < 14) s.insert(0, 14 - s.size(), ' ');
+  for (char& ch : s)
+    if (ch == 'e')
+      ch = 'E';
+  if (s.size() < 14)
+    s.insert(0, 14 - s.size(), ' ');
   return s;
 }
 
 std::string count6(int n) {
   std::string s = std::to_string(n);
-  if (s.size() < 6) s.insert(0, 6 - s.size(), ' ');
+  if (s.size() < 6)
+    s.insert(0, 6 - s.size(), ' ');
   return s;
 }
 
@@ -117,7 +146,7 @@ std::string count6(int n) {
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
 
-  const double k = (kPi * 2.0 * o.frequency) / kC;        // [1/m]
+  const double k = (kPi * 2.0 * o.frequency) / kC;         // [1/m]
   const double radius_cm = kJ01 / k * 100.0;               // cavity radius
   const double rmax = o.rmax > 0.0 ? o.rmax : radius_cm;   // [cm]
   const double zmax = o.half ? o.length / 2.0 : o.length;  // [cm]
@@ -132,7 +161,8 @@ int main(int argc, char** argv) {
   };
   char fbuf[64];
   auto fixed = [&fbuf](double v, int digits) {
-    auto r = std::to_chars(fbuf, fbuf + sizeof fbuf, v, std::chars_format::fixed, digits);
+    auto r = std::to_chars(fbuf, fbuf + sizeof fbuf, v,
+                           std::chars_format::fixed, digits);
     return std::string(fbuf, r.ptr);
   };
 
@@ -149,7 +179,8 @@ int main(int argc, char** argv) {
   rec("(Zmax,Rmax) = (" + limit(zmax * unit) + "," + limit(rmax * unit) + ")");
   rec("Z and R increments:" + count6(o.nz) + count6(o.nr));
   rec("");
-  rec("      Z             R              Ez            Er            |E|           H ");
+  rec("      Z             R              Ez            Er            |E|      "
+      "     H ");
   rec(std::string("    ") + uname + "          " + uname +
       "           (MV/m)        (MV/m)        (MV/m)        (A/m) ");
 

@@ -17,8 +17,10 @@ int32_t centre_node(double t, int32_t n) {
   } else if (t > -1.0) {
     i = static_cast<int32_t>(t) + 2;
   }
-  if (i < 2) i = 2;
-  if (i >= n) i = n - 1;
+  if (i < 2)
+    i = 2;
+  if (i >= n)
+    i = n - 1;
   return i;
 }
 
@@ -30,7 +32,8 @@ MapOffset locate(const Grid& g, int32_t n, double x) {
   MapOffset o;
   // Written as "inside" so that a NaN coordinate fails it.
   o.inside = g(1) <= x && x <= g(n);
-  if (!o.inside) return o;
+  if (!o.inside)
+    return o;
   const double d = g(2) - g(1);
   o.node = centre_node((x - g(1) - d / 2.0) / d, n);
   o.t = (x - g(o.node)) / d;
@@ -45,12 +48,14 @@ MapOffset locate(const Grid& g, int32_t n, double x) {
 MapOffset locate_r(const RunState& s, double r) {
   // The stencil needs three nodes in each direction; a smaller map has no
   // second-order field anywhere.
-  if (s.Nr < 3 || s.Nz < 3) return {};
+  if (s.Nr < 3 || s.Nz < 3)
+    return {};
   return locate(s.Rgrid, s.Nr, r);
 }
 
 MapOffset locate_z(const RunState& s, double z) {
-  if (s.Nr < 3 || s.Nz < 3) return {};
+  if (s.Nr < 3 || s.Nz < 3)
+    return {};
   return locate(s.Zgrid, s.Nz, z);
 }
 
@@ -59,7 +64,8 @@ void eb2d_at(const RunState& s, const MapOffset& rr, const MapOffset& zz,
   // 1. Zero fields unless the point is inside.
   E = {0.0, 0.0, 0.0};
   B = {0.0, 0.0, 0.0};
-  if (!rr.inside || !zz.inside) return;
+  if (!rr.inside || !zz.inside)
+    return;
   const int32_t ir = rr.node, iz = zz.node;
 
   // 7. Weights of the second-order Taylor expansion about the centre node:

@@ -28,7 +28,8 @@ namespace {
 
 void negate(Map2D& A, int32_t Nr, int32_t Nz) {
   for (int32_t i = 1; i <= Nr; ++i) {
-    for (int32_t j = 1; j <= Nz; ++j) A(i, j) = -A(i, j);
+    for (int32_t j = 1; j <= Nz; ++j)
+      A(i, j) = -A(i, j);
   }
 }
 
@@ -46,8 +47,10 @@ double axis_ez(const RunState& s, int32_t j) {
 // the walk even if |Ez| is still rising.
 void first_maximum(const RunState& s, MaxwellCheck& m) {
   int32_t start = 1;
-  while (start < s.Nz && axis_ez(s, start) == 0.0) ++start;
-  if (axis_ez(s, start) == 0.0) start = 1;
+  while (start < s.Nz && axis_ez(s, start) == 0.0)
+    ++start;
+  if (axis_ez(s, start) == 0.0)
+    start = 1;
 
   double mxEz = -9000000000.0;
   double mxsg = 0.0;
@@ -63,7 +66,8 @@ void first_maximum(const RunState& s, MaxwellCheck& m) {
       mxEz = std::fabs(e);
       // The sign of Ez there; no sign when Ez is 0 (r = 0 off the map).
       mxsg = e > 0.0 ? 1.0 : (e < 0.0 ? -1.0 : 0.0);
-      if (j == s.Nz) found = true;
+      if (j == s.Nz)
+        found = true;
     } else {
       found = true;
     }
@@ -78,10 +82,14 @@ void first_maximum(const RunState& s, MaxwellCheck& m) {
 enum class Decision { Stop, WarnSwitch, Switch, Warn, Nothing };
 
 Decision decision_class(double x) {
-  if (!(std::fabs(x) <= 2.0)) return Decision::Stop;
-  if (x < -1.5) return Decision::WarnSwitch;
-  if (x < 0.0) return Decision::Switch;
-  if (x > 1.5) return Decision::Warn;
+  if (!(std::fabs(x) <= 2.0))
+    return Decision::Stop;
+  if (x < -1.5)
+    return Decision::WarnSwitch;
+  if (x < 0.0)
+    return Decision::Switch;
+  if (x > 1.5)
+    return Decision::Warn;
   return Decision::Nothing;
 }
 
@@ -134,8 +142,10 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
     }
 
     S = S + sl.ratio;
-    if (std::fabs(sl.ratio) > m.max) m.max = std::fabs(sl.ratio);
-    if (std::fabs(sl.ratio) < m.min) m.min = std::fabs(sl.ratio);
+    if (std::fabs(sl.ratio) > m.max)
+      m.max = std::fabs(sl.ratio);
+    if (std::fabs(sl.ratio) < m.min)
+      m.min = std::fabs(sl.ratio);
     m.slices.push_back(sl);
   }
   m.sum = S;
@@ -147,11 +157,13 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
   // with field alone.
   double Sf = 0.0;
   for (const MaxwellSlice& sl : m.slices) {
-    if (sl.I_H == 0.0 && sl.I_E == 0.0) continue;
+    if (sl.I_H == 0.0 && sl.I_E == 0.0)
+      continue;
     ++m.with_field;
     Sf = Sf + sl.ratio;
   }
-  if (m.with_field > 0) m.avg_f = Sf / static_cast<double>(m.with_field);
+  if (m.with_field > 0)
+    m.avg_f = Sf / static_cast<double>(m.with_field);
   m.empty_left_out = m.with_field >= 1 && m.with_field < s.Nz &&
                      decision_class(m.avg_f) != decision_class(m.avg);
   m.decided = m.empty_left_out ? m.avg_f : m.avg;
@@ -159,7 +171,8 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
   // A mean beyond +-2 (or one that is not a number at all) means the map
   // does not obey the law under either sign convention.
   m.stop = !(std::fabs(m.decided) <= 2.0);
-  if (m.stop) return m;
+  if (m.stop)
+    return m;
   m.warn_high = std::fabs(m.decided) > 1.5;
   // A mean far below one in magnitude: E and B, or the frequency, do not
   // belong together (a frequency in MHz where Hz are meant, for one).
@@ -189,12 +202,14 @@ void CHECK_MAXWELL(RunState& s) {
     s.log.list({" Empty slices left out: avg_rRL1= ", m.avg_f});
   }
 
-  if (m.stop) STOP_RUN(kMaxwellStop);
+  if (m.stop)
+    STOP_RUN(kMaxwellStop);
 
   // The two warnings never meet: |mean| is above 1.5 or below 0.5.
-  const char* warning = m.warn_high  ? " Warning: Maxwell Equations: Ratio > 1.5 "
-                        : m.warn_low ? " Warning: Maxwell Equations: Ratio < 0.5 "
-                                     : nullptr;
+  const char* warning =
+      m.warn_high  ? " Warning: Maxwell Equations: Ratio > 1.5 "
+      : m.warn_low ? " Warning: Maxwell Equations: Ratio < 0.5 "
+                   : nullptr;
   if (warning != nullptr) {
     s.log.list({warning});
     s.errout.record(warning);

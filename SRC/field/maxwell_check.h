@@ -26,25 +26,25 @@ enum class MaxwellSwitch { None, E, B };
 /// on them.
 struct MaxwellCheck {
   std::vector<MaxwellSlice> slices;  // iz = 1..Nz
-  double sum = 0.0;            // sum of the ratios, in slice order
-  double avg = 0.0;            // sum / Nz: avg_rRL1
-  double max = 0.0;            // largest |ratio|: max_rRL1
-  double min = 9000000000.0;   // smallest |ratio|: min_rRL1
+  double sum = 0.0;                  // sum of the ratios, in slice order
+  double avg = 0.0;                  // sum / Nz: avg_rRL1
+  double max = 0.0;                  // largest |ratio|: max_rRL1
+  double min = 9000000000.0;         // smallest |ratio|: min_rRL1
   // Slices with field (I_H or I_E not 0) and the mean of their ratios.
   int32_t with_field = 0;
-  double avg_f = 0.0;          // 0 when every slice is empty
+  double avg_f = 0.0;  // 0 when every slice is empty
   // avg_f decides instead of avg: some but not all slices are empty, and
   // leaving them out moves the mean into another class of the decision.
   bool empty_left_out = false;
-  double decided = 0.0;        // the mean the decision rests on
-  bool stop = false;           // |decided| > 2 (or not a number): run ends
-  bool warn_high = false;      // |decided| > 1.5
-  bool warn_low = false;       // the run goes on with |decided| < 0.5
+  double decided = 0.0;    // the mean the decision rests on
+  bool stop = false;       // |decided| > 2 (or not a number): run ends
+  bool warn_high = false;  // |decided| > 1.5
+  bool warn_low = false;   // the run goes on with |decided| < 0.5
   MaxwellSwitch switched = MaxwellSwitch::None;  // decided < 0
   // The axial search for the first maximum of |Ez|, when a switch is made;
   // it starts at the first node where Ez on the axis is not 0.
-  double mxEz = 0.0;           // |Ez| there [V/cm]
-  double mxsg = 0.0;           // sign of Ez there (0 when Ez is 0)
+  double mxEz = 0.0;  // |Ez| there [V/cm]
+  double mxsg = 0.0;  // sign of Ez there (0 when Ez is 0)
 };
 
 /// The text of the stop when the map fails the check.

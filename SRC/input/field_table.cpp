@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "input/t7_table.h"
+#include "run/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/channels.h"
 
 namespace zereduv {
 
@@ -61,12 +61,12 @@ void reject_unsupported(const RunState& s, const std::string& file,
                                   "), at least 3 are needed");
   }
   if (!(s.Rmax > s.Rmin)) {
-    throw TableRejected(file, "Rmax (" + num(s.Rmax) +
-                                  ") is not above Rmin (" + num(s.Rmin) + ")");
+    throw TableRejected(file, "Rmax (" + num(s.Rmax) + ") is not above Rmin (" +
+                                  num(s.Rmin) + ")");
   }
   if (!(s.Zmax > s.Zmin)) {
-    throw TableRejected(file, "Zmax (" + num(s.Zmax) +
-                                  ") is not above Zmin (" + num(s.Zmin) + ")");
+    throw TableRejected(file, "Zmax (" + num(s.Zmax) + ") is not above Zmin (" +
+                                  num(s.Zmin) + ")");
   }
   // Both counts are at least 3 here, so the quotient test cannot overflow.
   if (nz_full > kMaxNodes / s.Nr) {
@@ -83,20 +83,24 @@ std::vector<std::string_view> words(std::string_view rec) {
   std::size_t p = 0;
   while (true) {
     p = rec.find_first_not_of(" \t", p);
-    if (p == std::string_view::npos) return w;
+    if (p == std::string_view::npos)
+      return w;
     const std::size_t e = std::min(rec.find_first_of(" \t", p), rec.size());
     w.push_back(rec.substr(p, e - p));
     p = e;
   }
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // A node record begins with a number; titles, units and notes do not (a
 // blank record holds no values and may be passed over as well).
 bool may_begin_node(std::string_view rec) {
   const std::size_t p = rec.find_first_not_of(" \t");
-  if (p == std::string_view::npos) return false;
+  if (p == std::string_view::npos)
+    return false;
   const char c = rec[p];
   return is_digit(c) || c == '+' || c == '-' || c == '.';
 }
@@ -107,8 +111,10 @@ bool may_begin_node(std::string_view rec) {
 // reading from column 23 would cut it (1200 would read as 200).
 std::size_t counts_start(std::string_view rec) {
   std::size_t p = kCountsFrom;
-  while (p > 0 && is_digit(rec[p - 1])) --p;
-  if (p > 0 && (rec[p - 1] == '-' || rec[p - 1] == '+')) --p;
+  while (p > 0 && is_digit(rec[p - 1]))
+    --p;
+  if (p > 0 && (rec[p - 1] == '-' || rec[p - 1] == '+'))
+    --p;
   return p;
 }
 
@@ -152,13 +158,15 @@ void describe_tail(const HeaderTail& t, TableHeader& h) {
       h.columns.assign(w.begin(), w.end());
     }
   }
-  h.variant = ezero                       ? TableHeader::Variant::Ezero
+  h.variant = ezero                    ? TableHeader::Variant::Ezero
               : h.records_between == 3 ? TableHeader::Variant::Plain
                                        : TableHeader::Variant::Other;
   for (auto it = t.records.rbegin(); it != t.records.rend(); ++it) {
     const auto w = words(*it);
-    if (w.empty()) continue;
-    if (w[0].front() == '(') h.units.assign(w.begin(), w.end());
+    if (w.empty())
+      continue;
+    if (w[0].front() == '(')
+      h.units.assign(w.begin(), w.end());
     if (w.size() >= 2 && w[0] == "(mm)" && w[1] == "(mm)") {
       h.unit = TableHeader::LengthUnit::Mm;
       h.unit_stated = true;
@@ -190,7 +198,8 @@ void reject_wrong_kind(std::string_view limits_a, const HeaderTail& t,
       continue;
     }
     bool rf = w.size() >= 6;
-    for (std::size_t k = 0; rf && k < 6; ++k) rf = w[k] == kTitles[k];
+    for (std::size_t k = 0; rf && k < 6; ++k)
+      rf = w[k] == kTitles[k];
     if (!rf) {
       std::string names;
       for (std::size_t k = 0; k < w.size() && k < 6; ++k) {
@@ -232,8 +241,8 @@ void check_room_for_nodes(const RunState& s, const TextIn& in,
 int32_t node_count(int32_t intervals, const std::string& file,
                    const char* axis) {
   if (intervals == INT32_MAX) {
-    throw TableRejected(file, std::string("the ") + axis +
-                                  " interval count is too large");
+    throw TableRejected(
+        file, std::string("the ") + axis + " interval count is too large");
   }
   return intervals + 1;
 }
@@ -255,7 +264,8 @@ void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
                      int64_t rest, int64_t node_bytes) {
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
-  if (rest >= 0) check_room_for_nodes(s, in, file, rest, node_bytes);
+  if (rest >= 0)
+    check_room_for_nodes(s, in, file, rest, node_bytes);
   try {
     s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
     s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
@@ -356,7 +366,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   // the report.
   const HeaderTail tail = read_header_tail(in);
   describe_tail(tail, header);
-  if (!tail.ended && !in.at_end()) header.first_node_line = in.line() + 1;
+  if (!tail.ended && !in.at_end())
+    header.first_node_line = in.line() + 1;
   const bool mm = header.unit == TableHeader::LengthUnit::Mm;
   if (mm) {
     s.Zmin = s.Zmin / 10.0;
@@ -366,7 +377,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   }
 
   // 3. The input grid as read (in cm).
-  if (mm) s.log.list({" Table lengths in mm converted to cm "});
+  if (mm)
+    s.log.list({" Table lengths in mm converted to cm "});
   log_input_grid(s);
 
   // Refuse what cannot be held before reading any node, then size the map
@@ -378,7 +390,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
                   kMinNodeBytes);
 
   // 5. Blank, column-title and units records: already read.
-  if (tail.ended) in.skip("the column titles");
+  if (tail.ended)
+    in.skip("the column titles");
 
   // 6. Nodes in blocks of Nz records of equal r; a table written in
   //    decreasing z is stored in increasing z when ReverseZ is set.
@@ -390,13 +403,14 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   double& ez = v[2];
   double& er = v[3];
   double& h = v[5];
-  const ReadItem node[] = {real_item(v[0], "Z"),  real_item(v[1], "R"),
-                           real_item(ez, "Ez"),   real_item(er, "Er"),
+  const ReadItem node[] = {real_item(v[0], "Z"),   real_item(v[1], "R"),
+                           real_item(ez, "Ez"),    real_item(er, "Er"),
                            real_item(v[4], "|E|"), real_item(h, "H")};
   for (int32_t i = 1; i <= s.Nr; ++i) {
     for (int32_t n = 1; n <= s.Nz; ++n) {
       const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;
-      if (!in.read_plain_reals(v)) in.read_list(node);
+      if (!in.read_plain_reals(v))
+        in.read_list(node);
       s.Er2D(i, j) = er * 10000.0;
       s.Ez2D(i, j) = ez * 10000.0;
       s.B2D(i, j) = h * s.mu1;

@@ -19,8 +19,8 @@ struct TableHeader {
   };
   enum class LengthUnit { Cm, Mm };
 
-  long limits_line = 0;      // record of "Zmin" (1-based)
-  long first_node_line = 0;  // first node record; 0 when the file ends first
+  long limits_line = 0;         // record of "Zmin" (1-based)
+  long first_node_line = 0;     // first node record; 0 when the file ends first
   int32_t records_between = 0;  // between the counts and the first node
   Variant variant = Variant::Plain;
   bool wide_counts = false;  // a count of 1000 or more reaches left of col. 23

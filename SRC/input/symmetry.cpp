@@ -24,7 +24,7 @@ void COMPLETE_SYMMETRY(RunState& s) {
   s.log.list({" Input Symmetry key: isym_z= ", s.isym_z});
 
   const int32_t key = s.isym_z;
-  const bool upper_half = key == 1 || key == 2;  // mirror at the first node
+  const bool upper_half = key == 1 || key == 2;    // mirror at the first node
   const bool lower_half = key == -1 || key == -2;  // mirror at the last node
   if (upper_half || lower_half) {
     // Keys +-1: Ez odd about the plane (Er even, B odd); keys +-2: Ez even
@@ -38,7 +38,8 @@ void COMPLETE_SYMMETRY(RunState& s) {
         // Move the table up so its first node (the mirror plane) sits at
         // index n, descending so no node is overwritten before it moves;
         // then fill the lower half from its mirror image.
-        for (int32_t j = n; j >= 1; --j) mirror_node(s, i, j + n - 1, j, false, false);
+        for (int32_t j = n; j >= 1; --j)
+          mirror_node(s, i, j + n - 1, j, false, false);
         for (int32_t j = 1; j <= n - 1; ++j) {
           mirror_node(s, i, j, f - j + 1, negate_er, negate_ez_b);
         }

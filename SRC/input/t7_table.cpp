@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include "run/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/channels.h"
 #include "run/free_format.h"
 
 namespace zereduv {
@@ -28,8 +28,8 @@ bool is_separator(char c) {
 // T7 files also end lines with a bare CR, so a record may hold several lines.
 std::string_view line_at(std::string_view rec, std::size_t pos) {
   const std::size_t cr = rec.find('\r', pos);
-  return rec.substr(pos, cr == std::string_view::npos ? std::string_view::npos
-                                                      : cr - pos);
+  return rec.substr(
+      pos, cr == std::string_view::npos ? std::string_view::npos : cr - pos);
 }
 
 // How many numbers a line holds when it holds numbers alone; -1 otherwise.
@@ -37,8 +37,10 @@ int numbers_only(std::string_view line) {
   int n = 0;
   std::size_t p = 0;
   for (;;) {
-    while (p < line.size() && is_separator(line[p])) ++p;
-    if (p >= line.size()) return n;
+    while (p < line.size() && is_separator(line[p]))
+      ++p;
+    if (p >= line.size())
+      return n;
     double v = 0.0;
     const ScanResult r = scan_real(line, p, v);
     if (r.err != ScanErr::None ||
@@ -53,8 +55,10 @@ int numbers_only(std::string_view line) {
 }  // namespace
 
 std::optional<std::string_view> T7Table::peek() const {
-  if (pending_) return line_at(rec_, pos_);
-  if (in_.at_end()) return std::nullopt;
+  if (pending_)
+    return line_at(rec_, pos_);
+  if (in_.at_end())
+    return std::nullopt;
   return line_at(in_.peek_record(), 0);
 }
 
@@ -71,12 +75,14 @@ void T7Table::take() {
 double T7Table::number(std::string_view what) {
   for (;;) {
     if (!pending_) {
-      if (in_.at_end()) in_.fail("end of file", "expected " + std::string(what));
+      if (in_.at_end())
+        in_.fail("end of file", "expected " + std::string(what));
       rec_ = in_.next_record({});
       pos_ = 0;
       pending_ = true;
     }
-    while (pos_ < rec_.size() && is_separator(rec_[pos_])) ++pos_;
+    while (pos_ < rec_.size() && is_separator(rec_[pos_]))
+      ++pos_;
     if (pos_ >= rec_.size()) {
       pending_ = false;
       continue;
@@ -89,7 +95,8 @@ double T7Table::number(std::string_view what) {
     }
     if (r.err != ScanErr::None) {
       std::size_t e = pos_;
-      while (e < rec_.size() && !is_separator(rec_[e]) && e - pos_ < 40) ++e;
+      while (e < rec_.size() && !is_separator(rec_[e]) && e - pos_ < 40)
+        ++e;
       in_.fail(scan_error_text(r.err),
                "expected " + std::string(what) + ", found \"" +
                    std::string(rec_.substr(pos_, e - pos_)) + "\"");
@@ -101,11 +108,13 @@ double T7Table::number(std::string_view what) {
 
 std::optional<T7Header> T7Table::header(const std::string& file) {
   const auto first = peek();
-  if (!first || numbers_only(*first) != 3) return std::nullopt;
+  if (!first || numbers_only(*first) != 3)
+    return std::nullopt;
   const std::string line1(*first);
   take();
   const auto second = peek();
-  if (!second) return std::nullopt;
+  if (!second)
+    return std::nullopt;
   const int n2 = numbers_only(*second);
   if (n2 == 3) {
     throw TableRejected(
@@ -114,11 +123,13 @@ std::optional<T7Header> T7Table::header(const std::string& file) {
         "tables of static fields do (two columns per node); only RF T7 "
         "tables (Ez Er |E| H) can be converted");
   }
-  if (n2 != 1) return std::nullopt;
+  if (n2 != 1)
+    return std::nullopt;
   const std::string line2(*second);
   take();
   const auto third = peek();
-  if (!third || numbers_only(*third) != 3) return std::nullopt;
+  if (!third || numbers_only(*third) != 3)
+    return std::nullopt;
   const std::string line3(*third);
   take();
 
@@ -156,10 +167,9 @@ void report_t7(RunState& s, const T7Header& h) {
     // with the control file's value.
     const double off =
         std::round(1000.0 * std::fabs(s.Frequency - f) / std::fabs(f)) / 10.0;
-    const std::string line = " Warning: Frequency " +
-                             shortest(s.Frequency / 1.0e6) + " MHz, " +
-                             shortest(off) + " % off the T7's " +
-                             shortest(h.frequency_MHz) + " MHz";
+    const std::string line =
+        " Warning: Frequency " + shortest(s.Frequency / 1.0e6) + " MHz, " +
+        shortest(off) + " % off the T7's " + shortest(h.frequency_MHz) + " MHz";
     s.log.list({line});
     try {
       s.errout.record(line);

@@ -51,9 +51,9 @@ class T7Table {
   double number(std::string_view what);
 
   TextIn& in_;
-  std::string_view rec_;   // the record being taken apart
-  std::size_t pos_ = 0;    // where its next line or number begins
-  bool pending_ = false;   // rec_ holds text not yet taken
+  std::string_view rec_;  // the record being taken apart
+  std::size_t pos_ = 0;   // where its next line or number begins
+  bool pending_ = false;  // rec_ holds text not yet taken
 };
 
 /// Logs that the table was read as T7, with its frequency, and warns in the

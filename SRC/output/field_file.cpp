@@ -40,7 +40,8 @@ class Record {
       std::memcpy(buf_ + n_, v, 8 * count);
       n_ += 8 * count;
     } else {
-      for (std::size_t k = 0; k < count; ++k) real(v[k]);
+      for (std::size_t k = 0; k < count; ++k)
+        real(v[k]);
     }
   }
   /// Frames the data gathered since begin() and writes the record.
@@ -94,17 +95,17 @@ void WRITE_FIELD_FILE(RunState& s) {
   s.log.flush();
 
   switch (s.FieldFormat) {
-    case 0:
-      WRITE_LAYOUT0(s);
-      break;
-    case 1:
-      WRITE_LAYOUT1(s);
-      break;
-    case 2:
-      WRITE_LAYOUT2(s);
-      break;
-    default:
-      STOP_RUN(" Not a valid VELTA 3D field format: use 0, 1 or 2 ");
+  case 0:
+    WRITE_LAYOUT0(s);
+    break;
+  case 1:
+    WRITE_LAYOUT1(s);
+    break;
+  case 2:
+    WRITE_LAYOUT2(s);
+    break;
+  default:
+    STOP_RUN(" Not a valid VELTA 3D field format: use 0, 1 or 2 ");
   }
 }
 

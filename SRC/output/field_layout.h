@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "run/run_state.h"  // kNx, kNy, kNzOut, kOutPoints
-#include "run/list_layout.h"     // kLineWidth
-#include "run/number_fields.h"   // kIntWidth, kDoubleWidth
+#include "run/list_layout.h"    // kLineWidth
+#include "run/number_fields.h"  // kIntWidth, kDoubleWidth
+#include "run/run_state.h"      // kNx, kNy, kNzOut, kOutPoints
 
 namespace zereduv {
 
@@ -42,9 +42,9 @@ inline constexpr std::array<Layout0Record, 12> kLayout0Records = {{
     {"ElementLength, Aperture and the header integer",
      2 * kDoubleBytes + kInt32Bytes},
     {"symmetry keys", 3 * kInt32Bytes},
-    {"x coordinates", kDoubleBytes * kNx},
-    {"y coordinates", kDoubleBytes * kNy},
-    {"z coordinates", kDoubleBytes * kNzOut},
+    {"x coordinates", kDoubleBytes* kNx},
+    {"y coordinates", kDoubleBytes* kNy},
+    {"z coordinates", kDoubleBytes* kNzOut},
     {"Ex values", kArrayRecordBytes},
     {"Ey values", kArrayRecordBytes},
     {"Ez values", kArrayRecordBytes},
@@ -66,7 +66,8 @@ constexpr std::size_t layout0_record_offset(std::size_t k) {
 /// The largest record's data, the most a writer holds at once.
 constexpr std::size_t layout0_largest_record() {
   std::size_t n = 0;
-  for (const auto& r : kLayout0Records) n = r.bytes > n ? r.bytes : n;
+  for (const auto& r : kLayout0Records)
+    n = r.bytes > n ? r.bytes : n;
   return n;
 }
 
@@ -88,12 +89,16 @@ struct LineShape {
 
 constexpr LineShape line_shape(LineKind k) {
   switch (k) {
-    case LineKind::D3: return {3, 0, "three 24-character numbers"};
-    case LineKind::D1: return {1, 0, "one 24-character number"};
-    case LineKind::DDI:
-      return {2, 1, "two 24-character numbers and a 12-character integer"};
-    case LineKind::III: return {0, 3, "three 12-character integers"};
-    case LineKind::I: return {0, 1, "one 12-character integer"};
+  case LineKind::D3:
+    return {3, 0, "three 24-character numbers"};
+  case LineKind::D1:
+    return {1, 0, "one 24-character number"};
+  case LineKind::DDI:
+    return {2, 1, "two 24-character numbers and a 12-character integer"};
+  case LineKind::III:
+    return {0, 3, "three 12-character integers"};
+  case LineKind::I:
+    return {0, 1, "one 12-character integer"};
   }
   return {0, 0, ""};
 }
@@ -108,10 +113,9 @@ constexpr std::size_t line_width(LineKind k) {
 /// Column (0-based) where the n-th field of a line begins, doubles first.
 constexpr std::size_t field_column(LineKind k, int n) {
   const LineShape s = line_shape(k);
-  return n < s.doubles
-             ? static_cast<std::size_t>(n * kDoubleWidth)
-             : static_cast<std::size_t>(s.doubles * kDoubleWidth +
-                                        (n - s.doubles) * kIntWidth);
+  return n < s.doubles ? static_cast<std::size_t>(n * kDoubleWidth)
+                       : static_cast<std::size_t>(s.doubles * kDoubleWidth +
+                                                  (n - s.doubles) * kIntWidth);
 }
 
 inline constexpr std::size_t kLineEndBytes = 2;  // CR LF
@@ -163,14 +167,16 @@ inline constexpr std::array<LineRun, 5> kLayout2Lines = {{
 template <std::size_t N>
 constexpr std::size_t line_count(const std::array<LineRun, N>& runs) {
   std::size_t n = 0;
-  for (const auto& r : runs) n += r.lines;
+  for (const auto& r : runs)
+    n += r.lines;
   return n;
 }
 
 template <std::size_t N>
 constexpr std::uintmax_t text_bytes(const std::array<LineRun, N>& runs) {
   std::uintmax_t n = 0;
-  for (const auto& r : runs) n += r.lines * (line_width(r.kind) + kLineEndBytes);
+  for (const auto& r : runs)
+    n += r.lines * (line_width(r.kind) + kLineEndBytes);
   return n;
 }
 
@@ -187,10 +193,14 @@ inline constexpr std::size_t kLayout2NodeBytes =
 /// The size every field file of `layout` (0, 1 or 2) has; 0 for any other.
 constexpr std::uintmax_t layout_bytes(int layout) {
   switch (layout) {
-    case 0: return kLayout0Bytes;
-    case 1: return kLayout1Bytes;
-    case 2: return kLayout2Bytes;
-    default: return 0;
+  case 0:
+    return kLayout0Bytes;
+  case 1:
+    return kLayout1Bytes;
+  case 2:
+    return kLayout2Bytes;
+  default:
+    return 0;
   }
 }
 

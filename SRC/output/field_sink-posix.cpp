@@ -16,7 +16,9 @@ namespace zereduv {
 
 namespace {
 
-std::string error_text(int err) { return std::generic_category().message(err); }
+std::string error_text(int err) {
+  return std::generic_category().message(err);
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   std::error_code ec;
   if (std::filesystem::is_symlink(target_, ec)) {
     const auto real = std::filesystem::weakly_canonical(target_, ec);
-    if (!ec) target_ = real;
+    if (!ec)
+      target_ = real;
   }
   // A directory (or anything else that is not a plain file) under the field
   // file's name cannot be replaced, nor can a file we may not write: say so
@@ -41,7 +44,8 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
            error_text(S_ISDIR(st.st_mode) ? EISDIR : EEXIST));
     }
     if (::access(target_.c_str(), W_OK) != 0) {
-      fail("cannot create file", "the file is write-protected", error_text(errno));
+      fail("cannot create file", "the file is write-protected",
+           error_text(errno));
     }
     keep_mode = true;
   }
@@ -52,7 +56,8 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
                            std::to_string(static_cast<long>(::getpid())) + "-";
   for (int k = 0;; ++k) {
     temp_ = target_.parent_path() / (stem + std::to_string(k));
-    const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       handle_ = fd;
       break;
@@ -60,18 +65,21 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     if (errno != EEXIST || k >= 100) {
       const int err = errno;
       temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(), error_text(err));
+      fail("cannot create file", "in " + target_.parent_path().string(),
+           error_text(err));
     }
   }
   // Overwriting a field file keeps its permissions, as rewriting it in
   // place would.
-  if (keep_mode && ::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) {
+  if (keep_mode &&
+      ::fchmod(static_cast<int>(handle_), st.st_mode & 07777) != 0) {
     fail("cannot create file", "cannot set the permissions", error_text(errno));
   }
 }
 
 FieldSink::~FieldSink() {
-  if (!committed_) discard();
+  if (!committed_)
+    discard();
 }
 
 void FieldSink::write(const void* data, std::size_t n) {
@@ -87,7 +95,8 @@ void FieldSink::write(const void* data, std::size_t n) {
       }
       fail("write error", "cannot write", error_text(errno));
     }
-    if (k == 0) fail("write error", "cannot write", error_text(EIO));
+    if (k == 0)
+      fail("write error", "cannot write", error_text(EIO));
     p += k;
     n -= static_cast<std::size_t>(k);
     written_ += static_cast<std::size_t>(k);
@@ -97,7 +106,8 @@ void FieldSink::write(const void* data, std::size_t n) {
   // is formatted, so that the flush before the rename finds little left to
   // do.  Only a hint: the flush in commit() still decides.
   if (written_ > start) {
-    ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(start), static_cast<off_t>(written_ - start),
+    ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(start),
+                      static_cast<off_t>(written_ - start),
                       SYNC_FILE_RANGE_WRITE);
   }
 #endif
@@ -112,7 +122,8 @@ void FieldSink::commit() {
   check_interrupted();
   const int fd = static_cast<int>(handle_);
   handle_ = -1;
-  if (::close(fd) != 0) fail("write error", "cannot close", error_text(errno));
+  if (::close(fd) != 0)
+    fail("write error", "cannot close", error_text(errno));
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     fail("write error", "cannot replace the file", error_text(errno));
   }

@@ -12,7 +12,9 @@ namespace zereduv {
 
 namespace {
 
-HANDLE handle_of(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE handle_of(std::intptr_t h) {
+  return reinterpret_cast<HANDLE>(h);
+}
 
 }  // namespace
 
@@ -24,10 +26,12 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   const DWORD attributes = ::GetFileAttributesW(target_.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      fail("cannot create file", "something other than a file has that name", "Is a directory");
+      fail("cannot create file", "something other than a file has that name",
+           "Is a directory");
     }
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      fail("cannot create file", "the file is write-protected", "Permission denied");
+      fail("cannot create file", "the file is write-protected",
+           "Permission denied");
     }
   }
 
@@ -37,8 +41,9 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
                            std::to_string(::GetCurrentProcessId()) + "-";
   for (int k = 0;; ++k) {
     temp_ = target_.parent_path() / (stem + std::to_string(k));
-    const HANDLE h = ::CreateFileW(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h =
+        ::CreateFileW(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       handle_ = reinterpret_cast<std::intptr_t>(h);
       break;
@@ -53,19 +58,24 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
 }
 
 FieldSink::~FieldSink() {
-  if (!committed_) discard();
+  if (!committed_)
+    discard();
 }
 
 void FieldSink::write(const void* data, std::size_t n) {
   check_interrupted();
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
-    const DWORD chunk = n < (DWORD{1} << 30) ? static_cast<DWORD>(n) : DWORD{1} << 30;
+    const DWORD chunk =
+        n < (DWORD{1} << 30) ? static_cast<DWORD>(n) : DWORD{1} << 30;
     DWORD k = 0;
     if (!::WriteFile(handle_of(handle_), p, chunk, &k, nullptr)) {
-      fail("write error", "cannot write", platform::system_error_text(::GetLastError()));
+      fail("write error", "cannot write",
+           platform::system_error_text(::GetLastError()));
     }
-    if (k == 0) fail("write error", "cannot write", platform::system_error_text(ERROR_WRITE_FAULT));
+    if (k == 0)
+      fail("write error", "cannot write",
+           platform::system_error_text(ERROR_WRITE_FAULT));
     p += k;
     n -= k;
     written_ += k;
@@ -76,13 +86,15 @@ void FieldSink::commit() {
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the move could leave an empty field file.
   if (!::FlushFileBuffers(handle_of(handle_))) {
-    fail("write error", "cannot flush to disk", platform::system_error_text(::GetLastError()));
+    fail("write error", "cannot flush to disk",
+         platform::system_error_text(::GetLastError()));
   }
   check_interrupted();
   const HANDLE h = handle_of(handle_);
   handle_ = -1;
   if (!::CloseHandle(h)) {
-    fail("write error", "cannot close", platform::system_error_text(::GetLastError()));
+    fail("write error", "cannot close",
+         platform::system_error_text(::GetLastError()));
   }
   if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -11,7 +11,8 @@ namespace zereduv {
 namespace {
 
 bool all_digits(std::string_view s) {
-  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+  return !s.empty() &&
+         s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace
@@ -21,9 +22,11 @@ bool is_field_file_temporary(std::string_view name) {
   // 0..99) ".part" digits "-" digits.
   constexpr std::string_view kHead = ".eh_ZIV.#";
   constexpr std::string_view kPart = ".part";
-  if (name.substr(0, kHead.size()) != kHead) return false;
+  if (name.substr(0, kHead.size()) != kHead)
+    return false;
   name.remove_prefix(kHead.size());
-  if (name.size() < 2 || name.substr(2, kPart.size()) != kPart) return false;
+  if (name.size() < 2 || name.substr(2, kPart.size()) != kPart)
+    return false;
   name.remove_prefix(2 + kPart.size());
   const std::size_t dash = name.find('-');
   return dash != std::string_view::npos && all_digits(name.substr(0, dash)) &&
@@ -39,14 +42,16 @@ void FieldSink::fail(std::string_view kind, const std::string& what,
   throw IoError(unit_, name_, std::string(kind), what + ": " + reason);
 }
 
-BlockWriter::BlockWriter(FieldSink& sink, char* block) : sink_(sink), buf_{block} {}
+BlockWriter::BlockWriter(FieldSink& sink, char* block)
+    : sink_(sink), buf_{block} {}
 
 BlockWriter::~BlockWriter() = default;
 
 void BlockWriter::append(const void* data, std::size_t n) {
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
-    if (used_ == kBlock) flush();
+    if (used_ == kBlock)
+      flush();
     const std::size_t k = std::min(n, kBlock - used_);
     std::memcpy(buf_.get() + used_, p, k);
     used_ += k;
@@ -56,7 +61,8 @@ void BlockWriter::append(const void* data, std::size_t n) {
 }
 
 void BlockWriter::flush() {
-  if (used_ == 0) return;
+  if (used_ == 0)
+    return;
   sink_.write(buf_.get(), used_);
   used_ = 0;
 }

@@ -50,7 +50,7 @@ class FieldSink {
   int unit_;
   std::string name_;
   std::intptr_t handle_ = -1;  // the temporary's descriptor or handle
-  std::size_t written_ = 0;  // bytes written so far
+  std::size_t written_ = 0;    // bytes written so far
   bool committed_ = false;
 };
 
@@ -69,7 +69,8 @@ class BlockWriter {
   /// At least n (at most kBlock) free bytes at the returned pointer; fill
   /// them and pass the end to advance().
   char* room(std::size_t n) {
-    if (kBlock - used_ < n) flush();
+    if (kBlock - used_ < n)
+      flush();
     return buf_.get() + used_;
   }
   void advance(char* end) {

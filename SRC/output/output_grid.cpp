@@ -22,13 +22,16 @@ void SCALE_AND_GRID(RunState& s) {
   //    symmetry key (any non-zero value) keeps only the upper half.
   s.XminOut = -s.Aperture;
   s.XmaxOut = s.Aperture;
-  if (s.SymX != 0) s.XminOut = 0.0;
+  if (s.SymX != 0)
+    s.XminOut = 0.0;
   s.YminOut = -s.Aperture;
   s.YmaxOut = s.Aperture;
-  if (s.SymY != 0) s.YminOut = 0.0;
+  if (s.SymY != 0)
+    s.YminOut = 0.0;
   s.ZminOut = -(s.ElementLength / 2.0);
   s.ZmaxOut = s.ElementLength / 2.0;
-  if (s.SymZ != 0) s.ZminOut = 0.0;
+  if (s.SymZ != 0)
+    s.ZminOut = 0.0;
 
   // 4. Steps over 24, 24 and 200 intervals.
   s.DxOut = (s.XmaxOut - s.XminOut) / static_cast<double>(kNx - 1);

@@ -42,7 +42,8 @@ void RESAMPLE(RunState& s) {
     const MapOffset zat = locate_z(s, s.ZOut(iz));
     for (int32_t iy = 1; iy <= kNy; ++iy) {
       for (int32_t ix = 1; ix <= kNx; ++ix) {
-        const Column& c = columns[static_cast<std::size_t>((iy - 1) * kNx + (ix - 1))];
+        const Column& c =
+            columns[static_cast<std::size_t>((iy - 1) * kNx + (ix - 1))];
         const double x = c.x;
         const double y = c.y;
         const double r = c.r;

@@ -14,22 +14,25 @@ namespace zereduv {
 TextOut::TextOut(int unit, std::string name, LineEnd end)
     : unit_(unit), name_(std::move(name)), end_(end) {}
 
-TextOut::~TextOut() { close_quietly(); }
+TextOut::~TextOut() {
+  close_quietly();
+}
 
 std::string_view TextOut::line_end() const {
   switch (end_) {
-    case LineEnd::CrLf:
-      return "\r\n";
-    case LineEnd::Console:
-      return platform::console_line_end();
-    case LineEnd::Lf:
-      break;
+  case LineEnd::CrLf:
+    return "\r\n";
+  case LineEnd::Console:
+    return platform::console_line_end();
+  case LineEnd::Lf:
+    break;
   }
   return "\n";
 }
 
 void TextOut::open(const std::filesystem::path& path) {
-  if (const platform::FileError e = file_.create(path)) fail(e);
+  if (const platform::FileError e = file_.create(path))
+    fail(e);
   flush_each_record_ = false;
   buf_.clear();
 }
@@ -48,7 +51,8 @@ void TextOut::attach_standard_error() {
 
 void TextOut::end_line() {
   buf_.append(line_end());
-  if (file_.is_open() && (flush_each_record_ || buf_.size() >= (1u << 16))) flush();
+  if (file_.is_open() && (flush_each_record_ || buf_.size() >= (1u << 16)))
+    flush();
 }
 
 void TextOut::record(std::string_view line) {
@@ -68,17 +72,21 @@ void TextOut::list(std::span<const ListItem> items) {
 
 void TextOut::flush() {
   // An unopened channel keeps its records in memory.
-  if (!file_.is_open()) return;
+  if (!file_.is_open())
+    return;
   std::size_t done = 0;
   const platform::FileError e = file_.write(buf_.data(), buf_.size(), done);
   buf_.erase(0, done);
-  if (e) fail(e);
+  if (e)
+    fail(e);
 }
 
 void TextOut::close() {
-  if (!file_.is_open()) return;
+  if (!file_.is_open())
+    return;
   flush();
-  if (const platform::FileError e = file_.close()) fail(e);
+  if (const platform::FileError e = file_.close())
+    fail(e);
 }
 
 void TextOut::close_quietly() noexcept {
@@ -93,17 +101,21 @@ void TextOut::fail(const platform::FileError& e) const {
 // ------------------------------------------------------------------------
 // Input channels
 
-TextIn::TextIn(int unit, std::string name) : unit_(unit), name_(std::move(name)) {}
+TextIn::TextIn(int unit, std::string name)
+    : unit_(unit), name_(std::move(name)) {}
 
 void TextIn::open(const std::filesystem::path& path) {
   platform::InputFile file;
-  if (const platform::FileError e = file.open(path)) fail(e.kind, e.reason);
+  if (const platform::FileError e = file.open(path))
+    fail(e.kind, e.reason);
   close();
   line_ = 0;
   try {
-    if (const platform::FileError e = file.read_all(bytes_)) fail(e.kind, e.reason);
+    if (const platform::FileError e = file.read_all(bytes_))
+      fail(e.kind, e.reason);
   } catch (const std::bad_alloc&) {
-    fail("out of memory", "while reading the file (" + std::to_string(file.size()) +
+    fail("out of memory", "while reading the file (" +
+                              std::to_string(file.size()) +
                               " bytes) into memory");
   }
   size_ = bytes_.size;
@@ -113,7 +125,8 @@ void TextIn::open_memory(std::string_view content) {
   close();
   line_ = 0;
   bytes_.data = BigBlock(content.size());
-  if (!content.empty()) std::memcpy(bytes_.data.data(), content.data(), content.size());
+  if (!content.empty())
+    std::memcpy(bytes_.data.data(), content.data(), content.size());
   bytes_.size = content.size();
   size_ = content.size();
 }
@@ -126,11 +139,13 @@ void TextIn::close() {
 
 std::string_view TextIn::next_record(std::string_view what) {
   const std::string_view all = text();
-  if (pos_ >= all.size()) fail("end of file", "expected " + std::string(what));
+  if (pos_ >= all.size())
+    fail("end of file", "expected " + std::string(what));
   const std::size_t nl = all.find('\n', pos_);
   const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
   std::string_view rec(all.data() + pos_, end - pos_);
-  if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
+  if (!rec.empty() && rec.back() == '\r')
+    rec.remove_suffix(1);
   pos_ = nl == std::string_view::npos ? all.size() : nl + 1;
   ++line_;
   return rec;
@@ -143,25 +158,33 @@ std::string TextIn::read_text(std::size_t n, std::string_view what) {
   return out;
 }
 
-void TextIn::skip(std::string_view what) { next_record(what); }
+void TextIn::skip(std::string_view what) {
+  next_record(what);
+}
 
 std::string_view TextIn::peek_record() const {
   const std::string_view all = text();
-  if (pos_ >= all.size()) return {};
+  if (pos_ >= all.size())
+    return {};
   const std::size_t nl = all.find('\n', pos_);
   const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
   std::string_view rec(all.data() + pos_, end - pos_);
-  if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
+  if (!rec.empty() && rec.back() == '\r')
+    rec.remove_suffix(1);
   return rec;
 }
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string describe(const ReadItem& item) {
-  std::string d = item.kind == ReadItem::Kind::Int ? "an integer" : "a real number";
-  if (!item.name.empty()) d += " (" + std::string(item.name) + ")";
+  std::string d =
+      item.kind == ReadItem::Kind::Int ? "an integer" : "a real number";
+  if (!item.name.empty())
+    d += " (" + std::string(item.name) + ")";
   return d;
 }
 
@@ -171,11 +194,14 @@ std::string found_text(std::string_view rec, ScanResult r) {
   const std::size_t pos = r.pos;
   const std::size_t most = r.err == ScanErr::GluedText ? rec.size() : 24;
   std::size_t end = pos;
-  while (end < rec.size() && end - pos < most && !is_blank(rec[end]) && rec[end] != ',')
+  while (end < rec.size() && end - pos < most && !is_blank(rec[end]) &&
+         rec[end] != ',')
     ++end;
   std::string t(rec.substr(pos, end - pos));
   for (char& ch : t)
-    if (static_cast<unsigned char>(ch) < 32 || static_cast<unsigned char>(ch) > 126) ch = '?';
+    if (static_cast<unsigned char>(ch) < 32 ||
+        static_cast<unsigned char>(ch) > 126)
+      ch = '?';
   return t;
 }
 
@@ -183,17 +209,21 @@ std::string found_text(std::string_view rec, ScanResult r) {
 
 void TextIn::read_list(std::span<const ReadItem> items) {
   std::size_t filled = 0;
-  if (items.empty()) return;
+  if (items.empty())
+    return;
   // The description of the awaited item is only built for an error report:
   // this runs once per node record of the field table.
-  if (at_end()) next_record(describe(items[0]));
+  if (at_end())
+    next_record(describe(items[0]));
   std::string_view rec = next_record({});
   std::size_t pos = 0;
   for (;;) {
     const ScanResult r = scan_items(rec, pos, items, filled);
-    if (r.err == ScanErr::None) return;
+    if (r.err == ScanErr::None)
+      return;
     if (r.err == ScanErr::EndOfRecord) {
-      if (at_end()) next_record(describe(items[filled]));
+      if (at_end())
+        next_record(describe(items[filled]));
       rec = next_record({});
       pos = 0;
       continue;
@@ -207,7 +237,8 @@ bool TextIn::read_plain_reals(std::span<double> out) {
   const std::string_view all = text();
   const char* const b = all.data();
   const char* const e = scan_plain_reals(b + pos_, b + all.size(), out);
-  if (e == nullptr || pos_ >= all.size()) return false;
+  if (e == nullptr || pos_ >= all.size())
+    return false;
   pos_ = static_cast<std::size_t>(e - b);
   ++line_;
   return true;
@@ -216,11 +247,12 @@ bool TextIn::read_plain_reals(std::span<double> out) {
 void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {
   std::size_t filled = 0;
   const ScanResult r = scan_items(text, 0, items, filled);
-  if (r.err == ScanErr::None) return;
+  if (r.err == ScanErr::None)
+    return;
   if (r.err == ScanErr::EndOfRecord)
     fail("end of record", "expected " + describe(items[filled]));
-  fail(scan_error_text(r.err), "expected " + describe(items[filled]) + ", found \"" +
-                                   found_text(text, r) + "\"");
+  fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
+                                   ", found \"" + found_text(text, r) + "\"");
 }
 
 void TextIn::fail(std::string kind, std::string detail) const {

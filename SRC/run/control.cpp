@@ -6,12 +6,17 @@ namespace zereduv {
 
 std::string_view trimmed(std::string_view s) {
   const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
+  return end == std::string_view::npos ? std::string_view()
+                                       : s.substr(0, end + 1);
 }
 
-void OPEN_LOG(RunState& s) { s.log.open(s.path(s.log.name())); }
+void OPEN_LOG(RunState& s) {
+  s.log.open(s.path(s.log.name()));
+}
 
-void READ_CONTROL(RunState& s) { read_control(s, "zereduv.dat"); }
+void READ_CONTROL(RunState& s) {
+  read_control(s, "zereduv.dat");
+}
 
 void read_control(RunState& s, std::string_view name) {
   TextIn in(1, std::string(name));
@@ -25,7 +30,8 @@ void read_control(RunState& s, std::string_view name) {
   const std::string rec3 = in.read_text(81, "the field-table name (record 3)");
   const auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
   if (!blank(rec3[79]) && !blank(rec3[80])) {
-    in.fail("table name too long", "the table name is longer than 80 characters");
+    in.fail("table name too long",
+            "the table name is longer than 80 characters");
   }
   s.FieldFileName = rec3.substr(0, 80);
   in.read_list({int_item(s.isym_z, "isym_z")});

@@ -22,7 +22,8 @@ namespace {
 // stays a straight pass over the array.
 bool all_finite(const double* v, std::size_t n) {
   bool ok = true;
-  for (std::size_t k = 0; k < n; ++k) ok &= std::isfinite(v[k]);
+  for (std::size_t k = 0; k < n; ++k)
+    ok &= std::isfinite(v[k]);
   return ok;
 }
 
@@ -36,7 +37,8 @@ void CHECK_FINITE_FIELDS(const RunState& s) {
             all_finite(s.XOut.v.data(), s.XOut.v.size()) &&
             all_finite(s.YOut.v.data(), s.YOut.v.size()) &&
             all_finite(s.ZOut.v.data(), s.ZOut.v.size());
-  for (const Field3D* f : {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
+  for (const Field3D* f :
+       {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
     ok = ok && all_finite(f->data(), kOutPoints);
   }
   if (!ok) {

@@ -9,8 +9,10 @@ std::string io_message(int unit, const std::string& file,
                        long line) {
   std::string m = "zereduv: I/O error (" + kind + ") on unit " +
                   std::to_string(unit) + ", file \"" + file + "\"";
-  if (line > 0) m += ", line " + std::to_string(line);
-  if (!detail.empty()) m += ": " + detail;
+  if (line > 0)
+    m += ", line " + std::to_string(line);
+  if (!detail.empty())
+    m += ": " + detail;
   return m;
 }
 

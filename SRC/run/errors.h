@@ -10,11 +10,12 @@
 namespace zereduv {
 
 /// Exit statuses of the program, one per kind of end.
-inline constexpr int kExitNormal = 0;       // normal end (warnings included)
-inline constexpr int kExitCommandLine = 1;  // an argument the program does not take
-inline constexpr int kExitIoError = 2;      // an I/O error on any unit
-inline constexpr int kExitRejected = 3;     // input the program cannot use: a
-                                            // rejected table, the stops
+inline constexpr int kExitNormal = 0;  // normal end (warnings included)
+inline constexpr int kExitCommandLine =
+    1;                                  // an argument the program does not take
+inline constexpr int kExitIoError = 2;  // an I/O error on any unit
+inline constexpr int kExitRejected = 3;  // input the program cannot use: a
+                                         // rejected table, the stops
 
 /// An I/O error on one of the run's units (1 control file, 2 field table,
 /// 6 console, 7 field file, 8 log).  `kind` names the kind of error

@@ -68,9 +68,11 @@ constexpr int kMaxFastDecade = 14;
 constexpr std::size_t kDecades = kMaxFastDecade - kMinFastDecade + 3;
 constexpr std::array<double, kDecades> make_pow10() {
   std::array<double, kDecades> t{};
-  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades); ++k) {
+  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades);
+       ++k) {
     double p = 1.0;
-    for (int i = 0; i < (k < 0 ? -k : k); ++i) p *= 10.0;
+    for (int i = 0; i < (k < 0 ? -k : k); ++i)
+      p *= 10.0;
     t[static_cast<std::size_t>(k - kMinFastDecade)] = k < 0 ? 1.0 / p : p;
   }
   return t;
@@ -78,7 +80,8 @@ constexpr std::array<double, kDecades> make_pow10() {
 constexpr std::array<double, kDecades> kPow10 = make_pow10();
 constexpr std::array<uint64_t, kDecades> make_exponent_text() {
   std::array<uint64_t, kDecades> t{};
-  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades); ++k) {
+  for (int k = kMinFastDecade; k < kMinFastDecade + static_cast<int>(kDecades);
+       ++k) {
     const int a = k < 0 ? -k : k;
     t[static_cast<std::size_t>(k - kMinFastDecade)] =
         uint64_t{'E'} | (static_cast<uint64_t>(k < 0 ? '-' : '+') << 8) |
@@ -107,19 +110,23 @@ struct Scaled {
 bool scale(uint64_t m, int e, int q, Scaled& out) {
   const Pow5 f = kPow5[static_cast<std::size_t>(q)];
   // m * 5^q; the high word of 5^q is below 2^11, so m * hi cannot overflow.
-  const u128 p = static_cast<u128>(m) * f.lo + (static_cast<u128>(m * f.hi) << 64);
-  const uint64_t lo = static_cast<uint64_t>(p), hi = static_cast<uint64_t>(p >> 64);
+  const u128 p =
+      static_cast<u128>(m) * f.lo + (static_cast<u128>(m * f.hi) << 64);
+  const uint64_t lo = static_cast<uint64_t>(p),
+                 hi = static_cast<uint64_t>(p >> 64);
   const int s = -(e + q);  // v * 10^q = p * 2^-s
   if (s <= 0) {
     // Already an integer; only small left shifts stay below 10^16.
-    if (s < -8 || hi != 0) return false;
+    if (s < -8 || hi != 0)
+      return false;
     out = {lo << -s, 0, false};
   } else if (s < 64) {
     out = {static_cast<uint64_t>(p >> s), lo << (64 - s), false};
   } else if (s == 64) {
     out = {hi, lo, false};
   } else if (s < 128) {
-    out = {hi >> (s - 64), (hi << (128 - s)) | (lo >> (s - 64)), (lo << (128 - s)) != 0};
+    out = {hi >> (s - 64), (hi << (128 - s)) | (lo >> (s - 64)),
+           (lo << (128 - s)) != 0};
   } else {
     return false;
   }
@@ -174,9 +181,12 @@ constexpr std::array<FieldMasks, 16> make_field_masks() {
     u128 keep = 0, after = 0, point = 0;
     for (int i = 0; i < 16; ++i) {
       const u128 byte = static_cast<u128>(0xff) << (8 * i);
-      if (i <= b && !(i == 0 && b > 0)) keep |= byte;
-      if (i == b + 1) point |= static_cast<u128>('.') << (8 * i);
-      if (i >= b + 2) after |= byte;
+      if (i <= b && !(i == 0 && b > 0))
+        keep |= byte;
+      if (i == b + 1)
+        point |= static_cast<u128>('.') << (8 * i);
+      if (i >= b + 2)
+        after |= byte;
     }
     t[static_cast<std::size_t>(b)] = {
         {static_cast<uint64_t>(keep), static_cast<uint64_t>(keep >> 64)},
@@ -191,7 +201,9 @@ __m128i load128(const uint64_t* p) {
   return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-void store64(char* out, uint64_t w) { std::memcpy(out, &w, 8); }
+void store64(char* out, uint64_t w) {
+  std::memcpy(out, &w, 8);
+}
 
 static_assert(std::endian::native == std::endian::little,
               "the field is laid out in little-endian words");
@@ -221,9 +233,11 @@ char* put_d24(char* out, double v) {
   // comes out with 15 digits and the reference path takes over).
   // Subnormals, infinities and NaNs lie far outside the fast decades.
   const int est = ((e + 52) * 78913) >> 18;
-  if (est < kMinFastDecade || est > kMaxFastDecade) return put_d24_reference(out, v);
+  if (est < kMinFastDecade || est > kMaxFastDecade)
+    return put_d24_reference(out, v);
   const double mag = std::bit_cast<double>(bits & ~(uint64_t{1} << 63));
-  const int exp10 = est + (mag >= kPow10[static_cast<std::size_t>(est + 1 - kMinFastDecade)]);
+  const int exp10 =
+      est + (mag >= kPow10[static_cast<std::size_t>(est + 1 - kMinFastDecade)]);
   // The form follows from |v| alone: fixed when its 15-digit rounding lies
   // in [0.1, 10^15), i.e. from the first double whose rounding reaches 0.1
   // up to (not including) the tie 999999999999999.5, which rounds to 10^15.
@@ -231,10 +245,12 @@ char* put_d24(char* out, double v) {
   // n = 15 (fixed) or 16 significant digits: v * 10^q has n whole digits.
   const int q = 15 - static_cast<int>(fixed) - exp10;
   Scaled x{};
-  if (!scale(m, e, q, x)) return put_d24_reference(out, v);
+  if (!scale(m, e, q, x))
+    return put_d24_reference(out, v);
   const uint64_t lowest = fixed ? kTen14 : kTen15;  // 10^(n-1)
   const uint64_t limit = fixed ? kTen15 : kTen16;   // 10^n
-  if (x.whole < lowest || x.whole >= limit) return put_d24_reference(out, v);
+  if (x.whole < lowest || x.whole >= limit)
+    return put_d24_reference(out, v);
   // Round half to even; a carry to 10^n moves the leading digit into the
   // next decade.
   uint64_t d = round_frac(x);
@@ -256,20 +272,24 @@ char* put_d24(char* out, double v) {
   const int sign = ' ' + ('-' - ' ') * static_cast<int>(neg);
   const bool skip0 = b > 0;
   body = _mm_or_si128(body, _mm_cvtsi32_si128(skip0 ? sign : 0));
-  const uint16_t head = static_cast<uint16_t>(' ' | ((skip0 ? ' ' : sign) << 8));
+  const uint16_t head =
+      static_cast<uint16_t>(' ' | ((skip0 ? ' ' : sign) << 8));
   // Column 18: the last digit, or the point of a 15-digit integer part.
-  const uint64_t last = static_cast<uint64_t>(_mm_extract_epi16(digits, 7)) >> 8;
+  const uint64_t last =
+      static_cast<uint64_t>(_mm_extract_epi16(digits, 7)) >> 8;
   const uint64_t col18 = b == 15 ? '.' : last;
   // Columns 19..23: five blanks, or E, the exponent's sign, three digits.
   const uint64_t tail5 =
-      fixed ? (kBlankWord >> 24)
-            : kExponentText[static_cast<std::size_t>(exp_lead - kMinFastDecade)];
+      fixed
+          ? (kBlankWord >> 24)
+          : kExponentText[static_cast<std::size_t>(exp_lead - kMinFastDecade)];
 
   // Columns 0..15: the head and the first 14 bytes of the body; 16..23: the
   // rest of the body, column 18 and the tail.
-  const __m128i first = _mm_or_si128(_mm_slli_si128(body, 2), _mm_cvtsi32_si128(head));
-  const uint64_t rest = static_cast<uint64_t>(_mm_extract_epi16(body, 7)) | (col18 << 16) |
-                        (tail5 << 24);
+  const __m128i first =
+      _mm_or_si128(_mm_slli_si128(body, 2), _mm_cvtsi32_si128(head));
+  const uint64_t rest = static_cast<uint64_t>(_mm_extract_epi16(body, 7)) |
+                        (col18 << 16) | (tail5 << 24);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
   store64(out + 16, rest);
   return out + kDoubleWidth;
@@ -281,7 +301,9 @@ char* put_d24(char* out, double v) {
 
 namespace zereduv {
 
-char* put_d24(char* out, double v) { return put_d24_reference(out, v); }
+char* put_d24(char* out, double v) {
+  return put_d24_reference(out, v);
+}
 
 }  // namespace zereduv
 

@@ -62,7 +62,8 @@ class Map2D {
            static_cast<std::size_t>(j - 1);
   }
   std::size_t count() const {
-    return static_cast<std::size_t>(nr_cap_) * static_cast<std::size_t>(nz_cap_);
+    return static_cast<std::size_t>(nr_cap_) *
+           static_cast<std::size_t>(nz_cap_);
   }
   int32_t nr_cap_ = 0;
   int32_t nz_cap_ = 0;
@@ -111,10 +112,13 @@ class Field3D {
   // written twice (the resampling fills every point) and a run state built
   // for the earlier phases alone costs no 6 MB of stores: the run's
   // large-array region, or a calloc'd block of its own.
-  explicit Field3D(BigRegion& region) : v_(region.take_array<double>(kOutPoints)) {}
+  explicit Field3D(BigRegion& region)
+      : v_(region.take_array<double>(kOutPoints)) {}
   Field3D()
-      : own_(static_cast<double*>(std::calloc(kOutPoints, sizeof(double)))), v_(own_.get()) {
-    if (v_ == nullptr) throw std::bad_alloc();
+      : own_(static_cast<double*>(std::calloc(kOutPoints, sizeof(double)))),
+        v_(own_.get()) {
+    if (v_ == nullptr)
+      throw std::bad_alloc();
   }
   double& operator()(int32_t ix, int32_t iy, int32_t iz) {
     return v_[index(ix, iy, iz)];
@@ -126,7 +130,8 @@ class Field3D {
     return static_cast<std::size_t>(ix - 1) +
            static_cast<std::size_t>(kNx) *
                (static_cast<std::size_t>(iy - 1) +
-                static_cast<std::size_t>(kNy) * static_cast<std::size_t>(iz - 1));
+                static_cast<std::size_t>(kNy) *
+                    static_cast<std::size_t>(iz - 1));
   }
   const double* data() const { return v_; }
   double* data() { return v_; }

@@ -13,28 +13,44 @@ namespace zereduv {
 
 const char* scan_error_text(ScanErr e) {
   switch (e) {
-    case ScanErr::None: return "no error";
-    case ScanErr::EndOfRecord: return "end of record";
-    case ScanErr::NotANumber: return "text where a number is expected";
-    case ScanErr::BadEnd: return "a number followed by text";
-    case ScanErr::GluedText: return "text glued to a number";
-    case ScanErr::BadExponent: return "exponent letter without digits";
-    case ScanErr::IntRange: return "integer outside the 32-bit range";
-    case ScanErr::RealRange: return "real number too large";
-    case ScanErr::NotAnInteger: return "real number where an integer is expected";
-    case ScanErr::NullValue: return "empty value between separators";
-    case ScanErr::RepeatCount: return "repeat counts are not supported";
-    case ScanErr::Slash: return "a slash where a number is expected";
+  case ScanErr::None:
+    return "no error";
+  case ScanErr::EndOfRecord:
+    return "end of record";
+  case ScanErr::NotANumber:
+    return "text where a number is expected";
+  case ScanErr::BadEnd:
+    return "a number followed by text";
+  case ScanErr::GluedText:
+    return "text glued to a number";
+  case ScanErr::BadExponent:
+    return "exponent letter without digits";
+  case ScanErr::IntRange:
+    return "integer outside the 32-bit range";
+  case ScanErr::RealRange:
+    return "real number too large";
+  case ScanErr::NotAnInteger:
+    return "real number where an integer is expected";
+  case ScanErr::NullValue:
+    return "empty value between separators";
+  case ScanErr::RepeatCount:
+    return "repeat counts are not supported";
+  case ScanErr::Slash:
+    return "a slash where a number is expected";
   }
   return "error";
 }
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // What may follow the last item of a read right after its last character.
-bool ends_last_item(char c) { return is_blank(c) || c == ',' || c == ')'; }
+bool ends_last_item(char c) {
+  return is_blank(c) || c == ',' || c == ')';
+}
 
 // Powers of ten that are exact doubles, and the largest integer below which
 // every integer is one.
@@ -48,13 +64,18 @@ constexpr std::array<double, kMaxExactPow10 + 1> make_exact_pow10() {
   }
   return t;
 }
-constexpr std::array<double, kMaxExactPow10 + 1> kExactPow10 = make_exact_pow10();
+constexpr std::array<double, kMaxExactPow10 + 1> kExactPow10 =
+    make_exact_pow10();
 constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
-constexpr std::array<uint64_t, 9> kPow10u = {1, 10, 100, 1000, 10000, 100000,
-                                             1000000, 10000000, 100000000};
+constexpr std::array<uint64_t, 9> kPow10u = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_exp_letter(char c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool is_exp_letter(char c) {
+  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
+}
 
 }  // namespace
 
@@ -62,7 +83,8 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out) {
   const std::size_t n = s.size();
   std::size_t p = pos;
   bool neg = false;
-  if (p < n && (s[p] == '+' || s[p] == '-')) neg = s[p++] == '-';
+  if (p < n && (s[p] == '+' || s[p] == '-'))
+    neg = s[p++] == '-';
   if (p >= n || !is_digit(s[p])) {
     // ".5" and the like are reals, not text.
     if (p < n && s[p] == '.' && p + 1 < n && is_digit(s[p + 1]))
@@ -74,7 +96,8 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out) {
   while (p < n && is_digit(s[p])) {
     if (!too_big) {
       mag = mag * 10 + (s[p] - '0');
-      if (mag > int64_t{1} << 31) too_big = true;
+      if (mag > int64_t{1} << 31)
+        too_big = true;
     }
     ++p;
   }
@@ -111,32 +134,37 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
 // step from one 64-bit word: the first non-digit byte is found from the
 // per-byte range test, the digits are moved to the top of the word and
 // combined pairwise by three multiplications.
-[[gnu::always_inline]] inline const char* take_digits(const char* p, const char* end,
-                                                     uint64_t& w) {
+[[gnu::always_inline]] inline const char* take_digits(const char* p,
+                                                      const char* end,
+                                                      uint64_t& w) {
   while (end - p >= 8) {
     uint64_t chunk;
     std::memcpy(&chunk, p, 8);
     // countr_zero(0) is 64: eight digits.
     const int n = std::countr_zero(non_digit_bytes(chunk)) >> 3;
-    if (n == 0) return p;
+    if (n == 0)
+      return p;
     const uint64_t t = (chunk - 0x3030303030303030ull) << (8 * (8 - n));
     w = w * kPow10u[static_cast<std::size_t>(n)] + eight_digit_value(t);
     p += n;
-    if (n < 8) return p;
+    if (n < 8)
+      return p;
   }
-  while (p < end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+  while (p < end && is_digit(*p))
+    w = w * 10 + static_cast<unsigned>(*p++ - '0');
   return p;
 }
 
 // Every number of the grammar, with its errors; the values it gives agree
 // with scan_real_common wherever that one answers.
-[[gnu::noinline]] ScanResult scan_real_general(std::string_view s, std::size_t pos,
-                                               double& out) {
+[[gnu::noinline]] ScanResult scan_real_general(std::string_view s,
+                                               std::size_t pos, double& out) {
   const char* const base = s.data();
   const char* const end = base + s.size();
   const char* p = base + pos;
   bool neg = false;
-  if (p < end && (*p == '+' || *p == '-')) neg = *p++ == '-';
+  if (p < end && (*p == '+' || *p == '-'))
+    neg = *p++ == '-';
   const char* const mant_begin = p;
   // The digits, point left out, as one integer w: exact while there are at
   // most 19 of them.
@@ -151,20 +179,25 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     frac_digits = static_cast<std::size_t>(p - frac_begin);
     mant_end = p;
   }
-  if (int_digits + frac_digits == 0) return {pos, ScanErr::NotANumber};
+  if (int_digits + frac_digits == 0)
+    return {pos, ScanErr::NotANumber};
   // Decimal exponent, saturated so that absurd exponents cannot overflow.
   long long exp = 0;
   bool has_exp = false;
   if (p < end && is_exp_letter(*p)) {
     const char* q = p + 1;
     bool eneg = false;
-    if (q < end && (*q == '+' || *q == '-')) eneg = *q++ == '-';
-    if (q >= end || !is_digit(*q)) return {static_cast<std::size_t>(p - base), ScanErr::BadExponent};
+    if (q < end && (*q == '+' || *q == '-'))
+      eneg = *q++ == '-';
+    if (q >= end || !is_digit(*q))
+      return {static_cast<std::size_t>(p - base), ScanErr::BadExponent};
     while (q < end && is_digit(*q)) {
-      if (exp < 100000) exp = exp * 10 + (*q - '0');
+      if (exp < 100000)
+        exp = exp * 10 + (*q - '0');
       ++q;
     }
-    if (eneg) exp = -exp;
+    if (eneg)
+      exp = -exp;
     has_exp = true;
     p = q;
   }
@@ -193,7 +226,8 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     buf = big.data();
   }
   std::size_t len = 0;
-  if (neg) buf[len++] = '-';
+  if (neg)
+    buf[len++] = '-';
   std::memcpy(buf + len, mant_begin, mant_len);
   len += mant_len;
   if (has_exp) {
@@ -209,14 +243,16 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     long long lead = -1;
     long long place = static_cast<long long>(int_digits) - 1;
     for (const char* k = mant_begin; k < mant_end; ++k) {
-      if (*k == '.') continue;
+      if (*k == '.')
+        continue;
       if (*k != '0') {
         lead = place;
         break;
       }
       --place;
     }
-    if (lead + exp > 0) return {pos, ScanErr::RealRange};
+    if (lead + exp > 0)
+      return {pos, ScanErr::RealRange};
     v = neg ? -0.0 : 0.0;
   } else if (r.ec != std::errc() || r.ptr != buf + len) {
     return {pos, ScanErr::NotANumber};
@@ -225,10 +261,10 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
   return {stop, ScanErr::None};
 }
 
-
 // The exponent whose letter is at p (p < end), up to four digits: its value
 // in ex and the end of it, or nullptr for anything else.
-[[gnu::always_inline]] inline const char* take_exponent(const char* p, const char* end,
+[[gnu::always_inline]] inline const char* take_exponent(const char* p,
+                                                        const char* end,
                                                         long& ex) {
   // The tables' own form, E+dd or E-dd, in one step; signs without a branch.
   if (end - p >= 4 && (p[1] == '+' || p[1] == '-')) {
@@ -241,18 +277,21 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     }
   }
   const char* q = p + 1;
-  if (q >= end) return nullptr;
+  if (q >= end)
+    return nullptr;
   const long eneg = *q == '-';
   q += eneg | (*q == '+');
   const char* const exp_begin = q;
   long e = 0;
   while (q < end && q - exp_begin < 5) {
     const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
-    if (d > 9) break;
+    if (d > 9)
+      break;
     e = e * 10 + static_cast<long>(d);
     ++q;
   }
-  if (q == exp_begin || q - exp_begin == 5) return nullptr;
+  if (q == exp_begin || q - exp_begin == 5)
+    return nullptr;
   ex = (e ^ -eneg) + eneg;
   return q;
 }
@@ -262,9 +301,12 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
 // and two digits), recognised and converted from two loads: the digits as
 // w and the power of ten of the last one as k.  Returns the end of the
 // number, or nullptr when the text at p has any other form.
-[[gnu::always_inline]] inline const char* take_table_form(const char* p, const char* end,
-                                                         uint64_t& w, long& k) {
-  if (end - p < 12) return nullptr;
+[[gnu::always_inline]] inline const char* take_table_form(const char* p,
+                                                          const char* end,
+                                                          uint64_t& w,
+                                                          long& k) {
+  if (end - p < 12)
+    return nullptr;
   uint64_t a;
   uint32_t b;
   std::memcpy(&a, p, 8);
@@ -275,8 +317,9 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
   const unsigned sign = (b >> 8) & 0xffu;
   const unsigned d1 = ((b >> 16) & 0xffu) - unsigned{'0'};
   const unsigned d2 = (b >> 24) - unsigned{'0'};
-  if (((a >> 8) & 0xffu) != '.' || non_digit_bytes(c) != 0 || (letter != 'e' && letter != 'd') ||
-      (sign != '+' && sign != '-') || d1 > 9 || d2 > 9 || (end - p > 12 && is_digit(p[12])))
+  if (((a >> 8) & 0xffu) != '.' || non_digit_bytes(c) != 0 ||
+      (letter != 'e' && letter != 'd') || (sign != '+' && sign != '-') ||
+      d1 > 9 || d2 > 9 || (end - p > 12 && is_digit(p[12])))
     return nullptr;
   // "d0dddddd" as an eight-digit number (first byte the leading digit),
   // then the leading digit moved down one place.
@@ -293,9 +336,11 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
 // operation on exact doubles gives the correctly rounded value.  Returns the
 // end of the number, or nullptr for anything else (which then goes to
 // scan_real_general, errors included).
-[[gnu::always_inline]] inline const char* scan_real_common(const char* p, const char* end,
-                                                          double& out) {
-  if (p >= end) return nullptr;
+[[gnu::always_inline]] inline const char* scan_real_common(const char* p,
+                                                           const char* end,
+                                                           double& out) {
+  if (p >= end)
+    return nullptr;
   // Signs of field values come in no order: no branch on them.
   const bool neg = *p == '-';
   p += neg | (*p == '+');
@@ -307,7 +352,8 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     const char* const int_begin = p;
     while (p < end) {
       const unsigned d = static_cast<unsigned char>(*p) - unsigned{'0'};
-      if (d > 9) break;
+      if (d > 9)
+        break;
       w = w * 10 + d;
       ++p;
     }
@@ -318,19 +364,23 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
       digits += static_cast<long>(p - frac_begin);
       k = static_cast<long>(frac_begin - p);
     }
-    if (digits == 0 || digits > 19) return nullptr;
+    if (digits == 0 || digits > 19)
+      return nullptr;
     if (p < end && ((*p | 0x20) == 'e' || (*p | 0x20) == 'd')) {
       long ex = 0;
       p = take_exponent(p, end, ex);
-      if (p == nullptr) return nullptr;
+      if (p == nullptr)
+        return nullptr;
       k += ex;
     }
   }
-  if (w > kExactMantissa || k < -kMaxExactPow10 || k > kMaxExactPow10) return nullptr;
+  if (w > kExactMantissa || k < -kMaxExactPow10 || k > kMaxExactPow10)
+    return nullptr;
   const double x = static_cast<double>(w);
   const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
                          : x * kExactPow10[static_cast<std::size_t>(k)];
-  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) | (static_cast<uint64_t>(neg) << 63));
+  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) |
+                              (static_cast<uint64_t>(neg) << 63));
   return p;
 }
 
@@ -348,10 +398,12 @@ std::size_t skip_blanks(std::string_view rec, std::size_t pos) {
       continue;
     }
     pos += static_cast<std::size_t>(std::countr_zero(x) / 8);
-    if (b[pos] != '\t') return pos;
+    if (b[pos] != '\t')
+      return pos;
     ++pos;
   }
-  while (pos < n && is_blank(b[pos])) ++pos;
+  while (pos < n && is_blank(b[pos]))
+    ++pos;
   return pos;
 }
 
@@ -377,24 +429,30 @@ namespace {
   uint16_t lead;
   uint64_t m;
   uint32_t e;
-  std::memcpy(&lead, p, 2);   // "  " or " -"
-  std::memcpy(&m, p + 2, 8);  // "d.dddddd"
-  std::memcpy(&e, p + 10, 4); // "E+dd" or "E-dd"
+  std::memcpy(&lead, p, 2);    // "  " or " -"
+  std::memcpy(&m, p + 2, 8);   // "d.dddddd"
+  std::memcpy(&e, p + 10, 4);  // "E+dd" or "E-dd"
   // The point read as a 0, then all eight bytes of m must be digits; the
   // exponent's two digits likewise.
   constexpr uint64_t kPoint = uint64_t{'.' ^ '0'} << 8;
   const uint64_t md = m ^ kPoint;
   const unsigned head = e & 0xffffu;
-  const bool ok = (lead == 0x2020 || lead == 0x2d20) && (m & 0xff00u) == 0x2e00u &&
-                  (head == 0x2b45 || head == 0x2d45) &&
-                  (non_digit_bytes(md) | non_digit_bytes((e & 0xffff0000u) | 0x3030303000003030ull)) == 0;
-  if (!ok) return false;
+  const bool ok =
+      (lead == 0x2020 || lead == 0x2d20) && (m & 0xff00u) == 0x2e00u &&
+      (head == 0x2b45 || head == 0x2d45) &&
+      (non_digit_bytes(md) |
+       non_digit_bytes((e & 0xffff0000u) | 0x3030303000003030ull)) == 0;
+  if (!ok)
+    return false;
   const unsigned sign = lead >> 8;
   const unsigned esign = head >> 8;
-  const uint64_t w = eight_digit_value(md - 0x3030303030303030ull) - (m & 0x0fu) * 9000000u;
-  const long ex = static_cast<long>(((e >> 16) & 0x0fu) * 10 + ((e >> 24) & 0x0fu));
+  const uint64_t w =
+      eight_digit_value(md - 0x3030303030303030ull) - (m & 0x0fu) * 9000000u;
+  const long ex =
+      static_cast<long>(((e >> 16) & 0x0fu) * 10 + ((e >> 24) & 0x0fu));
   const long k = (esign == '-' ? -ex : ex) - 6;
-  if (k < -kMaxExactPow10 || k > kMaxExactPow10) return false;
+  if (k < -kMaxExactPow10 || k > kMaxExactPow10)
+    return false;
   const double x = static_cast<double>(w);
   const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
                          : x * kExactPow10[static_cast<std::size_t>(k)];
@@ -405,7 +463,8 @@ namespace {
 
 }  // namespace
 
-const char* scan_plain_reals(const char* p, const char* end, std::span<double> out) {
+const char* scan_plain_reals(const char* p, const char* end,
+                             std::span<double> out) {
   for (std::size_t k = 0; k < out.size(); ++k) {
     // The tables' own 14 columns; a blank, a value or a line end must come
     // next, which the next field's first blank or the record end below
@@ -416,16 +475,22 @@ const char* scan_plain_reals(const char* p, const char* end, std::span<double> o
     }
     // One blank at least between two values; none needed before the first.
     const char* const before = p;
-    while (p < end && *p == ' ') ++p;
-    if (k > 0 && p == before) return nullptr;
+    while (p < end && *p == ' ')
+      ++p;
+    if (k > 0 && p == before)
+      return nullptr;
     p = scan_real_common(p, end, out[k]);
-    if (p == nullptr) return nullptr;
+    if (p == nullptr)
+      return nullptr;
   }
   // The record ends right after the last value: LF, CR LF or the end of
   // the text.
-  if (p == end) return p;
-  if (*p == '\n') return p + 1;
-  if (*p == '\r' && end - p >= 2 && p[1] == '\n') return p + 2;
+  if (p == end)
+    return p;
+  if (*p == '\n')
+    return p + 1;
+  if (*p == '\r' && end - p >= 2 && p[1] == '\n')
+    return p + 2;
   return nullptr;
 }
 
@@ -435,42 +500,50 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
   bool after_value = false;
   while (filled < items.size()) {
     pos = skip_blanks(rec, pos);
-    if (pos >= n) return {pos, ScanErr::EndOfRecord};
+    if (pos >= n)
+      return {pos, ScanErr::EndOfRecord};
     const ReadItem& item = items[filled];
     if (item.kind == ReadItem::Kind::Real) {
       // A plain number followed by a blank or the end of the record, as in
       // every node record; anything else is scanned again below.
       const char* const b = rec.data();
-      const char* const e = scan_real_common(b + pos, b + n, *static_cast<double*>(item.target));
+      const char* const e =
+          scan_real_common(b + pos, b + n, *static_cast<double*>(item.target));
       if (e != nullptr) {
         const auto after = static_cast<std::size_t>(e - b);
         if (after >= n || rec[after] == ' ' ||
             (filled + 1 == items.size() && ends_last_item(rec[after]))) {
           pos = after;
           after_value = true;
-          if (++filled == items.size()) break;
+          if (++filled == items.size())
+            break;
           continue;
         }
       }
     }
     const char c = rec[pos];
     if (c == ',') {
-      if (!after_value) return {pos, ScanErr::NullValue};
+      if (!after_value)
+        return {pos, ScanErr::NullValue};
       after_value = false;
       ++pos;
       continue;
     }
-    if (c == '/') return {pos, ScanErr::Slash};
+    if (c == '/')
+      return {pos, ScanErr::Slash};
     ScanResult r{};
     if (item.kind == ReadItem::Kind::Int)
       r = scan_int(rec, pos, *static_cast<int32_t*>(item.target));
     else
       r = scan_real(rec, pos, *static_cast<double*>(item.target));
-    if (r.err != ScanErr::None) return r;
-    if (r.pos < n && rec[r.pos] == '*') return {pos, ScanErr::RepeatCount};
+    if (r.err != ScanErr::None)
+      return r;
+    if (r.pos < n && rec[r.pos] == '*')
+      return {pos, ScanErr::RepeatCount};
     // A number glued to text before the last item: the item at fault is
     // this one, and the report shows its whole text from its first column.
-    if (filled + 1 < items.size() && r.pos < n && !is_blank(rec[r.pos]) && rec[r.pos] != ',')
+    if (filled + 1 < items.size() && r.pos < n && !is_blank(rec[r.pos]) &&
+        rec[r.pos] != ',')
       return {pos, ScanErr::BadEnd};
     // Text glued to the last item: the report shows all of it.
     if (filled + 1 == items.size() && r.pos < n && !ends_last_item(rec[r.pos]))
@@ -478,7 +551,8 @@ ScanResult scan_items(std::string_view rec, std::size_t pos,
     ++filled;
     pos = r.pos;
     after_value = true;
-    if (filled == items.size()) break;
+    if (filled == items.size())
+      break;
   }
   return {pos, ScanErr::None};
 }

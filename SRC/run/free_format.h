@@ -83,6 +83,7 @@ ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out);
 /// the last.  Returns the start of the next record, or nullptr for any
 /// other record, which the general scanner must then read: every value it
 /// gives is the one scan_items gives, bit for bit.
-const char* scan_plain_reals(const char* p, const char* end, std::span<double> out);
+const char* scan_plain_reals(const char* p, const char* end,
+                             std::span<double> out);
 
 }  // namespace zereduv

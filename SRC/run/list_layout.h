@@ -54,12 +54,11 @@ class ListStatement {
   ListStatement(const ListStatement&) = delete;
   ListStatement& operator=(const ListStatement&) = delete;
 
-  void real(double v) {
-    out_.advance(put_d24(place(kDoubleWidth), v));
-  }
+  void real(double v) { out_.advance(put_d24(place(kDoubleWidth), v)); }
   void integer(int32_t v) { out_.advance(put_i12(place(kIntWidth), v)); }
   void reals(const double* v, std::size_t n) {
-    for (std::size_t k = 0; k < n; ++k) real(v[k]);
+    for (std::size_t k = 0; k < n; ++k)
+      real(v[k]);
   }
   void text(std::string_view t) {
     const int sep = (col_ == 0 || after_number_) ? 1 : 0;
@@ -70,7 +69,8 @@ class ListStatement {
       return;
     }
     // Does not fit the rest of this line: begin the next one with a blank.
-    if (col_ > 0) new_line();
+    if (col_ > 0)
+      new_line();
     // A text longer than a whole line is split; every piece begins a line
     // with one blank.
     constexpr std::size_t kRoom = kLineWidth - 1;
@@ -83,23 +83,25 @@ class ListStatement {
   }
   void item(const ListItem& it) {
     switch (it.kind) {
-      case ListItem::Kind::Text:
-        text(it.text);
-        break;
-      case ListItem::Kind::Int:
-        integer(it.i);
-        break;
-      case ListItem::Kind::Double:
-        real(it.d);
-        break;
+    case ListItem::Kind::Text:
+      text(it.text);
+      break;
+    case ListItem::Kind::Int:
+      integer(it.i);
+      break;
+    case ListItem::Kind::Double:
+      real(it.d);
+      break;
     }
   }
   void items(std::span<const ListItem> list) {
-    for (const ListItem& it : list) item(it);
+    for (const ListItem& it : list)
+      item(it);
   }
   /// Ends the statement, and with it its last line.
   void end() {
-    if (!any_) put_text(1, {});
+    if (!any_)
+      put_text(1, {});
     out_.end_line();
     col_ = 0;
     after_number_ = false;
@@ -108,7 +110,8 @@ class ListStatement {
 
  private:
   char* place(int width) {
-    if (col_ + width > kLineWidth) new_line();
+    if (col_ + width > kLineWidth)
+      new_line();
     col_ += width;
     after_number_ = true;
     any_ = true;
@@ -116,8 +119,10 @@ class ListStatement {
   }
   void put_text(int sep, std::string_view t) {
     char* p = out_.room(static_cast<std::size_t>(sep) + t.size());
-    if (sep > 0) *p++ = ' ';
-    if (!t.empty()) std::memcpy(p, t.data(), t.size());
+    if (sep > 0)
+      *p++ = ' ';
+    if (!t.empty())
+      std::memcpy(p, t.data(), t.size());
     out_.advance(p + t.size());
     col_ += sep + static_cast<int>(t.size());
   }

@@ -43,7 +43,8 @@ constexpr const char* kHelp =
     "   1  title, skipped\n"
     "   2  title, skipped\n"
     "   3  name of the field table (at most 80 characters)\n"
-    "   4  isym_z: 1/-1 upper/lower half, Ez odd in z; 2/-2 Ez even; else whole\n"
+    "   4  isym_z: 1/-1 upper/lower half, Ez odd in z; 2/-2 Ez even; else "
+    "whole\n"
     "   5  FileNumber: 0..99, the NN of eh_ZIV.#NN\n"
     "   6  FieldFormat: 0 unformatted records, 1 or 2 text\n"
     "   7  SymX SymY SymZ: 0 full axis, otherwise half axis from 0\n"
@@ -94,7 +95,8 @@ int print(const std::string& text) {
   const std::string lines = console_text(text);
   if (std::fwrite(lines.data(), 1, lines.size(), stdout) != lines.size() ||
       std::fflush(stdout) != 0) {
-    error_line(IoError(6, "standard output", "write error", "cannot write").what());
+    error_line(
+        IoError(6, "standard output", "write error", "cannot write").what());
     return kExitIoError;
   }
   return kExitNormal;
@@ -113,17 +115,18 @@ int run() {
     // One run per directory: a second run leaves every file alone, the log
     // included.
     switch (lock.take(s->path("zereduv.dat"))) {
-      case RunLock::State::InUse:
-        throw IoError(1, "zereduv.dat", "file in use",
-                      "\"zereduv.dat\" is in use by another zereduv run in this directory");
-      case RunLock::State::Held:
-        // No other run can be writing a field file here now: temporaries
-        // of our naming are what killed runs left behind.
-        remove_files(s->WorkDir, is_field_file_temporary);
-        break;
-      case RunLock::State::Absent:
-      case RunLock::State::Unavailable:
-        break;
+    case RunLock::State::InUse:
+      throw IoError(
+          1, "zereduv.dat", "file in use",
+          "\"zereduv.dat\" is in use by another zereduv run in this directory");
+    case RunLock::State::Held:
+      // No other run can be writing a field file here now: temporaries
+      // of our naming are what killed runs left behind.
+      remove_files(s->WorkDir, is_field_file_temporary);
+      break;
+    case RunLock::State::Absent:
+    case RunLock::State::Unavailable:
+      break;
     }
     RUN(*s);
     return kExitNormal;
@@ -131,18 +134,21 @@ int run() {
     // Interruptions are looked at only after the log is opened and between
     // its records, so the note ends a log of whole lines.
     try {
-      if (s) s->log.list({" Run interrupted "});
+      if (s)
+        s->log.list({" Run interrupted "});
     } catch (const IoError&) {
       // A log that cannot take the note keeps what it has.
     }
-    if (s) s->log.close_quietly();
+    if (s)
+      s->log.close_quietly();
     return 128 + i.signal;
   } catch (const RunStop& stop) {
     error_line(stop.message);
     s->log.close_quietly();
     return kExitRejected;
   } catch (const IoError& e) {
-    if (s) s->log.close_quietly();
+    if (s)
+      s->log.close_quietly();
     error_line(e.what());
     if (e.unit == 1 && e.kind == "file not found") {
       error_line(
@@ -151,11 +157,13 @@ int run() {
     }
     return kExitIoError;
   } catch (const TableRejected& e) {
-    if (s) s->log.close_quietly();
+    if (s)
+      s->log.close_quietly();
     error_line(e.what());
     return kExitRejected;
   } catch (const std::bad_alloc&) {
-    if (s) s->log.close_quietly();
+    if (s)
+      s->log.close_quietly();
     error_line("zereduv: out of memory");
     return kExitIoError;
   }
@@ -165,23 +173,26 @@ int run() {
 
 int main(int argc, char** argv) {
   prepare_standard_streams();
-  if (argc == 1) return run();
+  if (argc == 1)
+    return run();
   const std::string_view arg = argv[1];
-  if (argc == 2 && (arg == "--help" || arg == "-h")) return print(kHelp);
+  if (argc == 2 && (arg == "--help" || arg == "-h"))
+    return print(kHelp);
   if (argc == 2 && arg == "--version") {
     return print(std::string("zereduv ") + ZEREDUV_VERSION + "\n");
   }
   // The argument at fault, on the same line: control characters shown as
   // '?' and a long one cut, so the usage stays one line.
-  const std::string_view bad = argc == 2 || (arg != "--help" && arg != "-h" &&
-                                             arg != "--version")
-                                   ? arg
-                                   : std::string_view(argv[2]);
+  const std::string_view bad =
+      argc == 2 || (arg != "--help" && arg != "-h" && arg != "--version")
+          ? arg
+          : std::string_view(argv[2]);
   std::string shown;
   for (const char ch : bad.substr(0, 40)) {
     shown += static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f ? '?' : ch;
   }
-  if (bad.size() > 40) shown += "...";
+  if (bad.size() > 40)
+    shown += "...";
   error_line("zereduv: unexpected argument \"" + shown + "\"; " + kUsage);
   return kExitCommandLine;
 }

@@ -29,7 +29,8 @@ Digits round_digits(double v, int ndigits) {
   int n = 1;
   if (*p == '.') {
     ++p;
-    while (*p != 'e') out.d[n++] = *p++;
+    while (*p != 'e')
+      out.d[n++] = *p++;
   }
   ++p;  // 'e'
   int e = 0;
@@ -57,7 +58,8 @@ char* put_nonfinite(char* out, double v) {
 }  // namespace
 
 char* put_d24_reference(char* out, double v) {
-  if (!std::isfinite(v)) return put_nonfinite(out, v);
+  if (!std::isfinite(v))
+    return put_nonfinite(out, v);
   if (v == 0.0) {
     std::memcpy(out, kZero24.data(), kDoubleWidth);
     return out + kDoubleWidth;
@@ -69,7 +71,8 @@ char* put_d24_reference(char* out, double v) {
     // then 5 blanks.
     char field[20];
     int n = 0;
-    if (neg) field[n++] = '-';
+    if (neg)
+      field[n++] = '-';
     if (r15.exp10 == -1) {
       field[n++] = '0';
       field[n++] = '.';
@@ -80,7 +83,8 @@ char* put_d24_reference(char* out, double v) {
       std::memcpy(field + n, r15.d, static_cast<std::size_t>(before));
       n += before;
       field[n++] = '.';
-      std::memcpy(field + n, r15.d + before, static_cast<std::size_t>(15 - before));
+      std::memcpy(field + n, r15.d + before,
+                  static_cast<std::size_t>(15 - before));
       n += 15 - before;
     }
     out = put_blanks(out, 19 - n);
@@ -92,7 +96,8 @@ char* put_d24_reference(char* out, double v) {
   const Digits r16 = round_digits(v, 16);
   char field[24];
   int n = 0;
-  if (neg) field[n++] = '-';
+  if (neg)
+    field[n++] = '-';
   field[n++] = r16.d[0];
   field[n++] = '.';
   std::memcpy(field + n, r16.d + 1, 15);
@@ -100,7 +105,8 @@ char* put_d24_reference(char* out, double v) {
   field[n++] = 'E';
   int e = r16.exp10;
   field[n++] = e < 0 ? '-' : '+';
-  if (e < 0) e = -e;
+  if (e < 0)
+    e = -e;
   field[n++] = static_cast<char>('0' + e / 100);
   field[n++] = static_cast<char>('0' + (e / 10) % 10);
   field[n++] = static_cast<char>('0' + e % 10);
@@ -133,7 +139,8 @@ std::string i12(int32_t v) {
 namespace {
 
 std::string right_justify(const std::string& s, int w) {
-  if (static_cast<int>(s.size()) > w) return std::string(static_cast<std::size_t>(w), '*');
+  if (static_cast<int>(s.size()) > w)
+    return std::string(static_cast<std::size_t>(w), '*');
   return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
 }
 
@@ -141,40 +148,49 @@ std::string right_justify(const std::string& s, int w) {
 
 std::string edit_A(std::string_view text, int w) {
   const auto uw = static_cast<std::size_t>(w);
-  if (text.size() >= uw) return std::string(text.substr(0, uw));
+  if (text.size() >= uw)
+    return std::string(text.substr(0, uw));
   return std::string(uw - text.size(), ' ') + std::string(text);
 }
 
 std::string edit_I(int64_t v, int w, int m) {
-  const uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  const uint64_t mag =
+      v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
   std::string digits = std::to_string(mag);
   if (static_cast<int>(digits.size()) < m)
     digits.insert(0, static_cast<std::size_t>(m) - digits.size(), '0');
-  if (v < 0) digits.insert(0, 1, '-');
+  if (v < 0)
+    digits.insert(0, 1, '-');
   return right_justify(digits, w);
 }
 
 std::string edit_F(double v, int w, int d) {
-  if (v == 0.0) v = 0.0;  // an exact zero carries no sign
-  if (!std::isfinite(v)) return std::string(static_cast<std::size_t>(w), '*');
+  if (v == 0.0)
+    v = 0.0;  // an exact zero carries no sign
+  if (!std::isfinite(v))
+    return std::string(static_cast<std::size_t>(w), '*');
   char buf[400];
   const auto res =
       std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d);
-  if (res.ec != std::errc()) return std::string(static_cast<std::size_t>(w), '*');
+  if (res.ec != std::errc())
+    return std::string(static_cast<std::size_t>(w), '*');
   std::string s(buf, res.ptr);
-  if (d == 0) s += '.';  // F edits always show the point
+  if (d == 0)
+    s += '.';  // F edits always show the point
   return right_justify(s, w);
 }
 
 std::string edit_E(double v, int w, int d) {
-  if (!std::isfinite(v) || d < 1) return std::string(static_cast<std::size_t>(w), '*');
+  if (!std::isfinite(v) || d < 1)
+    return std::string(static_cast<std::size_t>(w), '*');
   std::string s;
   int e = 0;
   if (v == 0.0) {
     s = "0." + std::string(static_cast<std::size_t>(d), '0');
   } else {
     const Digits r = round_digits(v, d);
-    if (std::signbit(v)) s += '-';
+    if (std::signbit(v))
+      s += '-';
     s += "0.";
     s.append(r.d, static_cast<std::size_t>(d));
     e = r.exp10 + 1;  // mantissa 0.ddd in [0.1, 1)
@@ -193,6 +209,8 @@ std::string edit_E(double v, int w, int d) {
   return right_justify(s, w);
 }
 
-std::string edit_X(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+std::string edit_X(int n) {
+  return std::string(static_cast<std::size_t>(n), ' ');
+}
 
 }  // namespace zereduv

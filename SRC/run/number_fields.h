@@ -34,10 +34,10 @@ std::string i12(int32_t v);
 
 /// Formatted edits.  All give exactly w characters (w asterisks when the
 /// value does not fit).  An exact zero prints without a sign.
-std::string edit_A(std::string_view text, int w);   // Aw: first w chars, padded
-std::string edit_I(int64_t v, int w, int m = 1);    // Iw / Iw.m
-std::string edit_F(double v, int w, int d);         // Fw.d, with leading 0
-std::string edit_E(double v, int w, int d);         // Ew.d: 0.ddd E+dd
-std::string edit_X(int n);                          // nX
+std::string edit_A(std::string_view text, int w);  // Aw: first w chars, padded
+std::string edit_I(int64_t v, int w, int m = 1);   // Iw / Iw.m
+std::string edit_F(double v, int w, int d);        // Fw.d, with leading 0
+std::string edit_E(double v, int w, int d);        // Ew.d: 0.ddd E+dd
+std::string edit_X(int n);                         // nX
 
 }  // namespace zereduv

@@ -19,7 +19,9 @@ FileError error(const char* kind, int err) {
   return {kind, std::strerror(err)};
 }
 
-int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
+int fd_of(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
 
 }  // namespace
 
@@ -31,22 +33,32 @@ std::string system_error_text(unsigned long code) {
   return std::strerror(static_cast<int>(code));
 }
 
-std::string_view console_line_end() noexcept { return "\n"; }
+std::string_view console_line_end() noexcept {
+  return "\n";
+}
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+  close();
+}
 
 void InputFile::close() noexcept {
-  if (handle_ != -1) ::close(fd_of(handle_));
+  if (handle_ != -1)
+    ::close(fd_of(handle_));
   handle_ = -1;
 }
 
 // What a file that is not a regular file is, for the report.
 const char* kind_of_file(mode_t mode) {
-  if (S_ISDIR(mode)) return "it is a directory";
-  if (S_ISFIFO(mode)) return "it is a FIFO (named pipe)";
-  if (S_ISCHR(mode)) return "it is a character device";
-  if (S_ISBLK(mode)) return "it is a block device";
-  if (S_ISSOCK(mode)) return "it is a socket";
+  if (S_ISDIR(mode))
+    return "it is a directory";
+  if (S_ISFIFO(mode))
+    return "it is a FIFO (named pipe)";
+  if (S_ISCHR(mode))
+    return "it is a character device";
+  if (S_ISBLK(mode))
+    return "it is a block device";
+  if (S_ISSOCK(mode))
+    return "it is a socket";
   return "it is not a file of data";
 }
 
@@ -92,13 +104,15 @@ FileError InputFile::read_all(FileBytes& out) {
       cap *= 2;
     }
     const ssize_t n = ::read(fd, buf.data() + have, cap - have);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR)
+      continue;
     if (n < 0) {
       const int err = errno;
       close();
       return error("read error", err);
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     have += static_cast<std::size_t>(n);
   }
   close();
@@ -114,11 +128,15 @@ FileError InputFile::read_all(FileBytes& out) {
   return {};
 }
 
-OutputFile::~OutputFile() { close_quietly(nullptr, 0); }
+OutputFile::~OutputFile() {
+  close_quietly(nullptr, 0);
+}
 
 FileError OutputFile::create(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return error("cannot create file", errno);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return error("cannot create file", errno);
   handle_ = fd;
   owned_ = true;
   return {};
@@ -134,12 +152,14 @@ void OutputFile::attach_standard_error() {
   owned_ = false;
 }
 
-FileError OutputFile::write(const char* data, std::size_t n, std::size_t& done) {
+FileError OutputFile::write(const char* data, std::size_t n,
+                            std::size_t& done) {
   done = 0;
   while (done < n) {
     const ssize_t k = ::write(fd_of(handle_), data + done, n - done);
     if (k < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       return error("write error", errno);
     }
     done += static_cast<std::size_t>(k);
@@ -149,20 +169,25 @@ FileError OutputFile::write(const char* data, std::size_t n, std::size_t& done) 
 
 FileError OutputFile::close() {
   const std::intptr_t h = std::exchange(handle_, -1);
-  if (h != -1 && owned_ && ::close(fd_of(h)) != 0) return error("write error", errno);
+  if (h != -1 && owned_ && ::close(fd_of(h)) != 0)
+    return error("write error", errno);
   return {};
 }
 
 void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
-  if (handle_ == -1) return;
+  if (handle_ == -1)
+    return;
   std::size_t done = 0;
   while (done < n) {
     const ssize_t k = ::write(fd_of(handle_), data + done, n - done);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) break;
+    if (k < 0 && errno == EINTR)
+      continue;
+    if (k <= 0)
+      break;
     done += static_cast<std::size_t>(k);
   }
-  if (owned_) ::close(fd_of(handle_));
+  if (owned_)
+    ::close(fd_of(handle_));
   handle_ = -1;
 }
 

@@ -15,8 +15,12 @@ namespace zereduv::platform {
 
 namespace {
 
-HANDLE handle_of(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-std::intptr_t value_of(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
+HANDLE handle_of(std::intptr_t h) {
+  return reinterpret_cast<HANDLE>(h);
+}
+std::intptr_t value_of(HANDLE h) {
+  return reinterpret_cast<std::intptr_t>(h);
+}
 
 }  // namespace
 
@@ -25,30 +29,31 @@ std::intptr_t value_of(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
 // system's own message.
 std::string system_error_text(unsigned long err) {
   switch (err) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "No such file or directory";
-    case ERROR_ACCESS_DENIED:
-      return "Permission denied";
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return "No space left on device";
-    case ERROR_FILENAME_EXCED_RANGE:
-      return "File name too long";
-    case ERROR_WRITE_PROTECT:
-      return "Read-only file system";
-    default:
-      break;
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_PATH_NOT_FOUND:
+    return "No such file or directory";
+  case ERROR_ACCESS_DENIED:
+    return "Permission denied";
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL:
+    return "No space left on device";
+  case ERROR_FILENAME_EXCED_RANGE:
+    return "File name too long";
+  case ERROR_WRITE_PROTECT:
+    return "Read-only file system";
+  default:
+    break;
   }
   char* text = nullptr;
   const DWORD n = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
           FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
       nullptr, err, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string s = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+  std::string s =
+      n > 0 && text != nullptr ? std::string(text, n) : std::string();
   ::LocalFree(text);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '.' || s.back() == '\r' ||
-                        s.back() == '\n')) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '.' ||
+                        s.back() == '\r' || s.back() == '\n')) {
     s.pop_back();
   }
   return s.empty() ? "system error " + std::to_string(err) : s;
@@ -56,16 +61,21 @@ std::string system_error_text(unsigned long err) {
 
 namespace {
 
-FileError error(const char* kind, DWORD err) { return {kind, system_error_text(err)}; }
+FileError error(const char* kind, DWORD err) {
+  return {kind, system_error_text(err)};
+}
 
 // Writes all n bytes; `done` counts those written.
 DWORD write_all(HANDLE h, const char* data, std::size_t n, std::size_t& done) {
   done = 0;
   while (done < n) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(n - done, 1u << 30));
     DWORD k = 0;
-    if (!::WriteFile(h, data + done, chunk, &k, nullptr)) return ::GetLastError();
-    if (k == 0) return ERROR_WRITE_FAULT;
+    if (!::WriteFile(h, data + done, chunk, &k, nullptr))
+      return ::GetLastError();
+    if (k == 0)
+      return ERROR_WRITE_FAULT;
     done += k;
   }
   return ERROR_SUCCESS;
@@ -73,10 +83,13 @@ DWORD write_all(HANDLE h, const char* data, std::size_t n, std::size_t& done) {
 
 }  // namespace
 
-std::string_view console_line_end() noexcept { return "\r\n"; }
+std::string_view console_line_end() noexcept {
+  return "\r\n";
+}
 
 std::filesystem::path file_path(std::string_view name) {
-  if (name.empty()) return {};
+  if (name.empty())
+    return {};
   const int len = static_cast<int>(name.size());
   const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), len, nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
@@ -84,10 +97,13 @@ std::filesystem::path file_path(std::string_view name) {
   return std::filesystem::path(std::move(wide));
 }
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+  close();
+}
 
 void InputFile::close() noexcept {
-  if (handle_ != -1) ::CloseHandle(handle_of(handle_));
+  if (handle_ != -1)
+    ::CloseHandle(handle_of(handle_));
   handle_ = -1;
 }
 
@@ -95,10 +111,11 @@ FileError InputFile::open(const std::filesystem::path& path) {
   close();
   // Backup semantics let a directory open too, so that it is reported as
   // what it is.
-  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE h = ::CreateFileW(
+      path.c_str(), GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
     return error(err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
@@ -112,9 +129,10 @@ FileError InputFile::open(const std::filesystem::path& path) {
   const DWORD type = ::GetFileType(h);
   if (type != FILE_TYPE_DISK) {
     close();
-    return {"not a regular file", type == FILE_TYPE_CHAR   ? "it is a character device"
-                                  : type == FILE_TYPE_PIPE ? "it is a FIFO (named pipe)"
-                                                           : "it is not a file of data"};
+    return {"not a regular file",
+            type == FILE_TYPE_CHAR   ? "it is a character device"
+            : type == FILE_TYPE_PIPE ? "it is a FIFO (named pipe)"
+                                     : "it is not a file of data"};
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(h, &info)) {
@@ -148,14 +166,16 @@ FileError InputFile::read_all(FileBytes& out) {
       buf = std::move(bigger);
       cap *= 2;
     }
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(cap - have, 1u << 30));
+    const DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(cap - have, 1u << 30));
     DWORD n = 0;
     if (!::ReadFile(h, buf.data() + have, want, &n, nullptr)) {
       const DWORD err = ::GetLastError();
       close();
       return error("read error", err);
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     have += n;
   }
   close();
@@ -171,12 +191,16 @@ FileError InputFile::read_all(FileBytes& out) {
   return {};
 }
 
-OutputFile::~OutputFile() { close_quietly(nullptr, 0); }
+OutputFile::~OutputFile() {
+  close_quietly(nullptr, 0);
+}
 
 FileError OutputFile::create(const std::filesystem::path& path) {
-  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return error("cannot create file", ::GetLastError());
+  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return error("cannot create file", ::GetLastError());
   handle_ = value_of(h);
   owned_ = true;
   return {};
@@ -192,7 +216,8 @@ void OutputFile::attach_standard_error() {
   owned_ = false;
 }
 
-FileError OutputFile::write(const char* data, std::size_t n, std::size_t& done) {
+FileError OutputFile::write(const char* data, std::size_t n,
+                            std::size_t& done) {
   const DWORD err = write_all(handle_of(handle_), data, n, done);
   return err == ERROR_SUCCESS ? FileError{} : error("write error", err);
 }
@@ -206,10 +231,12 @@ FileError OutputFile::close() {
 }
 
 void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
-  if (handle_ == -1) return;
+  if (handle_ == -1)
+    return;
   std::size_t done = 0;
   write_all(handle_of(handle_), data, n, done);
-  if (owned_) ::CloseHandle(handle_of(handle_));
+  if (owned_)
+    ::CloseHandle(handle_of(handle_));
   handle_ = -1;
 }
 

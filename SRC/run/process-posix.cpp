@@ -54,7 +54,8 @@ void catch_signal(int sig) {
 
 void prepare_standard_streams() noexcept {
   for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
     // The lowest free descriptor is fd itself, as those below it are open.
     const int n = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
     if (n >= 0 && n != fd) {
@@ -73,18 +74,23 @@ void catch_interruptions() noexcept {
   catch_signal(SIGTERM);
 }
 
-int interruption_signal() noexcept { return static_cast<int>(noted_signal); }
+int interruption_signal() noexcept {
+  return static_cast<int>(noted_signal);
+}
 
 RunLock::~RunLock() {
   // Closing the descriptor releases the lock.
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  if (handle_ >= 0)
+    ::close(static_cast<int>(handle_));
 }
 
 RunLock::State RunLock::take(const std::filesystem::path& control) {
   // Non-blocking open, so that a FIFO under the control file's name does
   // not hold the run here; reading it is the control file's business.
-  const int fd = ::open(control.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT ? State::Absent : State::Unavailable;
+  const int fd =
+      ::open(control.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0)
+    return errno == ENOENT ? State::Absent : State::Unavailable;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -104,9 +110,11 @@ RunLock::State RunLock::take(const std::filesystem::path& control) {
 void remove_files(const std::filesystem::path& dir,
                   bool (*is_ours)(std::string_view name)) noexcept {
   DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return;
+  if (d == nullptr)
+    return;
   while (const dirent* e = ::readdir(d)) {
-    if (is_ours(e->d_name)) ::unlinkat(::dirfd(d), e->d_name, 0);
+    if (is_ours(e->d_name))
+      ::unlinkat(::dirfd(d), e->d_name, 0);
   }
   ::closedir(d);
 }

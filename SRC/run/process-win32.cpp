@@ -23,7 +23,8 @@ namespace {
 volatile LONG noted_signal = 0;
 
 BOOL WINAPI note_interruption(DWORD event) {
-  const LONG sig = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+  const LONG sig =
+      event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
   if (::InterlockedCompareExchange(&noted_signal, sig, 0) != 0) {
     // A second request: the run has not reached a safe point in time, so
     // the system's own handler ends the process.  A temporary left behind
@@ -55,18 +56,22 @@ void prepare_standard_streams() noexcept {
   const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
   for (const DWORD id : ids) {
     const HANDLE h = ::GetStdHandle(id);
-    if (h != nullptr && h != INVALID_HANDLE_VALUE) continue;
-    const HANDLE n = ::CreateFileW(L"NUL", id == STD_INPUT_HANDLE ? GENERIC_READ : GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
-    if (n != INVALID_HANDLE_VALUE) ::SetStdHandle(id, n);
+    if (h != nullptr && h != INVALID_HANDLE_VALUE)
+      continue;
+    const HANDLE n = ::CreateFileW(
+        L"NUL", id == STD_INPUT_HANDLE ? GENERIC_READ : GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (n != INVALID_HANDLE_VALUE)
+      ::SetStdHandle(id, n);
   }
   // Bytes pass unchanged: the text layer writes the line ends itself.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
-void catch_interruptions() noexcept { ::SetConsoleCtrlHandler(note_interruption, TRUE); }
+void catch_interruptions() noexcept {
+  ::SetConsoleCtrlHandler(note_interruption, TRUE);
+}
 
 int interruption_signal() noexcept {
   return static_cast<int>(::InterlockedCompareExchange(&noted_signal, 0, 0));
@@ -74,17 +79,20 @@ int interruption_signal() noexcept {
 
 RunLock::~RunLock() {
   // Closing the handle releases the lock.
-  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  if (handle_ != -1)
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 RunLock::State RunLock::take(const std::filesystem::path& control) {
-  const HANDLE h = ::CreateFileW(control.c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h =
+      ::CreateFileW(control.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
-    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? State::Absent
-                                                                       : State::Unavailable;
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
+               ? State::Absent
+               : State::Unavailable;
   }
   if (::GetFileType(h) != FILE_TYPE_DISK) {
     ::CloseHandle(h);
@@ -93,11 +101,13 @@ RunLock::State RunLock::take(const std::filesystem::path& control) {
   OVERLAPPED at{};
   at.Offset = kLockOffsetLow;
   at.OffsetHigh = kLockOffsetHigh;
-  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    1, 0, &at)) {
     const DWORD err = ::GetLastError();
     ::CloseHandle(h);
-    return err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING ? State::InUse
-                                                                  : State::Unavailable;
+    return err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING
+               ? State::InUse
+               : State::Unavailable;
   }
   handle_ = reinterpret_cast<std::intptr_t>(h);
   return State::Held;
@@ -108,15 +118,18 @@ void remove_files(const std::filesystem::path& dir,
   WIN32_FIND_DATAW found{};
   const std::wstring pattern = (dir / L"*").wstring();
   const HANDLE f = ::FindFirstFileW(pattern.c_str(), &found);
-  if (f == INVALID_HANDLE_VALUE) return;
+  if (f == INVALID_HANDLE_VALUE)
+    return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      continue;
     // The names are matched as the run would write them: in the ANSI code
     // page.
     char name[MAX_PATH * 2];
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof name,
-                                        nullptr, nullptr);
-    if (n > 1 && is_ours(std::string_view(name, static_cast<std::size_t>(n - 1)))) {
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name,
+                                        sizeof name, nullptr, nullptr);
+    if (n > 1 &&
+        is_ours(std::string_view(name, static_cast<std::size_t>(n - 1)))) {
       ::DeleteFileW((dir / found.cFileName).c_str());
     }
   } while (::FindNextFileW(f, &found));

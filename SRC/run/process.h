@@ -31,7 +31,8 @@ int interruption_signal() noexcept;
 
 /// A safe point: throws RunInterrupted when an interruption has been noted.
 inline void check_interrupted() {
-  if (const int sig = interruption_signal(); sig != 0) throw RunInterrupted{sig};
+  if (const int sig = interruption_signal(); sig != 0)
+    throw RunInterrupted{sig};
 }
 
 /// The exclusive lock that keeps two runs out of one directory, taken on

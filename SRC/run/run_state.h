@@ -28,22 +28,23 @@ inline constexpr std::size_t kLargeArrayBytes = std::size_t{1280} << 20;
 
 struct RunState {
   // ---- storage of the large arrays (maps, output arrays, write buffers) ----
-  std::unique_ptr<BigRegion> big = std::make_unique<BigRegion>(kLargeArrayBytes);
+  std::unique_ptr<BigRegion> big =
+      std::make_unique<BigRegion>(kLargeArrayBytes);
 
   // ---- where the run's files live (the working directory by default) ----
   std::filesystem::path WorkDir = ".";  // directory of the run's files
 
   // ---- control parameters (control file "zereduv.dat") ----
   std::string FieldFileName = std::string(80, ' ');  // 80 chars, blank-padded
-  int32_t isym_z = 0;       // input z-symmetry key [-]
-  int32_t FileNumber = 0;   // number in the output file name [-]
-  int32_t FieldFormat = 0;  // output layout 0, 1 or 2 [-]
+  int32_t isym_z = 0;                                // input z-symmetry key [-]
+  int32_t FileNumber = 0;                // number in the output file name [-]
+  int32_t FieldFormat = 0;               // output layout 0, 1 or 2 [-]
   int32_t SymX = 0, SymY = 0, SymZ = 0;  // output grid symmetry keys [-]
-  double Frequency = 0.0;      // RF frequency [Hz]
-  double ElementLength = 0.0;  // z extent of the output grid [cm]
-  double Aperture = 0.0;       // half x/y extent of the output grid [cm]
-  int32_t ReverseZ = 0;        // 0: table rows in increasing z [-]
-  double FieldScale = 0.0;     // factor applied to all fields unless 1 [-]
+  double Frequency = 0.0;                // RF frequency [Hz]
+  double ElementLength = 0.0;            // z extent of the output grid [cm]
+  double Aperture = 0.0;    // half x/y extent of the output grid [cm]
+  int32_t ReverseZ = 0;     // 0: table rows in increasing z [-]
+  double FieldScale = 0.0;  // factor applied to all fields unless 1 [-]
 
   // ---- physical constants ----
   double pi = 0.0;    // [-]
@@ -64,13 +65,13 @@ struct RunState {
   Coord1D Zgrid;                  // z of node j [cm]
 
   // ---- output grid ----
-  double XminOut = 0.0, XmaxOut = 0.0;          // x limits [cm]
-  double YminOut = 0.0, YmaxOut = 0.0;          // y limits [cm]
-  double ZminOut = 0.0, ZmaxOut = 0.0;          // z limits [cm]
+  double XminOut = 0.0, XmaxOut = 0.0;           // x limits [cm]
+  double YminOut = 0.0, YmaxOut = 0.0;           // y limits [cm]
+  double ZminOut = 0.0, ZmaxOut = 0.0;           // z limits [cm]
   double DxOut = 0.0, DyOut = 0.0, DzOut = 0.0;  // steps [cm]
-  OutCoord<kNx> XOut;                           // x of point ix [cm]
-  OutCoord<kNy> YOut;                           // y of point iy [cm]
-  OutCoord<kNzOut> ZOut;                        // z of point iz [cm]
+  OutCoord<kNx> XOut;                            // x of point ix [cm]
+  OutCoord<kNy> YOut;                            // y of point iy [cm]
+  OutCoord<kNzOut> ZOut;                         // z of point iz [cm]
 
   // ---- output fields (resampled map) ----
   Field3D Ex3D{*big}, Ey3D{*big}, Ez3D{*big};  // [V/cm]
@@ -78,11 +79,11 @@ struct RunState {
 
   // ---- output file ----
   std::string OutFileName = std::string(80, ' ');  // 80 chars, blank-padded
-  int32_t HeaderInt = 0;   // header integer of layouts 0 and 1 (0) [-]
-  int32_t EndMarker = 0;   // end marker of layouts 0 and 1 (-99) [-]
+  int32_t HeaderInt = 0;  // header integer of layouts 0 and 1 (0) [-]
+  int32_t EndMarker = 0;  // end marker of layouts 0 and 1 (-99) [-]
 
   // ---- channels ----
-  TextOut log{8, "zereduv.log", LineEnd::CrLf};          // unit 8
+  TextOut log{8, "zereduv.log", LineEnd::CrLf};             // unit 8
   TextOut console{6, "standard output", LineEnd::Console};  // unit 6
   TextOut errout{0, "standard error", LineEnd::Console};    // unit 0: warnings
 

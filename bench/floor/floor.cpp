@@ -33,7 +33,8 @@ int fail(const char* what) {
 bool write_all(int fd, const char* p, std::size_t n) {
   while (n > 0) {
     const ssize_t k = ::write(fd, p, n);
-    if (k <= 0) return false;
+    if (k <= 0)
+      return false;
     p += k;
     n -= static_cast<std::size_t>(k);
   }
@@ -43,7 +44,8 @@ bool write_all(int fd, const char* p, std::size_t n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 || (std::strcmp(argv[1], "cpu") != 0 && std::strcmp(argv[1], "safe") != 0)) {
+  if (argc != 5 ||
+      (std::strcmp(argv[1], "cpu") != 0 && std::strcmp(argv[1], "safe") != 0)) {
     std::fprintf(stderr, "usage: floor cpu|safe TABLE OUTPUT BYTES\n");
     return 2;
   }
@@ -53,32 +55,40 @@ int main(int argc, char** argv) {
 
   const int in = ::open(argv[2], O_RDONLY);
   struct stat st {};
-  if (in < 0 || ::fstat(in, &st) != 0 || st.st_size <= 0) return fail(argv[2]);
+  if (in < 0 || ::fstat(in, &st) != 0 || st.st_size <= 0)
+    return fail(argv[2]);
   const auto size = static_cast<std::size_t>(st.st_size);
   void* m = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, in, 0);
-  if (m == MAP_FAILED) return fail("mmap");
+  if (m == MAP_FAILED)
+    return fail("mmap");
   ::close(in);
   const char* const table = static_cast<const char*>(m);
 
   // Every byte read once: the records counted as a reader must find them.
   std::size_t records = 0;
-  for (const char* p = table; (p = static_cast<const char*>(
-                                   std::memchr(p, '\n', size - static_cast<std::size_t>(p - table))));
+  for (const char* p = table;
+       (p = static_cast<const char*>(
+            std::memchr(p, '\n', size - static_cast<std::size_t>(p - table))));
        ++p) {
     ++records;
   }
 
   const std::string target = safe ? out + ".tmp" : out;
   const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return fail(target.c_str());
+  if (fd < 0)
+    return fail(target.c_str());
   for (std::size_t done = 0; done < out_bytes;) {
     const std::size_t n = out_bytes - done < size ? out_bytes - done : size;
-    if (!write_all(fd, table, n)) return fail("write");
+    if (!write_all(fd, table, n))
+      return fail("write");
     done += n;
   }
-  if (safe && ::fsync(fd) != 0) return fail("fsync");
-  if (::close(fd) != 0) return fail("close");
-  if (safe && std::rename(target.c_str(), out.c_str()) != 0) return fail("rename");
+  if (safe && ::fsync(fd) != 0)
+    return fail("fsync");
+  if (::close(fd) != 0)
+    return fail("close");
+  if (safe && std::rename(target.c_str(), out.c_str()) != 0)
+    return fail("rename");
   ::munmap(m, size);
   // The count goes nowhere, but the loop above may not be left out.
   return records == 0 ? 3 : 0;

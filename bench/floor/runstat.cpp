@@ -13,8 +13,12 @@
 
 namespace {
 
-double ms(const timespec& t) { return t.tv_sec * 1e3 + t.tv_nsec / 1e6; }
-double ms(const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
+double ms(const timespec& t) {
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+double ms(const timeval& t) {
+  return t.tv_sec * 1e3 + t.tv_usec / 1e3;
+}
 
 }  // namespace
 
@@ -26,7 +30,8 @@ int main(int argc, char** argv) {
   timespec t0{}, t1{};
   ::clock_gettime(CLOCK_MONOTONIC, &t0);
   const pid_t pid = ::fork();
-  if (pid < 0) return 2;
+  if (pid < 0)
+    return 2;
   if (pid == 0) {
     ::execvp(argv[1], argv + 1);
     std::perror(argv[1]);
@@ -34,9 +39,10 @@ int main(int argc, char** argv) {
   }
   int status = 0;
   rusage ru{};
-  if (::wait4(pid, &status, 0, &ru) != pid) return 2;
+  if (::wait4(pid, &status, 0, &ru) != pid)
+    return 2;
   ::clock_gettime(CLOCK_MONOTONIC, &t1);
-  std::fprintf(stderr, "%.3f %.3f %ld\n", ms(t1) - ms(t0), ms(ru.ru_utime) + ms(ru.ru_stime),
-               ru.ru_maxrss);
+  std::fprintf(stderr, "%.3f %.3f %ld\n", ms(t1) - ms(t0),
+               ms(ru.ru_utime) + ms(ru.ru_stime), ru.ru_maxrss);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

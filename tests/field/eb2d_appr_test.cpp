@@ -55,7 +55,8 @@ TEST(EB2D_APPR, NodesOffTheCornersGiveTheirValuesExactly) {
   for (int32_t i = 1; i <= kNr; ++i) {
     for (int32_t j = 1; j <= kNz; ++j) {
       const bool corner = (i == 1 || i == kNr) && (j == 1 || j == kNz);
-      if (corner) continue;
+      if (corner)
+        continue;
       SCOPED_TRACE(::testing::Message() << "node " << i << "," << j);
       Eval ev(*s, s->Rgrid(i), s->Zgrid(j));
       EXPECT_EQ(ev.E[0], s->Er2D(i, j));
@@ -74,7 +75,7 @@ TEST(EB2D_APPR, CornersUseTheBorderCellFormula) {
   auto s = make_map(kNr, kNz, 0.0, 1.25, -1.5, 1.5);
   fill_rough(*s);
   struct Corner {
-    int32_t i, j;  // the corner node
+    int32_t i, j;    // the corner node
     int32_t sr, sz;  // direction of the corner from the centre node
   };
   const Corner corners[] = {
@@ -111,12 +112,18 @@ TEST(EB2D_APPR, AHairOutsideAnyBorderGivesZeroFields) {
     double r, z;
   };
   const Point outside[] = {
-      {std::nextafter(r1, -inf), zm}, {std::nextafter(rN, inf), zm},
-      {rm, std::nextafter(z1, -inf)}, {rm, std::nextafter(zN, inf)},
-      {0.0, zm},                      {-rm, zm},
-      {1e300, zm},                    {rm, -1e300},
-      {inf, zm},                      {rm, -inf},
-      {nan, zm},                      {rm, nan},
+      {std::nextafter(r1, -inf), zm},
+      {std::nextafter(rN, inf), zm},
+      {rm, std::nextafter(z1, -inf)},
+      {rm, std::nextafter(zN, inf)},
+      {0.0, zm},
+      {-rm, zm},
+      {1e300, zm},
+      {rm, -1e300},
+      {inf, zm},
+      {rm, -inf},
+      {nan, zm},
+      {rm, nan},
       {nan, nan},
   };
   for (const Point& p : outside) {
@@ -218,9 +225,12 @@ TEST(EB2D_APPR, ValuesToTheLastBitFollowTheDocumentedOrder) {
     double r, z, Ez;
   };
   const Row rows[] = {
-      {0.37, 0.83, 0x1.3d6d64b7899e6p+6},  {0.05, -1.2, 0x1.1c1d38775e802p+8},
-      {0.99, 1.1, 0x1.008f228b5d60cp+6},   {0.125, 0.0, 0x1.d995e0a3dbb21p+6},
-      {0.6, -0.3, 0x1.b6e5d7ca673d3p+6},   {0.81, -0.77, 0x1.ed9343137facfp+6},
+      {0.37, 0.83, 0x1.3d6d64b7899e6p+6},
+      {0.05, -1.2, 0x1.1c1d38775e802p+8},
+      {0.99, 1.1, 0x1.008f228b5d60cp+6},
+      {0.125, 0.0, 0x1.d995e0a3dbb21p+6},
+      {0.6, -0.3, 0x1.b6e5d7ca673d3p+6},
+      {0.81, -0.77, 0x1.ed9343137facfp+6},
       {0.3238, -0.8729, 0x1.5ba820c1aca46p+7},
       {0.6509, -1.0689, 0x1.3e28b51121994p+7},
       {0.5359, -0.3358, 0x1.cad3f3ce03373p+6},
@@ -269,9 +279,8 @@ TEST(EB2D_APPR, AFarPointOnAnUnevenGridKeepsTheBlockInsideTheMap) {
   // the first r row (outside that block) must not show.
   auto s = make_map(4, 4, 0.0, 3.0, 0.0, 3.0);
   s->Rgrid(2) = 1e-10;
-  fill_nodes(*s, s->Ez2D, [](int32_t i, int32_t) {
-    return i == 1 ? 1.0e6 : 0.0;
-  });
+  fill_nodes(*s, s->Ez2D,
+             [](int32_t i, int32_t) { return i == 1 ? 1.0e6 : 0.0; });
   Eval ev(*s, 3.0, 1.0);
   EXPECT_EQ(ev.E[2], 0.0);
   EXPECT_EQ(ev.E[1], 0.0);

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "field/eb2d_appr.h"
-#include "run/errors.h"
 #include "run/channels.h"
+#include "run/errors.h"
 #include "run/fast_d24.h"
 #include "run/number_fields.h"
 #include "support/console.h"
@@ -102,7 +102,8 @@ RatioMap ratio_map(const std::vector<Slice>& slices, double Rmin = 0.0,
       lo = std::nextafter(lo, -1e300);
       hi = std::nextafter(hi, 1e300);
     }
-    if (found) m.E0 = E0;
+    if (found)
+      m.E0 = E0;
   }
   EXPECT_TRUE(found) << "no reference slice with ratio exactly 1";
   for (int32_t j = 1; j <= Nz; ++j) {
@@ -237,8 +238,10 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
     std::vector<std::string> after(o.lines.begin() + first_stat + 3,
                                    o.lines.end());
     std::vector<std::string> want;
-    if (row.warning) want.push_back(kWarning);
-    if (row.low) want.push_back(kWarnLow);
+    if (row.warning)
+      want.push_back(kWarning);
+    if (row.low)
+      want.push_back(kWarnLow);
     // Both warnings go to standard error as well, as their text alone.
     EXPECT_EQ(m.s->errout.memory(),
               testing::console_lines(row.warning ? kWarning.substr(1) + "\n"
@@ -261,8 +264,10 @@ double tune_B(const RunState& s, double ez, double target) {
   const double I_E = ref_I_E(s, ez);
   double lo = I_E / target / ref_I_H(s, 1.0), hi = lo;
   for (int n = 0; n < 256; ++n) {
-    if (I_E / ref_I_H(s, lo) == target) return lo;
-    if (I_E / ref_I_H(s, hi) == target) return hi;
+    if (I_E / ref_I_H(s, lo) == target)
+      return lo;
+    if (I_E / ref_I_H(s, hi) == target)
+      return hi;
     lo = std::nextafter(lo, -1e300);
     hi = std::nextafter(hi, 1e300);
   }
@@ -289,9 +294,9 @@ TEST(MaxwellCheck, ThresholdsAreStrictToTheLastBitOnManyGrids) {
     for (double Rspan : {0.3, 1.7, 2.9, 13.0}) {
       for (double f : {176.0e6, 300.0e6, 402.5e6, 1300.0e6, 2856.0e6}) {
         for (const Row& row : rows) {
-          SCOPED_TRACE(::testing::Message() << "Nr=" << Nr << " span="
-                                            << Rspan << " f=" << f
-                                            << " avg=" << row.avg);
+          SCOPED_TRACE(::testing::Message()
+                       << "Nr=" << Nr << " span=" << Rspan << " f=" << f
+                       << " avg=" << row.avg);
           auto s = make_map(Nr, 2, 0.0, Rspan, -1.0, 1.0, f);
           double ez = 1.0e4;
           double b = tune_B(*s, ez, row.avg);
@@ -300,7 +305,8 @@ TEST(MaxwellCheck, ThresholdsAreStrictToTheLastBitOnManyGrids) {
             b = tune_B(*s, ez, row.avg);
           }
           ++runs;
-          if (b == 0.0) continue;
+          if (b == 0.0)
+            continue;
           ++tuned;
           testing::fill(*s, s->Ez2D, [&](double, double) { return ez; });
           testing::fill(*s, s->B2D, [&](double, double) { return b; });
@@ -371,7 +377,8 @@ TEST(MaxwellCheck, RatioRulesForSlicesWithoutFieldOnTheCircle) {
 TEST(MaxwellCheck, ZeroCurrentOnTheCircleWithFluxHasRatioZero) {
   // A negative zero B is still no current.
   RatioMap m = ratio_map({{1, 1}, {1, 1}, {1, 1}});
-  for (int32_t i = 1; i <= 5; ++i) m.s->B2D(i, 2) = -0.0;
+  for (int32_t i = 1; i <= 5; ++i)
+    m.s->B2D(i, 2) = -0.0;
   const Outcome o = run_check(*m.s);
   EXPECT_EQ(ratio_column(o.lines, 3), (std::vector<double>{1, 0, 1}));
   EXPECT_EQ(o.lines[3].substr(48, 16), "    0.000000E+00");
@@ -406,9 +413,8 @@ TEST(MaxwellCheck, CheckCircleIsAtHalfTheRadialNodes) {
   auto s = make_map(7, 3, 0.0, 3.0, -1.0, 1.0);
   testing::fill(*s, s->Ez2D,
                 [](double r, double) { return r < 1.5 ? 1e4 : 7e9; });
-  testing::fill_nodes(*s, s->B2D, [](int32_t i, int32_t) {
-    return i == 3 ? 1.0 : 5e9;
-  });
+  testing::fill_nodes(*s, s->B2D,
+                      [](int32_t i, int32_t) { return i == 3 ? 1.0 : 5e9; });
   const Outcome o = run_check(*s);
   const double I_H = 2.0 * s->pi * (1.0 / s->mu1) * 0.01;
   // -eps0 omega times the flux of 1e6 V/m through a disc of 0.01 m radius.
@@ -432,19 +438,26 @@ TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
   };
   const Row rows[] = {
       {"leading empty slices outvote the field",
-       {{0, 0}, {0, 0}, {0, 0}, {1, -1}, {1, -1}}, -1,
+       {{0, 0}, {0, 0}, {0, 0}, {1, -1}, {1, -1}},
+       -1,
        {"avg_f", kIncompatible, "max+", kSwitchB}},
       {"negative Ez at the first real maximum",
-       {{0, 0}, {0, 0}, {0, 0}, {-1, -1}, {-1, -1}}, -1,
+       {{0, 0}, {0, 0}, {0, 0}, {-1, -1}, {-1, -1}},
+       -1,
        {"avg_f", kIncompatible, "max-", kSwitchE}},
       {"same class either way: avg decides",
-       {{0, 0}, {1, -1}, {1, -1}, {1, -1}}, 0,
+       {{0, 0}, {1, -1}, {1, -1}, {1, -1}},
+       0,
        {kIncompatible, "max+", kSwitchB}},
       {"the mean with field warns",
-       {{0, 0}, {0, 0}, {1, -2}, {1, -2}}, -2,
+       {{0, 0}, {0, 0}, {1, -2}, {1, -2}},
+       -2,
        {"avg_f", kWarning, kIncompatible, "max+", kSwitchB}},
-      {"the mean with field stops", {{0, 0}, {0, 0}, {1, -4}, {1, -2}}, -3,
-       {"avg_f"}, true},
+      {"the mean with field stops",
+       {{0, 0}, {0, 0}, {1, -4}, {1, -2}},
+       -3,
+       {"avg_f"},
+       true},
       {"every slice empty", {{0, 0}, {0, 0}, {0, 0}}, 0, {kWarnLow}},
   };
   for (const Row& row : rows) {
@@ -454,11 +467,12 @@ TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
     EXPECT_EQ(o.stopped, row.stopped);
     std::vector<std::string> want;
     for (const std::string& w : row.after) {
-      want.push_back(w == "avg_f"  ? stat_line(" Empty slices left out: avg_rRL1= ",
-                                               row.avg_f)
-                     : w == "max+" ? max_line(m.E0, 1.0)
-                     : w == "max-" ? max_line(m.E0, -1.0)
-                                   : w);
+      want.push_back(
+          w == "avg_f"
+              ? stat_line(" Empty slices left out: avg_rRL1= ", row.avg_f)
+          : w == "max+" ? max_line(m.E0, 1.0)
+          : w == "max-" ? max_line(m.E0, -1.0)
+                        : w);
     }
     const std::size_t first = 2 + row.slices.size() + 3;
     ASSERT_GE(o.lines.size(), first);
@@ -480,17 +494,20 @@ TEST(MaxwellCheck, AxialSearchChoosesTheSwitch) {
       {"positive maximum inside", {1, 2, 4, 2, 1}, 4, 1, false},
       {"negative maximum inside", {-1, -2, -4, -2, -1}, 4, -1, true},
       {"negative, falling from node 1", {-4, -2, -1, -1}, 4, -1, true},
-      {"first maximum wins over a later higher one", {1, 2, 1, 8, 16}, 2, 1,
+      {"first maximum wins over a later higher one",
+       {1, 2, 1, 8, 16},
+       2,
+       1,
        false},
       {"flat start stops at node 2", {-2, -2, 4, 8}, 2, -1, true},
       {"positive still rising at the last node", {1, 2, 4, 8}, 8, 1, false},
-      {"negative still rising at the last node", {-1, -2, -4, -8}, 8, -1,
-       true},
+      {"negative still rising at the last node", {-1, -2, -4, -8}, 8, -1, true},
   };
   for (const SearchRow& row : rows) {
     SCOPED_TRACE(row.name);
     std::vector<Slice> slices;
-    for (double e : row.axis) slices.push_back({e, -1.0});
+    for (double e : row.axis)
+      slices.push_back({e, -1.0});
     RatioMap m = ratio_map(slices);
     RunState& s = *m.s;
     const auto Nz = static_cast<int32_t>(slices.size());
@@ -533,7 +550,8 @@ TEST(MaxwellCheck, AxialSearchEndsAtTheLastNodeWhateverFollowsInMemory) {
     }
   }
   s->Zgrid.allocate(7);
-  for (int32_t j = 1; j <= 5; ++j) s->Zgrid(j) = -3.5 + (j - 1);
+  for (int32_t j = 1; j <= 5; ++j)
+    s->Zgrid(j) = -3.5 + (j - 1);
   std::array<double, 3> E{}, B{};
   EB2D_APPR(*s, 0.0, 0.0, E, B);
   ASSERT_GT(E[2], axis[4] * E0);  // the overshoot the search must not see

@@ -14,10 +14,10 @@ namespace zereduv {
 namespace {
 
 using test::InputScratchDir;
-using test::Sf7Header;
-using test::Sf7Node;
 using test::sf7_header;
 using test::sf7_table;
+using test::Sf7Header;
+using test::Sf7Node;
 using test::table_run;
 using test::tagged_node;
 
@@ -145,7 +145,8 @@ TEST(FieldTableGrid, ReportsTheGridAndCentresZ) {
                         tagged_node));
     auto s = table_run(dir, "grid.txt");
     READ_FIELD_TABLE(*s);
-    EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file: grid.txt\n"));
+    EXPECT_EQ(s->console.memory(),
+              testing::console_lines("  Reading file: grid.txt\n"));
     EXPECT_EQ(s->log.memory(), "  Reading file: grid.txt\r\n" + c.log);
     EXPECT_EQ(s->Zmin, c.zmin_after);
     EXPECT_EQ(s->Zmax, c.zmax_after);
@@ -258,8 +259,8 @@ TEST(FieldTableReject, SmallestUsableMapsAreRead) {
     SCOPED_TRACE(key);
     const int32_t nz = key == 0 ? 3 : 2;
     InputScratchDir dir;
-    dir.write("min.txt", sf7_table(sf7_header(0, 0, 1, 1, nz - 1, 2), 3, nz,
-                                   tagged_node));
+    dir.write("min.txt",
+              sf7_table(sf7_header(0, 0, 1, 1, nz - 1, 2), 3, nz, tagged_node));
     auto s = table_run(dir, "min.txt", key);
     READ_FIELD_TABLE(*s);
     EXPECT_EQ(s->Nz, nz);
@@ -304,7 +305,8 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     InputScratchDir dir;
-    if (!c.table.empty()) dir.write("e.txt", c.table);
+    if (!c.table.empty())
+      dir.write("e.txt", c.table);
     auto s = table_run(dir, "e.txt");
     try {
       READ_FIELD_TABLE(*s);
@@ -315,7 +317,8 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
       EXPECT_NE(e.kind.find(c.kind), std::string::npos) << e.kind;
     }
     // The table is named before anything can go wrong with it.
-    EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file: e.txt\n"));
+    EXPECT_EQ(s->console.memory(),
+              testing::console_lines("  Reading file: e.txt\n"));
     EXPECT_EQ(s->log.memory().substr(0, 23), "  Reading file: e.txt\r\n");
   }
 }
@@ -324,7 +327,8 @@ TEST(FieldTableErrors, NameWithoutTrailingBlanks) {
   InputScratchDir dir;
   auto s = table_run(dir, "  lead blank.txt");
   EXPECT_THROW(READ_FIELD_TABLE(*s), IoError);
-  EXPECT_EQ(s->console.memory(), testing::console_lines("  Reading file:   lead blank.txt\n"));
+  EXPECT_EQ(s->console.memory(),
+            testing::console_lines("  Reading file:   lead blank.txt\n"));
 }
 
 }  // namespace

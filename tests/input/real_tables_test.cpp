@@ -24,10 +24,10 @@ const std::filesystem::path kTables =
 struct RealTable {
   const char* file;
   int32_t isym_z;
-  int32_t nz, nr;              // nodes in the table
-  double zmin, zmax, rmax;     // limits as written (Rmin is 0 in all)
-  int first_node_line;         // 1-based record number of the first node
-  double unit = 1.0;           // 10 for the tables in mm
+  int32_t nz, nr;           // nodes in the table
+  double zmin, zmax, rmax;  // limits as written (Rmin is 0 in all)
+  int first_node_line;      // 1-based record number of the first node
+  double unit = 1.0;        // 10 for the tables in mm
 };
 
 // The six values of each of `count` records from record `first` on.
@@ -39,20 +39,24 @@ std::vector<std::vector<double>> node_values(const std::filesystem::path& p,
   const std::string text = ss.str();
   std::vector<std::vector<double>> rows;
   std::size_t pos = 0;
-  for (int line = 1; pos < text.size() && static_cast<long>(rows.size()) < count;
-       ++line) {
+  for (int line = 1;
+       pos < text.size() && static_cast<long>(rows.size()) < count; ++line) {
     std::size_t eol = text.find('\n', pos);
-    if (eol == std::string::npos) eol = text.size();
+    if (eol == std::string::npos)
+      eol = text.size();
     if (line >= first) {
       std::vector<double> v;
       const char* c = text.data() + pos;
       const char* end = text.data() + eol;
       while (c < end) {
-        while (c < end && (*c == ' ' || *c == '\r')) ++c;
-        if (c == end) break;
+        while (c < end && (*c == ' ' || *c == '\r'))
+          ++c;
+        if (c == end)
+          break;
         double x = 0.0;
         auto r = std::from_chars(c, end, x);
-        if (r.ec != std::errc()) break;
+        if (r.ec != std::errc())
+          break;
         v.push_back(x);
         c = r.ptr;
       }
@@ -64,14 +68,17 @@ std::vector<std::vector<double>> node_values(const std::filesystem::path& p,
 }
 
 // Short test names in the listing: the file, not the object's bytes.
-void PrintTo(const RealTable& t, std::ostream* os) { *os << t.file; }
+void PrintTo(const RealTable& t, std::ostream* os) {
+  *os << t.file;
+}
 
 class RealTableTest : public ::testing::TestWithParam<RealTable> {};
 
 TEST_P(RealTableTest, ReadsCompletesAndReports) {
   const RealTable& t = GetParam();
   const auto path = kTables / t.file;
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is absent";
+  if (!std::filesystem::exists(path))
+    GTEST_SKIP() << path << " is absent";
 
   test::InputScratchDir dir;
   std::filesystem::copy_file(path, dir.path() / t.file);
@@ -86,14 +93,15 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   EXPECT_EQ(s->Zmax, zmax);
   EXPECT_EQ(s->Zmin, -s->Zmax);
   const std::string log = s->log.memory();
-  EXPECT_NE(log.find("  Shifted & Centered Z: Zmin, Zmax= "), std::string::npos);
+  EXPECT_NE(log.find("  Shifted & Centered Z: Zmin, Zmax= "),
+            std::string::npos);
   EXPECT_EQ(log.find("  Table lengths in mm converted to cm \r\n"
                      "  Input Grid parameters \r\n") != std::string::npos,
             t.unit == 10.0);
 
   // Every node record where it belongs, in field units.
-  const auto rows = node_values(path, t.first_node_line,
-                                static_cast<long>(t.nz) * t.nr);
+  const auto rows =
+      node_values(path, t.first_node_line, static_cast<long>(t.nz) * t.nr);
   ASSERT_EQ(rows.size(), static_cast<std::size_t>(t.nz) * t.nr);
   for (std::size_t n = 0; n < rows.size(); ++n) {
     ASSERT_EQ(rows[n].size(), 6u) << "record " << n;
@@ -107,8 +115,8 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   // The completion keeps the table at the upper or lower half.
   const Map2D ez = s->Ez2D, er = s->Er2D, b = s->B2D;
   COMPLETE_SYMMETRY(*s);
-  const bool mirrored = t.isym_z == 2 || t.isym_z == -2 || t.isym_z == 1 ||
-                        t.isym_z == -1;
+  const bool mirrored =
+      t.isym_z == 2 || t.isym_z == -2 || t.isym_z == 1 || t.isym_z == -1;
   const int32_t full = mirrored ? 2 * t.nz - 1 : t.nz;
   ASSERT_EQ(s->Nz, full);
   EXPECT_EQ(s->Zgrid.size(), full);
@@ -135,11 +143,10 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sns, RealTableTest,
-    ::testing::Values(
-        RealTable{"sns-mebt-rebuncher-402mhz-201x51.txt", 2, 201, 51, 0.0,
-                  5.048, 1.5, 35},
-        RealTable{"sns-mebt-rebuncher-402mhz-301x101-large.txt", 2, 301, 101,
-                  0.0, 5.0, 1.5, 34}),
+    ::testing::Values(RealTable{"sns-mebt-rebuncher-402mhz-201x51.txt", 2, 201,
+                                51, 0.0, 5.048, 1.5, 35},
+                      RealTable{"sns-mebt-rebuncher-402mhz-301x101-large.txt",
+                                2, 301, 101, 0.0, 5.0, 1.5, 34}),
     [](const ::testing::TestParamInfo<RealTable>& p) {
       return std::string(p.param.nz == 201 ? "Grid201x51" : "Grid301x101");
     });
@@ -148,18 +155,18 @@ INSTANTIATE_TEST_SUITE_P(
 // three 2856 MHz maps give their lengths in mm.
 INSTANTIATE_TEST_SUITE_P(
     Variants, RealTableTest,
-    ::testing::Values(
-        RealTable{"swifel-qwr-gun-176mhz.txt", 0, 100, 20, 50.0, 70.0, 3.0,
-                  37},
-        RealTable{"dlc-3cell-2856mhz-mm.txt", 0, 106, 11, 0.0, 104.865, 10.0,
-                  35, 10.0},
-        RealTable{"buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 101, 11, 0.0,
-                  58.782, 10.0, 35, 10.0},
-        RealTable{"pillbox-2856mhz-mm.txt", 0, 201, 23, 0.0, 83.0880279, 11.0,
-                  35, 10.0}),
+    ::testing::Values(RealTable{"swifel-qwr-gun-176mhz.txt", 0, 100, 20, 50.0,
+                                70.0, 3.0, 37},
+                      RealTable{"dlc-3cell-2856mhz-mm.txt", 0, 106, 11, 0.0,
+                                104.865, 10.0, 35, 10.0},
+                      RealTable{"buncher-3cell-2856mhz-beta056-open-mm.txt", 0,
+                                101, 11, 0.0, 58.782, 10.0, 35, 10.0},
+                      RealTable{"pillbox-2856mhz-mm.txt", 0, 201, 23, 0.0,
+                                83.0880279, 11.0, 35, 10.0}),
     [](const ::testing::TestParamInfo<RealTable>& p) {
       std::string name;
-      for (const char* c = p.param.file; *c != '-'; ++c) name += *c;
+      for (const char* c = p.param.file; *c != '-'; ++c)
+        name += *c;
       return name;
     });
 

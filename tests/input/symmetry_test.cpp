@@ -39,12 +39,14 @@ std::unique_ptr<RunState> half_map(int32_t key, const std::vector<double>& ez,
 
 std::vector<double> z_row(const Map2D& m, int32_t i, int32_t nz) {
   std::vector<double> v;
-  for (int32_t j = 1; j <= nz; ++j) v.push_back(m(i, j));
+  for (int32_t j = 1; j <= nz; ++j)
+    v.push_back(m(i, j));
   return v;
 }
 
 std::vector<double> times(double f, std::vector<double> v) {
-  for (double& x : v) x *= f;
+  for (double& x : v)
+    x *= f;
   return v;
 }
 
@@ -101,9 +103,9 @@ TEST(CompleteSymmetry, DoublesTheRangeWithTheTableSpacing) {
   // 11 nodes from -5 to 5 become 21 nodes from -10 to 10, one apart.
   for (int32_t key : {1, -1, 2, -2}) {
     SCOPED_TRACE(key);
-    auto s = half_map(key, std::vector<double>(11, 1.0),
-                      std::vector<double>(11, 1.0),
-                      std::vector<double>(11, 1.0));
+    auto s =
+        half_map(key, std::vector<double>(11, 1.0),
+                 std::vector<double>(11, 1.0), std::vector<double>(11, 1.0));
     s->Zmin = -5.0;
     s->Zmax = 5.0;
     s->Rmin = 0.25;
@@ -113,7 +115,8 @@ TEST(CompleteSymmetry, DoublesTheRangeWithTheTableSpacing) {
     EXPECT_EQ(s->Zmin, -10.0);
     EXPECT_EQ(s->Zmax, 10.0);
     ASSERT_EQ(s->Zgrid.size(), 21);
-    for (int32_t j = 1; j <= 21; ++j) EXPECT_EQ(s->Zgrid(j), j - 11.0) << j;
+    for (int32_t j = 1; j <= 21; ++j)
+      EXPECT_EQ(s->Zgrid(j), j - 11.0) << j;
     ASSERT_EQ(s->Rgrid.size(), 2);
     EXPECT_EQ(s->Rgrid(1), 0.25);
     EXPECT_EQ(s->Rgrid(2), 1.75);

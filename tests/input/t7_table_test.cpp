@@ -51,23 +51,24 @@ TEST(T7Tables, ReadsEveryLineLayoutAlike) {
   };
   int k = 0;
   const std::vector<Case> cases = {
-      {"one line per node, CR LF",
-       t7("50 70 4\r\n175.715180667\r\n0.0 3 2\r\n",
-          [](double ez, double er, double h) {
-            return "  " + g(ez) + "  " + g(er) + "  " + g(std::hypot(ez, er)) +
-                   "  " + g(h) + "    \r\n";
-          })},
+      {"one line per node, CR LF", t7("50 70 4\r\n175.715180667\r\n0.0 3 2\r\n",
+                                      [](double ez, double er, double h) {
+                                        return "  " + g(ez) + "  " + g(er) +
+                                               "  " + g(std::hypot(ez, er)) +
+                                               "  " + g(h) + "    \r\n";
+                                      })},
       {"Ez Er |E| then H, tabs, D exponents, |E| as 0",
        t7("50\t70\t4\n175.715180667\n0.0\t3\t2\n",
           [](double ez, double er, double h) {
             return "\t" + d_exponent(ez) + "\t" + d_exponent(er) + "\t0\n\t" +
                    d_exponent(h) + "\n";
           })},
-      {"bare CR and CR LF mixed",
-       t7("50 70 4\r175.715180667\r\n0.0 3 2\r",
-          [&k](double ez, double er, double h) {
-            return g(ez) + " " + g(er) + " 0 " + g(h) + (++k % 2 ? "\r" : "\r\n");
-          }) + "\r\nnotes after the table\r\n"},
+      {"bare CR and CR LF mixed", t7("50 70 4\r175.715180667\r\n0.0 3 2\r",
+                                     [&k](double ez, double er, double h) {
+                                       return g(ez) + " " + g(er) + " 0 " +
+                                              g(h) + (++k % 2 ? "\r" : "\r\n");
+                                     }) +
+                                      "\r\nnotes after the table\r\n"},
   };
   const std::string head =
       "  Reading file: gun.T7\r\n"
@@ -115,8 +116,8 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       {"within 1 %", t7("0 4 4\n200\n0 2 2\n", node), 201.9e6, ""},
       {"static field", "0 2 2\r\n0 4 4\r\n1 2\r\n3 4\r\n", 1.0e9,
        "as T7 tables of static fields do"},
-      {"text after the table", t7("0 4 4\n200\n0 2 2\n", node) + "x",
-       200.0e6, ""},
+      {"text after the table", t7("0 4 4\n200\n0 2 2\n", node) + "x", 200.0e6,
+       ""},
       {"cut short", t7("0 4 4\n200\n0 2 3\n", node), 200.0e6,
        "end of file: expected Ez"},
       {"glued", glued, 200.0e6, "expected H, found \"1001x\""},
@@ -131,10 +132,12 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       READ_FIELD_TABLE(*s);
       const std::string line =
           *c.outcome ? std::string(c.outcome) : std::string();
-      EXPECT_EQ(s->errout.memory(), testing::console_lines(line.empty() ? "" : line + "\n"));
-      EXPECT_NE(s->log.memory().find(
-                    line.empty() ? "Input Grid" : " " + line + "\r\n  Input Grid"),
-                std::string::npos);
+      EXPECT_EQ(s->errout.memory(),
+                testing::console_lines(line.empty() ? "" : line + "\n"));
+      EXPECT_NE(
+          s->log.memory().find(line.empty() ? "Input Grid"
+                                            : " " + line + "\r\n  Input Grid"),
+          std::string::npos);
       EXPECT_EQ(s->log.memory().find("Warning") != std::string::npos,
                 !line.empty());
     } catch (const TableRejected& e) {

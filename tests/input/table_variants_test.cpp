@@ -14,9 +14,9 @@ namespace zereduv {
 namespace {
 
 using test::InputScratchDir;
-using test::Sf7Header;
 using test::sf7_header;
 using test::sf7_table;
+using test::Sf7Header;
 using test::table_run;
 using test::tagged_node;
 
@@ -71,8 +71,8 @@ TEST(TableVariants, GeneratedPillboxOf1200IntervalsIsACavityField) {
     const double ez = (s->Ez2D(k, 600) + s->Ez2D(k + 1, 600)) * 50.0;  // V/m
     flux += ez * 2.0 * 3.14159265358979323846 * (k - 0.5) * dr * dr;
   }
-  const double ih = 2.0 * 3.14159265358979323846 * (ic - 1) * dr *
-                    (s->B2D(ic, 600) / s->mu1);
+  const double ih =
+      2.0 * 3.14159265358979323846 * (ic - 1) * dr * (s->B2D(ic, 600) / s->mu1);
   EXPECT_GT(ih, 0.0);
   EXPECT_NEAR(w * eps0 * flux / ih, 1.0, 2e-3);
 }
@@ -111,7 +111,8 @@ TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
       }
     }
     // The log is the same as for the plain layout.
-    if (plain_log.empty()) plain_log = s->log.memory();
+    if (plain_log.empty())
+      plain_log = s->log.memory();
     EXPECT_EQ(s->log.memory(), plain_log);
   }
 }

@@ -36,13 +36,20 @@ struct Dir {
   ScratchDir dir;
   std::string table, old_svg;
   Dir() {
-    table = (dir / "pill\xE9" "box.txt").string();
-    dir.write("pill\xE9" "box.txt",
-              testing::make_table(testing::pillbox(1.3e9, 4.0, 40, 30)));
+    table = (dir /
+             "pill\xE9"
+             "box.txt")
+                .string();
+    dir.write(
+        "pill\xE9"
+        "box.txt",
+        testing::make_table(testing::pillbox(1.3e9, 4.0, 40, 30)));
     old_svg = (dir / "old.svg").string();
     dir.write("old.svg", "earlier picture");
   }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string path(const std::string& name) const {
+    return (dir / name).string();
+  }
   std::vector<std::string> names() const {
     std::vector<std::string> v;
     for (const auto& e : fs::directory_iterator(dir.path()))
@@ -54,7 +61,9 @@ struct Dir {
 
 TEST(InspectFiles, RefusedFilesAreMessages) {
   Dir d;
-  const std::string table_bytes = d.dir.read("pill\xE9" "box.txt");
+  const std::string table_bytes = d.dir.read(
+      "pill\xE9"
+      "box.txt");
   ASSERT_EQ(::mkfifo(d.path("fifo").c_str(), 0600), 0);
   fs::create_symlink(d.table, d.path("link.svg"));
   // A sparse file one byte longer than the longest layout.
@@ -66,60 +75,91 @@ TEST(InspectFiles, RefusedFilesAreMessages) {
     std::string err;  // part of standard error
   };
   const Row rows[] = {
-      {{"table", d.path("fifo")}, kExitUnreadable, "it is a FIFO, not a regular file"},
+      {{"table", d.path("fifo")},
+       kExitUnreadable,
+       "it is a FIFO, not a regular file"},
       {{"field", d.dir.path().string()}, kExitUnreadable, "it is a directory"},
       {{"field", "/dev/zero"}, kExitUnreadable, "it is a character device"},
-      {{"field", d.path("long")}, kExitDamaged,
+      {{"field", d.path("long")},
+       kExitDamaged,
        "the file has " + std::to_string(kLargestLayoutBytes + 1) +
            " bytes, more than any field file"},
-      {{"table", d.table, "--csv", d.table}, kExitUsage, "being read; it would be overwritten"},
-      {{"table", d.table, "--svg", d.path("link.svg")}, kExitUsage, "being read"},
-      {{"table", d.table, "--csv", d.old_svg, "--svg", d.old_svg}, kExitUsage,
+      {{"table", d.table, "--csv", d.table},
+       kExitUsage,
+       "being read; it would be overwritten"},
+      {{"table", d.table, "--svg", d.path("link.svg")},
+       kExitUsage,
+       "being read"},
+      {{"table", d.table, "--csv", d.old_svg, "--svg", d.old_svg},
+       kExitUsage,
        "--csv and --svg name the same file"},
-      {{"table", d.table, "--svg", "/dev/full"}, kExitUnreadable,
+      {{"table", d.table, "--svg", "/dev/full"},
+       kExitUnreadable,
        "cannot write \"/dev/full\": No space left on device"},
-      {{"table", d.table, "--csv", d.path("none/axis.csv")}, kExitUnreadable,
+      {{"table", d.table, "--csv", d.path("none/axis.csv")},
+       kExitUnreadable,
        "No such file or directory"},
-      {{"table", d.table, "--svg", d.dir.path().string()}, kExitUnreadable, "Is a directory"},
+      {{"table", d.table, "--svg", d.dir.path().string()},
+       kExitUnreadable,
+       "Is a directory"},
   };
   for (const auto& r : rows) {
     std::string out, err, name;
-    for (const auto& a : r.args) name += a + " ";
+    for (const auto& a : r.args)
+      name += a + " ";
     EXPECT_EQ(run_inspect(r.args, out, err), r.status) << name << err;
     EXPECT_NE(err.find(r.err), std::string::npos) << name << err;
-    EXPECT_EQ(d.dir.read("pill\xE9" "box.txt"), table_bytes) << name;
+    EXPECT_EQ(d.dir.read("pill\xE9"
+                         "box.txt"),
+              table_bytes)
+        << name;
     EXPECT_EQ(d.dir.read("old.svg"), "earlier picture") << name;
   }
-  EXPECT_EQ(d.names(), (std::vector<std::string>{"fifo", "link.svg", "long", "old.svg",
-                                                 "pill\xE9" "box.txt"}));
+  EXPECT_EQ(d.names(),
+            (std::vector<std::string>{"fifo", "link.svg", "long", "old.svg",
+                                      "pill\xE9"
+                                      "box.txt"}));
 }
 
 TEST(InspectFiles, TextNotUtf8IsEscaped) {
   Dir d;
   // A units record with a Latin-1 degree sign, beside the file name's e.
-  std::string t = d.dir.read("pill\xE9" "box.txt");
+  std::string t = d.dir.read(
+      "pill\xE9"
+      "box.txt");
   const std::size_t at = t.find("(A/m) ");
   ASSERT_NE(at, std::string::npos);
   t.insert(at + 5, " \xB0");
-  d.dir.write("pill\xE9" "box.txt", t);
+  d.dir.write(
+      "pill\xE9"
+      "box.txt",
+      t);
 
   std::string out, err;
 #ifdef ZEREDUV_HAVE_JSON
-  ASSERT_EQ(run_inspect({"table", d.table, "--json", "--svg", d.old_svg}, out, err),
-            kExitOk)
+  ASSERT_EQ(
+      run_inspect({"table", d.table, "--json", "--svg", d.old_svg}, out, err),
+      kExitOk)
       << err;
-  const auto j = nlohmann::json::parse(out);  // throws on bytes that are not UTF-8
-  EXPECT_EQ(j["file"], d.dir.path().string() + "/pill\xEF\xBF\xBD" "box.txt");
+  const auto j =
+      nlohmann::json::parse(out);  // throws on bytes that are not UTF-8
+  EXPECT_EQ(j["file"], d.dir.path().string() +
+                           "/pill\xEF\xBF\xBD"
+                           "box.txt");
 #else
-  ASSERT_EQ(run_inspect({"table", d.table, "--svg", d.old_svg}, out, err), kExitOk)
+  ASSERT_EQ(run_inspect({"table", d.table, "--svg", d.old_svg}, out, err),
+            kExitOk)
       << err;
 #endif
   const std::string svg = d.dir.read("old.svg");
-  EXPECT_NE(svg.find("pill\xEF\xBF\xBD" "box.txt"), std::string::npos);
+  EXPECT_NE(svg.find("pill\xEF\xBF\xBD"
+                     "box.txt"),
+            std::string::npos);
   EXPECT_EQ(svg.find("pill\xE9"), std::string::npos);
   // A surrogate, a five-byte form and an overlong slash: one U+FFFD a byte.
   std::string ten;
-  for (int k = 0; k < 10; ++k) ten += "\xEF\xBF\xBD";
+  for (int k = 0; k < 10; ++k)
+    ten += "\xEF\xBF\xBD";
   EXPECT_EQ(xml_escape("a\xC3\xA9<\xED\xA0\x80\xF8\x88\x80\x80\x80\xC0\xAF"),
             "a\xC3\xA9&lt;" + ten);
 }
@@ -138,23 +178,29 @@ TEST(InspectFiles, FullDiskKeepsTheEarlierFile) {
     const rlimit lim{1024, 1024};
     ::setrlimit(RLIMIT_FSIZE, &lim);
     std::string out, err;
-    const int status = run_inspect({"table", d.table, "--svg", d.old_svg}, out, err);
-    if (::write(pipe_fd[1], err.data(), err.size()) < 0) ::_exit(99);
+    const int status =
+        run_inspect({"table", d.table, "--svg", d.old_svg}, out, err);
+    if (::write(pipe_fd[1], err.data(), err.size()) < 0)
+      ::_exit(99);
     ::_exit(status);
   }
   ::close(pipe_fd[1]);
   std::string err;
   char buf[512];
-  for (ssize_t k; (k = ::read(pipe_fd[0], buf, sizeof buf)) > 0;) err.append(buf, static_cast<std::size_t>(k));
+  for (ssize_t k; (k = ::read(pipe_fd[0], buf, sizeof buf)) > 0;)
+    err.append(buf, static_cast<std::size_t>(k));
   ::close(pipe_fd[0]);
   int wstatus = 0;
   ASSERT_EQ(::waitpid(pid, &wstatus, 0), pid);
   ASSERT_TRUE(WIFEXITED(wstatus));
   EXPECT_EQ(WEXITSTATUS(wstatus), kExitUnreadable) << err;
-  EXPECT_NE(err.find("cannot write \"" + d.old_svg + "\": File too large"), std::string::npos)
+  EXPECT_NE(err.find("cannot write \"" + d.old_svg + "\": File too large"),
+            std::string::npos)
       << err;
   EXPECT_EQ(d.dir.read("old.svg"), "earlier picture");
-  EXPECT_EQ(d.names(), (std::vector<std::string>{"old.svg", "pill\xE9" "box.txt"}));
+  EXPECT_EQ(d.names(), (std::vector<std::string>{"old.svg",
+                                                 "pill\xE9"
+                                                 "box.txt"}));
 }
 
 }  // namespace

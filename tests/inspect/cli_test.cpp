@@ -25,12 +25,12 @@
 #endif
 
 #include "cli.h"
-#include "svg.h"
 #include "inspect_tables.h"
 #include "run/channels.h"
 #include "run/fast_d24.h"
 #include "run/number_fields.h"
 #include "support/scratch_dir.h"
+#include "svg.h"
 
 namespace zereduv::inspect {
 namespace {
@@ -79,34 +79,51 @@ TEST(InspectCli, ExitStatuses) {
       {{}, kExitUsage, "", "no command given"},
       {{"frobnicate", "x"}, kExitUsage, "", "unknown command"},
       {{"table"}, kExitUsage, "", "table needs a FILE"},
-      {{"table", f.table, "--frequency", "1.3 GHz"}, kExitUsage, "",
+      {{"table", f.table, "--frequency", "1.3 GHz"},
+       kExitUsage,
+       "",
        "--frequency wants a frequency in Hz"},
       {{"table", f.table, "--frequency"}, kExitUsage, "", "needs a value"},
       {{"table", f.table, "--isym", "two"}, kExitUsage, "", "--isym wants"},
       {{"field", f.field, "--isym", "2"}, kExitUsage, "", "applies to table"},
       {{"control", "--scale-voltage", "2"}, kExitUsage, "", "needs --beta"},
       {{"control", "--beta", "1.5"}, kExitUsage, "", "a beta in (0, 1]"},
-      {{"table", f.table, "--scale-peak-ez", "5"}, kExitUsage, "",
+      {{"table", f.table, "--scale-peak-ez", "5"},
+       kExitUsage,
+       "",
        "apply to control only"},
-      {{"control", (f.dir / "none.dat").string()}, kExitUnreadable, "",
+      {{"control", (f.dir / "none.dat").string()},
+       kExitUnreadable,
+       "",
        "cannot read control file"},
       {{"table", f.table, "--bogus"}, kExitUsage, "", "unknown option --bogus"},
-      {{"table", (f.dir / "missing.txt").string()}, kExitUnreadable, "",
+      {{"table", (f.dir / "missing.txt").string()},
+       kExitUnreadable,
+       "",
        "cannot read table"},
-      {{"field", (f.dir / "missing").string()}, kExitUnreadable, "",
+      {{"field", (f.dir / "missing").string()},
+       kExitUnreadable,
+       "",
        "cannot open"},
-      {{"field", f.field}, kExitDamaged, "",
+      {{"field", f.field},
+       kExitDamaged,
+       "",
        "is damaged at line 2 (byte offset 62): expected 36 characters"},
       {{"field", f.table}, kExitDamaged, "", "not a field file"},
-      {{"table", f.table, "--frequency=1.3e9"}, kExitOk,
-       "Suggested isym_z    0", ""},
-      {{"table", f.table, "--frequency", "1.4e9"}, kExitOk,
-       "Warning: the frequency given, 1400 MHz, differs", ""},
+      {{"table", f.table, "--frequency=1.3e9"},
+       kExitOk,
+       "Suggested isym_z    0",
+       ""},
+      {{"table", f.table, "--frequency", "1.4e9"},
+       kExitOk,
+       "Warning: the frequency given, 1400 MHz, differs",
+       ""},
   };
   for (const auto& r : rows) {
     CliRun got = run(r.args);
     std::string name;
-    for (const auto& a : r.args) name += a + " ";
+    for (const auto& a : r.args)
+      name += a + " ";
     EXPECT_EQ(got.status, r.status) << name << "\n" << got.err;
     EXPECT_NE(got.out.find(r.out), std::string::npos) << name << got.out;
     EXPECT_NE(got.err.find(r.err), std::string::npos) << name << got.err;
@@ -125,7 +142,8 @@ TEST(InspectCli, PoissonTableIsRejected) {
       "      R             Z              Er            Ez            |E|"
       "           V \r\n    (cm)          (cm)           (V/cm)        (V/cm)"
       "        (V/cm)        (V) \r\n";
-  for (int k = 0; k < 9; ++k) t += "  0.0  0.0  1.0  1.0  1.0  1.0\r\n";
+  for (int k = 0; k < 9; ++k)
+    t += "  0.0  0.0  1.0  1.0  1.0  1.0\r\n";
   dir.write("poisson.txt", t);
   CliRun got = run({"table", (dir / "poisson.txt").string()});
   EXPECT_EQ(got.status, kExitUnusable) << got.err << got.out;
@@ -140,7 +158,8 @@ TEST(InspectCli, JsonParsesBack) {
   EXPECT_EQ(t.status, kExitUsage);
   EXPECT_EQ(t.out, "");
   EXPECT_NE(t.err.find("--json is not available in this build"),
-            std::string::npos) << t.err;
+            std::string::npos)
+      << t.err;
   GTEST_SKIP() << "built without nlohmann-json: no JSON to parse back";
 #else
   ASSERT_EQ(t.status, kExitOk) << t.err;
@@ -183,7 +202,8 @@ TEST(InspectCli, CsvAndOnAxisFileHoldTheAxis) {
   std::string a = f.dir.read("axis.dat");
   const std::string head =
       "# on-axis Ez: z [m], Ez [V/m]; frequency 1300000000 Hz (given); "
-      "source field table " + f.table + ", isym_z 0, z centred on the map\n";
+      "source field table " +
+      f.table + ", isym_z 0, z centred on the map\n";
   ASSERT_EQ(a.rfind(head, 0), 0u) << a.substr(0, 200);
   EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 42);
   EXPECT_EQ(a.substr(head.size(), 14), "-0.02 1000000\n");
@@ -197,10 +217,13 @@ struct XmlCount {
 
 void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char**) {
   auto* c = static_cast<XmlCount*>(data);
-  if (c->elements++ == 0) c->root = name;
+  if (c->elements++ == 0)
+    c->root = name;
   std::string n = name;
-  if (n == "http://www.w3.org/2000/svg polyline") ++c->polylines;
-  if (n == "http://www.w3.org/2000/svg rect") ++c->rects;
+  if (n == "http://www.w3.org/2000/svg polyline")
+    ++c->polylines;
+  if (n == "http://www.w3.org/2000/svg rect")
+    ++c->rects;
 }
 #endif
 
@@ -244,12 +267,14 @@ std::size_t png_colours(const std::string& png) {
   };
   std::uint32_t w = be32(16), h = be32(20);
   const int depth = png[24], type = png[25];
-  if (depth != 8 || (type != 2 && type != 6)) return 0;
+  if (depth != 8 || (type != 2 && type != 6))
+    return 0;
   const std::size_t bpp = type == 6 ? 4 : 3;
   std::string idat;
   for (std::size_t at = 8; at + 8 <= png.size();) {
     const std::uint32_t len = be32(at);
-    if (png.compare(at + 4, 4, "IDAT") == 0) idat += png.substr(at + 8, len);
+    if (png.compare(at + 4, 4, "IDAT") == 0)
+      idat += png.substr(at + 8, len);
     at += 12 + len;
   }
   const std::size_t stride = w * bpp;
@@ -268,13 +293,17 @@ std::size_t png_colours(const std::string& png) {
       int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
           pc = std::abs(p - c);
       int pred[] = {0, a, b, (a + b) / 2,
-                    pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
-      out[x] = static_cast<unsigned char>(in[x] + pred[raw[y * (stride + 1)] % 5]);
+                    pa <= pb && pa <= pc ? a
+                    : pb <= pc           ? b
+                                         : c};
+      out[x] =
+          static_cast<unsigned char>(in[x] + pred[raw[y * (stride + 1)] % 5]);
     }
   }
   std::set<std::uint32_t> colours;
   for (std::size_t k = 0; k + 2 < img.size(); k += bpp)
-    colours.insert((std::uint32_t(img[k]) << 16) | (img[k + 1] << 8) | img[k + 2]);
+    colours.insert((std::uint32_t(img[k]) << 16) | (img[k + 1] << 8) |
+                   img[k + 2]);
   return colours.size();
 }
 #endif
@@ -289,8 +318,8 @@ TEST(InspectCli, SvgRendersInHeadlessChromium) {
   std::string png = (f.dir / "table.png").string();
   std::string cmd = std::string(chromium) +
                     " --headless --no-sandbox --disable-gpu "
-                    "--window-size=900,930 --screenshot=" + png + " file://" +
-                    svg + " >/dev/null 2>&1";
+                    "--window-size=900,930 --screenshot=" +
+                    png + " file://" + svg + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   std::string image = f.dir.read("table.png");
   ASSERT_GT(image.size(), 1000u);
@@ -314,7 +343,8 @@ TEST(InspectCli, ProgramPrintsItsVersion) {
   ASSERT_NE(p, nullptr);
   std::string out;
   char buf[256];
-  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  while (std::fgets(buf, sizeof buf, p))
+    out += buf;
   EXPECT_EQ(::pclose(p), 0);
   EXPECT_EQ(out, version_text());
 }

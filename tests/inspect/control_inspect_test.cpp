@@ -27,10 +27,11 @@ struct Pillbox {
   // The control file with this FieldScale; Aperture is Rmax as the table
   // writes it, the grid as long as the map.
   std::filesystem::path control(const std::string& scale) const {
-    dir.write("zereduv.dat",
-              "pillbox\r\n\r\npb.txt\r\n0\r\n7\r\n2\r\n0 0 0\r\n1.3E9\r\n4.0\r\n" +
-                  testing::table_number(table.rmax, false) + "\r\n0\r\n" + scale +
-                  "\r\n");
+    dir.write(
+        "zereduv.dat",
+        "pillbox\r\n\r\npb.txt\r\n0\r\n7\r\n2\r\n0 0 0\r\n1.3E9\r\n4.0\r\n" +
+            testing::table_number(table.rmax, false) + "\r\n0\r\n" + scale +
+            "\r\n");
     return dir / "zereduv.dat";
   }
 };
@@ -57,8 +58,8 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
   // Ez uniform along the gap: the crest of Ez cos(wt + phi) for a particle
   // entering at t = 0 is phi = -omega (L / 2) / (beta c).
   EXPECT_NEAR(base.crest_deg,
-              -2.0 * std::numbers::pi * 1.3e9 * 0.02 / (base.best.beta * testing::kC) *
-                  180.0 / std::numbers::pi,
+              -2.0 * std::numbers::pi * 1.3e9 * 0.02 /
+                  (base.best.beta * testing::kC) * 180.0 / std::numbers::pi,
               1e-6);
 
   struct Target {
@@ -68,11 +69,13 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
   const Target targets[] = {{{7.5, {}, {}}, 7.5}, {{{}, 0.8, 0.7}, 0.8}};
   for (const auto& t : targets) {
     const ControlReport first = inspect_control(p.control("1.0"), t.opt);
-    const auto scale = t.opt.peak_ez ? first.scale_for_peak : first.scale_for_voltage;
+    const auto scale =
+        t.opt.peak_ez ? first.scale_for_peak : first.scale_for_voltage;
     ASSERT_TRUE(scale.has_value());
     const ControlReport again =
         inspect_control(p.control(exact(*scale)), {{}, {}, t.opt.beta});
-    const double got = t.opt.peak_ez ? std::fabs(again.peak_ez) : again.at_beta.gain;
+    const double got =
+        t.opt.peak_ez ? std::fabs(again.peak_ez) : again.at_beta.gain;
     EXPECT_NEAR(got / t.want, 1.0, 1e-9) << exact(*scale);
   }
 
@@ -80,8 +83,9 @@ TEST(ControlInspect, PointsOutsideTheMapAndScaleTargets) {
   // The command line: JSON that parses back, and a field file in the way.
   p.dir.write("eh_ZIV.#07", "");
   std::string out, err;
-  ASSERT_EQ(run_inspect({"control", p.control("1.0").string(), "--json"}, out, err),
-            kExitOk)
+  ASSERT_EQ(
+      run_inspect({"control", p.control("1.0").string(), "--json"}, out, err),
+      kExitOk)
       << err;
   const auto j = nlohmann::json::parse(out);
   EXPECT_EQ(j["grid"]["plane_outside_points"], 184);
@@ -97,7 +101,8 @@ TEST(ControlInspect, T7TableStatesItsFrequency) {
   std::string t7 = "0 4 40\r\n1300\r\n0 " + exact(t.rmax) + " 30\r\n";
   for (int i = 0; i <= t.r_intervals; ++i)
     for (int j = 0; j <= t.z_intervals; ++j) {
-      const auto f = t.field(4.0 * j / t.z_intervals, t.rmax * i / t.r_intervals);
+      const auto f =
+          t.field(4.0 * j / t.z_intervals, t.rmax * i / t.r_intervals);
       t7 += exact(f.ez) + " " + exact(f.er) + " 0\r\n" + exact(f.h) + "\r\n";
     }
   p.dir.write("pb.T7", t7);

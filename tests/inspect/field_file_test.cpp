@@ -19,7 +19,8 @@ constexpr std::size_t kN = 25u * 25u * 201u;
 
 /// A known field on the grid: every component differs, Bz is zero.
 double value(int a, int ix, int iy, int iz) {
-  if (a == 5) return 0.0;
+  if (a == 5)
+    return 0.0;
   return (a + 1) * 1000.0 + ix * 0.5 - iy * 0.25 + iz * 1e-3;
 }
 
@@ -49,16 +50,34 @@ std::string layout0(const Grid& g) {
     body();
     put_i32(o, L);
   };
-  rec(20, [&] { put_f64(o, g.el); put_f64(o, g.ap); put_i32(o, 0); });
-  rec(12, [&] { put_i32(o, g.sx); put_i32(o, g.sy); put_i32(o, g.sz); });
-  rec(200, [&] { for (int i = 1; i <= 25; ++i) put_f64(o, g.x(i)); });
-  rec(200, [&] { for (int i = 1; i <= 25; ++i) put_f64(o, g.y(i)); });
-  rec(1608, [&] { for (int i = 1; i <= 201; ++i) put_f64(o, g.z(i)); });
+  rec(20, [&] {
+    put_f64(o, g.el);
+    put_f64(o, g.ap);
+    put_i32(o, 0);
+  });
+  rec(12, [&] {
+    put_i32(o, g.sx);
+    put_i32(o, g.sy);
+    put_i32(o, g.sz);
+  });
+  rec(200, [&] {
+    for (int i = 1; i <= 25; ++i)
+      put_f64(o, g.x(i));
+  });
+  rec(200, [&] {
+    for (int i = 1; i <= 25; ++i)
+      put_f64(o, g.y(i));
+  });
+  rec(1608, [&] {
+    for (int i = 1; i <= 201; ++i)
+      put_f64(o, g.z(i));
+  });
   for (int a = 0; a < 6; ++a)
     rec(static_cast<int32_t>(8 * kN), [&] {
       for (int iz = 1; iz <= 201; ++iz)
         for (int iy = 1; iy <= 25; ++iy)
-          for (int ix = 1; ix <= 25; ++ix) put_f64(o, value(a, ix, iy, iz));
+          for (int ix = 1; ix <= 25; ++ix)
+            put_f64(o, value(a, ix, iy, iz));
     });
   rec(4, [&] { put_i32(o, -99); });
   return o;
@@ -75,16 +94,20 @@ std::string layout1(const Grid& g) {
     out.list(std::span<const ListItem>(v));
     v.clear();
   };
-  for (int i = 1; i <= 25; ++i) v.emplace_back(g.x(i));
+  for (int i = 1; i <= 25; ++i)
+    v.emplace_back(g.x(i));
   flush();
-  for (int i = 1; i <= 25; ++i) v.emplace_back(g.y(i));
+  for (int i = 1; i <= 25; ++i)
+    v.emplace_back(g.y(i));
   flush();
-  for (int i = 1; i <= 201; ++i) v.emplace_back(g.z(i));
+  for (int i = 1; i <= 201; ++i)
+    v.emplace_back(g.z(i));
   flush();
   for (int a = 0; a < 6; ++a) {
     for (int iz = 1; iz <= 201; ++iz)
       for (int iy = 1; iy <= 25; ++iy)
-        for (int ix = 1; ix <= 25; ++ix) v.emplace_back(value(a, ix, iy, iz));
+        for (int ix = 1; ix <= 25; ++ix)
+          v.emplace_back(value(a, ix, iy, iz));
     flush();
   }
   out.list({int32_t{-99}});
@@ -135,8 +158,9 @@ TEST_F(FieldFiles, LayoutRecognisedFromContent) {
     // Cut short, a file is still recognised (and then found damaged).
     EXPECT_EQ(recognise_layout(file(l).substr(0, 1000)), l);
   }
-  EXPECT_EQ(recognise_layout("Electromagnetic fields\r\n(Zmin,Rmin) = (0,0)\r\n"),
-            -1);
+  EXPECT_EQ(
+      recognise_layout("Electromagnetic fields\r\n(Zmin,Rmin) = (0,0)\r\n"),
+      -1);
   EXPECT_THROW(parse_field_file("not a field file\r\n"), FieldFileDamaged);
 }
 
@@ -158,11 +182,11 @@ TEST_F(FieldFiles, EveryLayoutGivesTheSameGridAndValues) {
     for (int a = 0; a < 6; ++a)
       for (auto [ix, iy, iz] : {std::array{1, 1, 1}, std::array{25, 1, 1},
                                 std::array{3, 17, 99}, std::array{25, 25, 201}})
-        EXPECT_NEAR(f.comp[static_cast<std::size_t>(a)]
-                          [FieldFile::index(ix, iy, iz)],
-                    value(a, ix, iy, iz), 1e-10)
-            << "layout " << l << " component " << a << " at " << ix << ","
-            << iy << "," << iz;
+        EXPECT_NEAR(
+            f.comp[static_cast<std::size_t>(a)][FieldFile::index(ix, iy, iz)],
+            value(a, ix, iy, iz), 1e-10)
+            << "layout " << l << " component " << a << " at " << ix << "," << iy
+            << "," << iz;
   }
 }
 
@@ -177,7 +201,8 @@ TEST_F(FieldFiles, ReportStatisticsAndAxisLine) {
   double sq = 0;
   for (int iz = 1; iz <= 201; ++iz)
     for (int iy = 1; iy <= 25; ++iy)
-      for (int ix = 1; ix <= 25; ++ix) sq += std::pow(value(2, ix, iy, iz), 2);
+      for (int ix = 1; ix <= 25; ++ix)
+        sq += std::pow(value(2, ix, iy, iz), 2);
   EXPECT_NEAR(r.stats[2].rms, std::sqrt(sq / kN), 1e-9);
   // The middle line of a full grid is the axis.
   EXPECT_EQ(r.axis_ix, 13);
@@ -221,7 +246,8 @@ std::string swapped(std::string s, std::size_t off) {
 /// Byte offset at which 1-based line n of a text starts.
 std::size_t line_start(const std::string& s, std::size_t n) {
   std::size_t pos = 0;
-  for (std::size_t k = 1; k < n; ++k) pos = s.find('\n', pos) + 1;
+  for (std::size_t k = 1; k < n; ++k)
+    pos = s.find('\n', pos) + 1;
   return pos;
 }
 
@@ -233,10 +259,13 @@ TEST_F(FieldFiles, DamageIsReportedWithItsPlace) {
   const std::size_t l1_last = kLayout1Bytes - 14;
   const std::size_t l2_line5 = line_start(file(2), 5);
   const Damage rows[] = {
-      {"layout 0 truncated", 0, [](std::string& s) { s.resize(s.size() - 100); },
+      {"layout 0 truncated", 0,
+       [](std::string& s) { s.resize(s.size() - 100); },
        "byte offset " + std::to_string(kLayout0Bytes - 100), "truncated"},
-      {"layout 0 truncated in a length", 0, [](std::string& s) { s.resize(rec6 + 2); },
-       "byte offset " + std::to_string(rec6 + 2), "before the length of record 6"},
+      {"layout 0 truncated in a length", 0,
+       [](std::string& s) { s.resize(rec6 + 2); },
+       "byte offset " + std::to_string(rec6 + 2),
+       "before the length of record 6"},
       {"layout 0 flipped record length", 0,
        [&](std::string& s) { s = swapped(s, rec6); },
        "byte offset " + std::to_string(rec6),
@@ -251,15 +280,15 @@ TEST_F(FieldFiles, DamageIsReportedWithItsPlace) {
       {"layout 0 header integer", 0, [](std::string& s) { s[20] = 1; },
        "byte offset 20", "header integer is 1, expected 0"},
       {"layout 0 extra bytes", 0, [](std::string& s) { s += "xy"; },
-       "byte offset " + std::to_string(kLayout0Bytes), "2 bytes after the end record"},
+       "byte offset " + std::to_string(kLayout0Bytes),
+       "2 bytes after the end record"},
       {"layout 1 truncated", 1, [&](std::string& s) { s.resize(l1_last); },
        "line 251338 (byte offset " + std::to_string(l1_last) + ")",
        "expected 251338 lines"},
-      {"layout 1 cut inside a line", 1, [&](std::string& s) { s.resize(l1_last + 5); },
-       "line 251338 (byte offset " + std::to_string(l1_last) + ")",
-       "no CR LF"},
-      {"layout 1 short line", 1,
-       [&](std::string& s) { s.erase(l1_line11, 1); },
+      {"layout 1 cut inside a line", 1,
+       [&](std::string& s) { s.resize(l1_last + 5); },
+       "line 251338 (byte offset " + std::to_string(l1_last) + ")", "no CR LF"},
+      {"layout 1 short line", 1, [&](std::string& s) { s.erase(l1_line11, 1); },
        "line 11 (byte offset " + std::to_string(l1_line11) + ")",
        "expected 24 characters (one 24-character number: x coordinates) "
        "before CR LF, found 23"},

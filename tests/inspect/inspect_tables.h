@@ -31,12 +31,14 @@ inline std::string table_number(double v, bool sci) {
                                std::chars_format::fixed, 5);
   std::string s(buf, r.ptr);
   for (char& c : s)
-    if (c == 'e') c = 'E';
+    if (c == 'e')
+      c = 'E';
   return s;
 }
 
 inline std::string right(std::string s, std::size_t w) {
-  if (s.size() < w) s.insert(0, w - s.size(), ' ');
+  if (s.size() < w)
+    s.insert(0, w - s.size(), ' ');
   return s;
 }
 

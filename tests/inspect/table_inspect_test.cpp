@@ -33,13 +33,13 @@ TEST(EndPlane, ClassifiesFromRelativeLevels) {
     int key;
   };
   const Row rows[] = {
-      {0.99, 0.0, 1.0, "mirror, Ez even", 2},     // gap centre of a half map
-      {0.99, 5e-4, 1.0, "mirror, Ez even", 2},    // Er printed as noise
-      {0.0, 0.024, 0.0, "mirror, Ez odd", 1},     // cell boundary, Ez = H = 0
-      {0.0017, 0.0, 0.001, "no field", 0},        // end of a beam pipe
+      {0.99, 0.0, 1.0, "mirror, Ez even", 2},   // gap centre of a half map
+      {0.99, 5e-4, 1.0, "mirror, Ez even", 2},  // Er printed as noise
+      {0.0, 0.024, 0.0, "mirror, Ez odd", 1},   // cell boundary, Ez = H = 0
+      {0.0017, 0.0, 0.001, "no field", 0},      // end of a beam pipe
       {1e-8, 3e-8, 8e-9, "no field", 0},
-      {0.94, 0.25, 1.0, "open", 0},               // a cathode plane
-      {5e-4, 0.3, 0.02, "open", 0},               // Ez = 0 but H is not
+      {0.94, 0.25, 1.0, "open", 0},  // a cathode plane
+      {5e-4, 0.3, 0.02, "open", 0},  // Ez = 0 but H is not
   };
   for (const auto& r : rows) {
     EndPlane p = classify_plane(r.ez, r.er, r.h);
@@ -139,13 +139,12 @@ TEST(SymmetrySuggestion, GeneratedHalfAndWholeMaps) {
        "no field"},
       {"lower half, Ez even", gaussian_gap(-4, 0, 0), -2, "no field",
        "mirror, Ez even"},
-      {"upper half, Ez odd", odd_gap(0, 4, 0), 1, "mirror, Ez odd",
-       "no field"},
+      {"upper half, Ez odd", odd_gap(0, 4, 0), 1, "mirror, Ez odd", "no field"},
       {"lower half, Ez odd", odd_gap(-4, 0, 0), -1, "no field",
        "mirror, Ez odd"},
       {"whole gap", gaussian_gap(-4, 4, 0), 0, "no field", "no field"},
-      {"window starting inside the field", gaussian_gap(-0.5, 4, 0), 0,
-       "open", "no field"},
+      {"window starting inside the field", gaussian_gap(-0.5, 4, 0), 0, "open",
+       "no field"},
       {"pillbox, whole", testing::pillbox(1.3e9, 5.0, 50, 20), 0,
        "mirror, Ez even", "mirror, Ez even"},
       {"pillbox, half", testing::pillbox(1.3e9, 2.5, 25, 20), 0,
@@ -186,8 +185,8 @@ TEST(SymmetrySuggestion, GivenKeyCompletesTheMapButKeepsTheSuggestion) {
 TEST(ImpliedFrequency, AnalyticPillboxWithinAPermille) {
   for (double f : {0.4025e9, 1.3e9, 2.856e9}) {
     TableSpec t = testing::pillbox(f, 3.0, 30, 40);
-    for (std::optional<double> given : {std::optional<double>(),
-                                        std::optional<double>(1.05 * f)}) {
+    for (std::optional<double> given :
+         {std::optional<double>(), std::optional<double>(1.05 * f)}) {
       TableReport rep = inspect_spec(t, {given, {}});
       const MaxwellStats& m = rep.maxwell;
       ASSERT_TRUE(m.implied_ok) << f;
@@ -199,7 +198,8 @@ TEST(ImpliedFrequency, AnalyticPillboxWithinAPermille) {
         EXPECT_NEAR(m.check.avg, -1.05, 2e-3);
         EXPECT_TRUE(m.mismatch);
         EXPECT_NEAR(m.mismatch_percent, 5.0, 0.2);
-        EXPECT_EQ(m.check.switched, MaxwellSwitch::B);  // Ez > 0 at its first maximum
+        EXPECT_EQ(m.check.switched,
+                  MaxwellSwitch::B);  // Ez > 0 at its first maximum
       }
     }
   }
@@ -216,16 +216,16 @@ TEST(ImpliedFrequency, DoesNotDependOnTheUnitOfTheFrequencyGiven) {
 
 TEST(ImpliedFrequency, NoWarningWithinOnePercent) {
   const double f = 1.3e9;
-  TableReport rep = inspect_spec(testing::pillbox(f, 3.0, 30, 40),
-                                 {1.005 * f, {}});
+  TableReport rep =
+      inspect_spec(testing::pillbox(f, 3.0, 30, 40), {1.005 * f, {}});
   EXPECT_FALSE(rep.maxwell.mismatch);
   EXPECT_FALSE(rep.maxwell.check.stop);
 }
 
 TEST(ImpliedFrequency, FarOffFrequencyStopsTheCheckButNotTheReport) {
   const double f = 1.3e9;
-  TableReport rep = inspect_spec(testing::pillbox(f, 3.0, 30, 40),
-                                 {5.0 * f, {}});
+  TableReport rep =
+      inspect_spec(testing::pillbox(f, 3.0, 30, 40), {5.0 * f, {}});
   EXPECT_TRUE(rep.maxwell.check.stop);
   EXPECT_NEAR(rep.maxwell.implied_frequency / f, 1.0, 1e-3);
   EXPECT_FALSE(rep.gains.empty());
@@ -233,12 +233,12 @@ TEST(ImpliedFrequency, FarOffFrequencyStopsTheCheckButNotTheReport) {
 
 TEST(TransitTime, PillboxFollowsSinXOverX) {
   const double f = 1.3e9, L = 5.0;  // cm
-  TableReport rep =
-      inspect_spec(testing::pillbox(f, L, 50, 20, 2.0), {f, {}});
+  TableReport rep = inspect_spec(testing::pillbox(f, L, 50, 20, 2.0), {f, {}});
   ASSERT_EQ(rep.gains.size(), 20u);
   EXPECT_NEAR(rep.axis_voltage, 2.0 * L / 100.0, 1e-12);  // E0 L in MV
   for (const auto& g : rep.gains) {
-    double x = 2.0 * std::numbers::pi * f * (L / 100.0) / (2.0 * g.beta * testing::kC);
+    double x =
+        2.0 * std::numbers::pi * f * (L / 100.0) / (2.0 * g.beta * testing::kC);
     EXPECT_NEAR(g.T, std::abs(std::sin(x) / x), 1e-9) << g.beta;
     EXPECT_NEAR(g.gain, g.T * rep.axis_voltage, 1e-12) << g.beta;
   }
@@ -264,7 +264,8 @@ TEST(TransitTime, BestGainOnASideLobeBetweenTablePoints) {
 TEST(RealTables, KeyAndFrequency) {
   const std::filesystem::path dir =
       ZEREDUV_SOURCE_DIR "/../shared/data/superfish";
-  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir;
+  if (!std::filesystem::exists(dir))
+    GTEST_SKIP() << "no " << dir;
   struct Row {
     const char* file;
     int key;

@@ -54,7 +54,8 @@ TEST_P(FileName, TemplateThenTwoDigits) {
   }
   EXPECT_EQ(s->OutFileName, std::string(c.name) + std::string(70, ' '));
   EXPECT_EQ(s->console.memory(),
-            testing::console_lines(std::string(" Output field file name = ") + c.name + "\n"));
+            testing::console_lines(std::string(" Output field file name = ") +
+                                   c.name + "\n"));
   EXPECT_EQ(s->log.memory(), "");
   EXPECT_TRUE(dir_names(dir.path()).empty());
 }

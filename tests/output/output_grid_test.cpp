@@ -98,7 +98,8 @@ TEST(OutputGrid, LogBlockFramedBySeparators) {
 void fill_map(RunState& s) {
   s.Nr = 3;
   s.Nz = 4;
-  for (auto* m : {&s.Er2D, &s.Ez2D, &s.B2D}) m->allocate(4, 5);
+  for (auto* m : {&s.Er2D, &s.Ez2D, &s.B2D})
+    m->allocate(4, 5);
   for (int32_t i = 1; i <= 4; ++i) {
     for (int32_t j = 1; j <= 5; ++j) {
       s.Er2D(i, j) = 0.1 * i + 1.0 / (3 * j);

@@ -72,17 +72,20 @@ TEST(ResampleOrder, BitsOfTheDocumentedWalk) {
     SCOPED_TRACE(c.name);
     auto s = testing::make_map(c.nr, c.nz, 0.0, c.rmax, c.zmin, c.zmax);
     for (Map2D* m : {&s->Er2D, &s->Ez2D, &s->B2D})
-      testing::fill_nodes(*s, *m, [&](int32_t, int32_t) { return 1000.0 * u(rng); });
+      testing::fill_nodes(*s, *m,
+                          [&](int32_t, int32_t) { return 1000.0 * u(rng); });
     output_test::set_grid(*s, c.length, c.aperture, c.symx, c.symy, c.symz);
     auto want = std::make_unique<std::array<Field3D, 6>>();
     documented_walk(*s, *want);
     RESAMPLE(*s);
-    const Field3D* got[6] = {&s->Ex3D, &s->Ey3D, &s->Ez3D, &s->Bx3D, &s->By3D, &s->Bz3D};
+    const Field3D* got[6] = {&s->Ex3D, &s->Ey3D, &s->Ez3D,
+                             &s->Bx3D, &s->By3D, &s->Bz3D};
     for (int k = 0; k < 6; ++k) {
       std::size_t differ = 0;
       for (std::size_t n = 0; n < kOutPoints; ++n)
         differ += std::bit_cast<uint64_t>(got[k]->data()[n]) !=
-                  std::bit_cast<uint64_t>((*want)[static_cast<std::size_t>(k)].data()[n]);
+                  std::bit_cast<uint64_t>(
+                      (*want)[static_cast<std::size_t>(k)].data()[n]);
       EXPECT_EQ(differ, 0u) << "component " << k;
     }
   }
@@ -100,8 +103,10 @@ TEST(ResampleOrder, LocateAndEvaluateIsEB2DAppr) {
   std::size_t differ = 0;
   for (int k = 0; k < 100000; ++k) {
     double r = rr(rng), z = zz(rng);
-    if (k % 10 == 0) r = s->Rgrid(1 + k / 10 % 30);
-    if (k % 7 == 0) z = s->Zgrid(1 + k / 7 % 90);
+    if (k % 10 == 0)
+      r = s->Rgrid(1 + k / 10 % 30);
+    if (k % 7 == 0)
+      z = s->Zgrid(1 + k / 7 % 90);
     std::array<double, 3> E1{}, B1{}, E2{}, B2{};
     EB2D_APPR(*s, r, z, E1, B1);
     eb2d_at(*s, locate_r(*s, r), locate_z(*s, z), E2, B2);

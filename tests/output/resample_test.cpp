@@ -20,11 +20,14 @@ using output_test::set_grid;
 void uniform_map(RunState& s) {
   s.Nr = 11;
   s.Nz = 201;
-  for (auto* m : {&s.Er2D, &s.Ez2D, &s.B2D}) m->allocate(s.Nr, s.Nz);
+  for (auto* m : {&s.Er2D, &s.Ez2D, &s.B2D})
+    m->allocate(s.Nr, s.Nz);
   s.Rgrid.allocate(s.Nr);
   s.Zgrid.allocate(s.Nz);
-  for (int32_t i = 1; i <= s.Nr; ++i) s.Rgrid(i) = i - 1;
-  for (int32_t j = 1; j <= s.Nz; ++j) s.Zgrid(j) = 2.0 * (j - 1) - 200.0;
+  for (int32_t i = 1; i <= s.Nr; ++i)
+    s.Rgrid(i) = i - 1;
+  for (int32_t j = 1; j <= s.Nz; ++j)
+    s.Zgrid(j) = 2.0 * (j - 1) - 200.0;
   s.Rmin = 0;
   s.Rmax = 10;
   s.Zmin = -200;

@@ -34,7 +34,8 @@ TEST(Summary, FiveLinesEndTheLog) {
       " Field X limits =   0.000000000000000E+000   1.50000000000000     ",
       " Field Y limits =   0.000000000000000E+000   1.50000000000000     ",
       " Field Z limits =   -5.00000000000000        5.00000000000000     "};
-  for (std::size_t k = 0; k < 5; ++k) EXPECT_EQ(lines[6 + k], expect[k]);
+  for (std::size_t k = 0; k < 5; ++k)
+    EXPECT_EQ(lines[6 + k], expect[k]);
   EXPECT_EQ(lines[6].size(), 77u);
   EXPECT_EQ(lines[7].size(), 62u);
   EXPECT_EQ(lines[8].size(), 66u);

@@ -130,7 +130,8 @@ TEST_F(TextLayout, Layout2HeaderAndNodeOffsets) {
     std::string expect;
     for (int k = 0; k < 6; ++k) {
       expect += d24((*f[k])(ix, iy, iz));
-      if (k == 2 || k == 5) expect += "\r\n";
+      if (k == 2 || k == 5)
+        expect += "\r\n";
     }
     EXPECT_EQ(text.substr(224 + 148 * m, 148), expect)
         << ix << "," << iy << "," << iz;

@@ -19,7 +19,8 @@ TEST(BigRegion, HandsOutZeroedAlignedArraysThatDoNotOverlapUpToItsCapacity) {
     const std::size_t n = sizes[t];
     char* const p = static_cast<char*>(r.take(n));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 64, 0u) << n;
-    for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(p[k], 0) << n << " at " << k;
+    for (std::size_t k = 0; k < n; ++k)
+      ASSERT_EQ(p[k], 0) << n << " at " << k;
     std::memset(p, static_cast<int>(t + 1), n);
     taken[t] = p;
   }
@@ -27,7 +28,8 @@ TEST(BigRegion, HandsOutZeroedAlignedArraysThatDoNotOverlapUpToItsCapacity) {
   // order the storage came in.
   for (std::size_t t = 0; t < std::size(sizes); ++t)
     for (std::size_t k = 0; k < sizes[t]; ++k)
-      ASSERT_EQ(taken[t][k], static_cast<char>(t + 1)) << sizes[t] << " at " << k;
+      ASSERT_EQ(taken[t][k], static_cast<char>(t + 1))
+          << sizes[t] << " at " << k;
   EXPECT_THROW(r.take(2u << 20), std::bad_alloc);
 }
 

@@ -24,23 +24,44 @@ struct Args {
   std::vector<std::string> err;  // texts standard error must hold
 };
 
-std::ostream& operator<<(std::ostream& os, const Args& a) { return os << a.name; }
+std::ostream& operator<<(std::ostream& os, const Args& a) {
+  return os << a.name;
+}
 
-const std::vector<std::string> kHelpHolds = {
-    "usage: zereduv",  "zereduv.dat",  "zereduv.log",   "eh_ZIV.#NN", "  1  title",
-    "  3  name of the field table", "  12  FieldScale", "  0  normal end",
-    "  1  an argument", "  2  an I/O error", "  3  input that cannot be used",
-    "see zereduv(1)"};
+const std::vector<std::string> kHelpHolds = {"usage: zereduv",
+                                             "zereduv.dat",
+                                             "zereduv.log",
+                                             "eh_ZIV.#NN",
+                                             "  1  title",
+                                             "  3  name of the field table",
+                                             "  12  FieldScale",
+                                             "  0  normal end",
+                                             "  1  an argument",
+                                             "  2  an I/O error",
+                                             "  3  input that cannot be used",
+                                             "see zereduv(1)"};
 
 std::vector<Args> rows() {
   return {
       {"Help", {"--help"}, 0, kHelpHolds, {}},
       {"ShortHelp", {"-h"}, 0, kHelpHolds, {}},
       {"Version", {"--version"}, 0, {"zereduv "}, {}},
-      {"UnknownOption", {"--frequency"}, 1, {}, {"\"--frequency\"", "usage: zereduv"}},
-      {"FileName", {"zereduv.dat"}, 1, {}, {"\"zereduv.dat\"", "usage: zereduv"}},
+      {"UnknownOption",
+       {"--frequency"},
+       1,
+       {},
+       {"\"--frequency\"", "usage: zereduv"}},
+      {"FileName",
+       {"zereduv.dat"},
+       1,
+       {},
+       {"\"zereduv.dat\"", "usage: zereduv"}},
       {"EmptyArgument", {""}, 1, {}, {"\"\"", "usage: zereduv"}},
-      {"HelpWithMore", {"--help", "x\ny"}, 1, {}, {"\"x?y\"", "usage: zereduv"}},
+      {"HelpWithMore",
+       {"--help", "x\ny"},
+       1,
+       {},
+       {"\"x?y\"", "usage: zereduv"}},
   };
 }
 
@@ -49,13 +70,16 @@ class CommandLine : public ::testing::TestWithParam<Args> {};
 TEST_P(CommandLine, PrintsOrRefusesAndTouchesNothing) {
   const Args& a = GetParam();
   ScratchDir dir;
-  const std::string ctl = read_file(fs::path(ZEREDUV_SOURCE_DIR) / "examples/pillbox/zereduv.dat");
+  const std::string ctl =
+      read_file(fs::path(ZEREDUV_SOURCE_DIR) / "examples/pillbox/zereduv.dat");
   dir.write("zereduv.dat", ctl);
   dir.write("zereduv.log", "log of an earlier run\r\n");
   const RunResult r = run_program(ZEREDUV_EXE, a.args, dir.path());
   EXPECT_EQ(r.status, a.status);
-  for (const auto& t : a.out) EXPECT_NE(r.out.find(t), std::string::npos) << t << "\n" << r.out;
-  for (const auto& t : a.err) EXPECT_NE(r.err.find(t), std::string::npos) << t << "\n" << r.err;
+  for (const auto& t : a.out)
+    EXPECT_NE(r.out.find(t), std::string::npos) << t << "\n" << r.out;
+  for (const auto& t : a.err)
+    EXPECT_NE(r.err.find(t), std::string::npos) << t << "\n" << r.err;
   if (a.status == 0) {
     EXPECT_EQ(r.err, "");
   } else {
@@ -68,12 +92,15 @@ TEST_P(CommandLine, PrintsOrRefusesAndTouchesNothing) {
   EXPECT_EQ(dir.read("zereduv.dat"), ctl);
   EXPECT_EQ(dir.read("zereduv.log"), "log of an earlier run\r\n");
   int files = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++files;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+    ++files;
   EXPECT_EQ(files, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Args, CommandLine, ::testing::ValuesIn(rows()),
-                         [](const auto& tp) { return std::string(tp.param.name); });
+                         [](const auto& tp) {
+                           return std::string(tp.param.name);
+                         });
 
 }  // namespace
 }  // namespace zereduv::testing

@@ -134,7 +134,8 @@ TEST(ControlFile, RecordVariants) {
     std::string text;
     Check check;
   } cases[] = {
-      {"record 3 longer than 80 characters, a blank in column 81", 3, name80 + " table",
+      {"record 3 longer than 80 characters, a blank in column 81", 3,
+       name80 + " table",
        [&](const RunState& s) { EXPECT_EQ(s.FieldFileName, name80); }},
       {"record 3 of exactly 80 characters", 3, name80,
        [&](const RunState& s) { EXPECT_EQ(s.FieldFileName, name80); }},

@@ -15,7 +15,8 @@ namespace {
 using testing::ScratchDir;
 
 std::string control_file(const std::string& frequency) {
-  return "pillbox test\r\nsecond title\r\ntable.txt\r\n2\r\n1\r\n0\r\n0 0 0\r\n" +
+  return "pillbox test\r\nsecond title\r\ntable.txt\r\n2\r\n1\r\n0\r\n0 0 "
+         "0\r\n" +
          frequency + "\r\n10.0\r\n1.5\r\n0\r\n1.0\r\n";
 }
 

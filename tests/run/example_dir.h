@@ -15,14 +15,16 @@ namespace zereduv::testing {
 
 namespace fs = std::filesystem;
 
-inline const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
+inline const fs::path kExampleDir =
+    fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
 inline const std::string kOlder = "field file of an earlier run\r\n";
 
 // The example in `dir` with the given layout, and an older field file.
 inline void lay_out(const ScratchDir& dir, int layout) {
   std::string ctl = read_file(kExampleDir / "zereduv.dat");
   const std::size_t at = ctl.find("0            FieldFormat");
-  if (at == std::string::npos) throw std::runtime_error("no FieldFormat record");
+  if (at == std::string::npos)
+    throw std::runtime_error("no FieldFormat record");
   ctl[at] = static_cast<char>('0' + layout);
   dir.write("zereduv.dat", ctl);
   fs::copy_file(kExampleDir / "pillbox.txt", dir / "pillbox.txt");
@@ -31,12 +33,13 @@ inline void lay_out(const ScratchDir& dir, int layout) {
 
 inline std::vector<std::string> names_in(const ScratchDir& dir) {
   std::vector<std::string> v;
-  for (const auto& e : fs::directory_iterator(dir.path())) v.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    v.push_back(e.path().filename().string());
   std::sort(v.begin(), v.end());
   return v;
 }
 
-inline const std::vector<std::string> kRunFiles = {"eh_ZIV.#01", "pillbox.txt", "zereduv.dat",
-                                                   "zereduv.log"};
+inline const std::vector<std::string> kRunFiles = {
+    "eh_ZIV.#01", "pillbox.txt", "zereduv.dat", "zereduv.log"};
 
 }  // namespace zereduv::testing

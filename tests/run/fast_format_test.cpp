@@ -32,10 +32,12 @@ namespace {
 // ZEREDUV_SWEEP_SCALE for slow instrumented builds.
 std::size_t scaled(std::size_t n) {
   const char* env = std::getenv("ZEREDUV_SWEEP_SCALE");
-  if (env == nullptr) return n;
+  if (env == nullptr)
+    return n;
   double f = 1.0;
   std::from_chars(env, env + std::strlen(env), f);
-  if (!(f > 0.0)) f = 1.0;
+  if (!(f > 0.0))
+    f = 1.0;
   const auto k = static_cast<std::size_t>(static_cast<double>(n) * f);
   return k < 1000 ? 1000 : k;
 }
@@ -65,13 +67,15 @@ void check_value(double v, SweepCount& c) {
   char fast[kDoubleWidth], ref[kDoubleWidth];
   put_d24(fast, v);
   put_d24_reference(ref, v);
-  if (std::memcmp(fast, ref, kDoubleWidth) == 0) return;
+  if (std::memcmp(fast, ref, kDoubleWidth) == 0)
+    return;
   if (++c.failed <= 5) {
     char hex[32];
     std::to_chars(hex, hex + sizeof hex, v, std::chars_format::hex);
     ADD_FAILURE() << "value " << std::string(hex) << " bits 0x" << std::hex
-                  << std::bit_cast<uint64_t>(v) << "\n fast [" << std::string(fast, 24)
-                  << "]\n  ref [" << std::string(ref, 24) << "]";
+                  << std::bit_cast<uint64_t>(v) << "\n fast ["
+                  << std::string(fast, 24) << "]\n  ref ["
+                  << std::string(ref, 24) << "]";
   }
 }
 
@@ -87,8 +91,10 @@ void check_neighbourhood(double v, int ulps, SweepCount& c) {
   for (int k = 0; k < ulps; ++k) {
     lo = std::nextafter(lo, 0.0);
     hi = std::nextafter(hi, std::numeric_limits<double>::infinity());
-    if (std::isfinite(lo)) check_both_signs(lo, c);
-    if (std::isfinite(hi)) check_both_signs(hi, c);
+    if (std::isfinite(lo))
+      check_both_signs(lo, c);
+    if (std::isfinite(hi))
+      check_both_signs(hi, c);
   }
 }
 
@@ -135,7 +141,8 @@ TEST(FastD24, RandomBitPatternsOverTheWholeRange) {
   const std::size_t n = scaled(1'000'000);
   while (c.checked < n) {
     const double v = std::bit_cast<double>(rng());
-    if (std::isfinite(v)) check_value(v, c);
+    if (std::isfinite(v))
+      check_value(v, c);
   }
   EXPECT_EQ(c.failed, 0u) << "of " << c.checked;
 }
@@ -157,7 +164,8 @@ TEST(FastD24, FieldValuesAndCoordinatesOfRealisticMagnitude) {
   for (int nsteps : {24, 200, 999}) {
     for (double len : {1.5, 2.0, 10.0, 104.865, 83.0880279}) {
       const double dx = 2.0 * len / nsteps;
-      for (int i = 1; i <= nsteps + 1; ++i) check_both_signs(-len + (i - 1) * dx, c);
+      for (int i = 1; i <= nsteps + 1; ++i)
+        check_both_signs(-len + (i - 1) * dx, c);
     }
   }
   EXPECT_EQ(c.failed, 0u) << "of " << c.checked;
@@ -169,12 +177,14 @@ TEST(FastD24, PowersOfTenAndRoundingBoundaries) {
     char text[32];
     // 10^k, and the numbers just below it whose 15 and 16 digit roundings
     // carry into 10^k: 9.99999999999999(9)5 x 10^(k-1).
-    for (const char* form : {"1e%d", "9.999999999999995e%d", "9.9999999999999995e%d",
-                             "1.0000000000000005e%d", "5e%d"}) {
+    for (const char* form :
+         {"1e%d", "9.999999999999995e%d", "9.9999999999999995e%d",
+          "1.0000000000000005e%d", "5e%d"}) {
       std::snprintf(text, sizeof text, form, k);
       double v = 0.0;
       std::from_chars(text, text + std::strlen(text), v);
-      if (v != 0.0 && std::isfinite(v)) check_neighbourhood(v, 8, c);
+      if (v != 0.0 && std::isfinite(v))
+        check_neighbourhood(v, 8, c);
     }
   }
   // The two edges of the fixed form, walked further.
@@ -193,11 +203,13 @@ TEST(FastD24, ExactTiesGoToEven) {
   std::size_t ties = 0;
   const std::size_t per_case = scaled(10'000);
   for (int n : {15, 16}) {
-    const double lo_2d = 2.0 * std::pow(10.0, n - 1), hi_2d = 2.0 * std::pow(10.0, n);
+    const double lo_2d = 2.0 * std::pow(10.0, n - 1),
+                 hi_2d = 2.0 * std::pow(10.0, n);
     for (int j = 0; j <= 27; ++j) {
       const double p5 = std::pow(5.0, j);
       const double olo = std::ceil(lo_2d / p5), ohi = std::floor(hi_2d / p5);
-      if (ohi > 9007199254740991.0 || olo > ohi) continue;
+      if (ohi > 9007199254740991.0 || olo > ohi)
+        continue;
       std::uniform_int_distribution<uint64_t> pick(static_cast<uint64_t>(olo),
                                                    static_cast<uint64_t>(ohi));
       for (std::size_t k = 0; k < per_case; ++k) {
@@ -219,14 +231,17 @@ TEST(FastD24, ExactTiesGoToEven) {
 // (exponent letter D/d written as e, a leading plus dropped).
 double from_chars_value(std::string_view text) {
   std::string t(text);
-  if (!t.empty() && t[0] == '+') t.erase(0, 1);
+  if (!t.empty() && t[0] == '+')
+    t.erase(0, 1);
   for (char& ch : t)
-    if (ch == 'D' || ch == 'd' || ch == 'E') ch = 'e';
+    if (ch == 'D' || ch == 'd' || ch == 'E')
+      ch = 'e';
   double v = std::numeric_limits<double>::quiet_NaN();
   const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
   // Out of range here is an underflow (overflows are errors, tested apart):
   // a zero of the number's sign.
-  if (r.ec == std::errc::result_out_of_range) v = t[0] == '-' ? -0.0 : 0.0;
+  if (r.ec == std::errc::result_out_of_range)
+    v = t[0] == '-' ? -0.0 : 0.0;
   return v;
 }
 
@@ -238,8 +253,8 @@ void expect_same_as_from_chars(std::string_view text, std::size_t& failed) {
       std::bit_cast<uint64_t>(got) == std::bit_cast<uint64_t>(want))
     return;
   if (++failed <= 5)
-    ADD_FAILURE() << "[" << text << "] err " << scan_error_text(r.err) << " pos "
-                  << r.pos << " got " << got << " want " << want;
+    ADD_FAILURE() << "[" << text << "] err " << scan_error_text(r.err)
+                  << " pos " << r.pos << " got " << got << " want " << want;
 }
 
 TEST(FastScanReal, AgreesWithFromCharsOnManyWritingsOfRandomValues) {
@@ -250,23 +265,30 @@ TEST(FastScanReal, AgreesWithFromCharsOnManyWritingsOfRandomValues) {
   const std::size_t n = scaled(200'000);
   char buf[128];
   for (std::size_t k = 0; k < n; ++k) {
-    double v = (1.0 + 9.0 * unit(rng)) * std::pow(10.0, std::floor(decade(rng)));
-    if (k % 3 == 0) v = -v;
-    if (k % 50 == 0) v = std::bit_cast<double>(rng() & ~(uint64_t{1} << 62));
+    double v =
+        (1.0 + 9.0 * unit(rng)) * std::pow(10.0, std::floor(decade(rng)));
+    if (k % 3 == 0)
+      v = -v;
+    if (k % 50 == 0)
+      v = std::bit_cast<double>(rng() & ~(uint64_t{1} << 62));
     const int p = prec(rng);
     // Shortest round trip, scientific (table style "1.926571E+00") and fixed
     // notation with a varying number of digits, and the same with a D.
     auto r1 = std::to_chars(buf, buf + sizeof buf, v);
     expect_same_as_from_chars(std::string_view(buf, r1.ptr), failed);
-    auto r2 = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, p);
+    auto r2 = std::to_chars(buf, buf + sizeof buf, v,
+                            std::chars_format::scientific, p);
     std::string sci(buf, r2.ptr);
     for (char& ch : sci)
-      if (ch == 'e') ch = (k % 2) ? 'E' : 'D';
+      if (ch == 'e')
+        ch = (k % 2) ? 'E' : 'D';
     expect_same_as_from_chars(sci, failed);
     if (std::fabs(v) < 1e12) {
-      auto r3 = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, p);
+      auto r3 =
+          std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, p);
       std::string fixed(buf, r3.ptr);
-      if (v > 0 && k % 5 == 0) fixed.insert(0, 1, '+');
+      if (v > 0 && k % 5 == 0)
+        fixed.insert(0, 1, '+');
       expect_same_as_from_chars(fixed, failed);
     }
     checked += 3;
@@ -276,22 +298,55 @@ TEST(FastScanReal, AgreesWithFromCharsOnManyWritingsOfRandomValues) {
 
 TEST(FastScanReal, AgreesWithFromCharsOnEdgeWritings) {
   const char* texts[] = {
-      "0", "-0", "+0", "0.0", "-0.0", ".5", "5.", "-.5", "+5.", "0.000000",
-      "1.932267E+00", "0.000000E+00", "-9.004039E-01", "58.782", "0.587820",
+      "0",
+      "-0",
+      "+0",
+      "0.0",
+      "-0.0",
+      ".5",
+      "5.",
+      "-.5",
+      "+5.",
+      "0.000000",
+      "1.932267E+00",
+      "0.000000E+00",
+      "-9.004039E-01",
+      "58.782",
+      "0.587820",
       // 19 and 20 significant digits, 2^53 and its neighbours.
-      "1234567890123456789", "12345678901234567890", "9007199254740992",
-      "9007199254740993", "9007199254740991", "0.1234567890123456789",
+      "1234567890123456789",
+      "12345678901234567890",
+      "9007199254740992",
+      "9007199254740993",
+      "9007199254740991",
+      "0.1234567890123456789",
       // Leading and trailing zeros around the significant digits.
-      "000000000000000000000000123.5", "0.00000000000000000000000000001",
-      "1.0000000000000000000000000000", "100000000000000000000000",
+      "000000000000000000000000123.5",
+      "0.00000000000000000000000000001",
+      "1.0000000000000000000000000000",
+      "100000000000000000000000",
       // Exponents at and beyond the exactly representable powers of ten.
-      "1e22", "1e23", "1e-22", "1e-23", "123e20", "9007199254740993e22",
-      "4.9406564584124654E-324", "2.2250738585072014E-308", "1.7976931348623157e308",
-      "2.4703282292062327e-324", "2.4703282292062328e-324", "1e-400", "-1e-400",
-      "0e999999999", "1d5", "1D-5", "7.e3",
+      "1e22",
+      "1e23",
+      "1e-22",
+      "1e-23",
+      "123e20",
+      "9007199254740993e22",
+      "4.9406564584124654E-324",
+      "2.2250738585072014E-308",
+      "1.7976931348623157e308",
+      "2.4703282292062327e-324",
+      "2.4703282292062328e-324",
+      "1e-400",
+      "-1e-400",
+      "0e999999999",
+      "1d5",
+      "1D-5",
+      "7.e3",
   };
   std::size_t failed = 0;
-  for (const char* t : texts) expect_same_as_from_chars(t, failed);
+  for (const char* t : texts)
+    expect_same_as_from_chars(t, failed);
   EXPECT_EQ(failed, 0u);
 }
 
@@ -307,11 +362,14 @@ TEST(FastScanReal, TableFormAgreesWithFromChars) {
   for (int ex = -99; ex <= 99; ++ex) {
     for (int k = 0; k < static_cast<int>(scaled(400)); ++k) {
       std::string t;
-      if (k % 3 == 1) t += '-';
-      if (k % 3 == 2 && k % 7 == 2) t += '+';
+      if (k % 3 == 1)
+        t += '-';
+      if (k % 3 == 2 && k % 7 == 2)
+        t += '+';
       t += static_cast<char>('0' + digit(rng));
       t += '.';
-      for (int d = 0; d < 6; ++d) t += static_cast<char>('0' + (k == 0 ? 9 : digit(rng)));
+      for (int d = 0; d < 6; ++d)
+        t += static_cast<char>('0' + (k == 0 ? 9 : digit(rng)));
       t += letters[k % 4];
       t += ex < 0 ? '-' : '+';
       t += static_cast<char>('0' + std::abs(ex) / 10);
@@ -321,11 +379,12 @@ TEST(FastScanReal, TableFormAgreesWithFromChars) {
     }
   }
   const char* look_alikes[] = {
-      "1.234567E+123", "1.234567E+1",  "1.2345678E+01", "12.34567E+01", "1.23456E+012",
-      "1.234567E01",   "0.000000E+00",
-      "-0.000000E+00", "9.999999E+22", "9.999999E+23",  "1.000000E-22", "1.000000E-23",
+      "1.234567E+123", "1.234567E+1",  "1.2345678E+01", "12.34567E+01",
+      "1.23456E+012",  "1.234567E01",  "0.000000E+00",  "-0.000000E+00",
+      "9.999999E+22",  "9.999999E+23", "1.000000E-22",  "1.000000E-23",
   };
-  for (const char* t : look_alikes) expect_same_as_from_chars(t, failed);
+  for (const char* t : look_alikes)
+    expect_same_as_from_chars(t, failed);
   EXPECT_EQ(failed, 0u) << "of " << checked;
 }
 
@@ -374,10 +433,14 @@ TEST(FastScanReal, RecordErrorsOfEveryClass) {
     ScanErr err;
   };
   const Row rows[] = {
-      {"1.0 2.0", ScanErr::EndOfRecord}, {"1.0 x 3 4 5 6", ScanErr::NotANumber},
-      {"1.0 2.0x 3", ScanErr::BadEnd},   {"1.0 2E 3", ScanErr::BadExponent},
-      {"1 2 3 4 5 1e400", ScanErr::RealRange}, {"1.0,,2", ScanErr::NullValue},
-      {"3*1.0", ScanErr::RepeatCount},    {"1 2 /", ScanErr::Slash},
+      {"1.0 2.0", ScanErr::EndOfRecord},
+      {"1.0 x 3 4 5 6", ScanErr::NotANumber},
+      {"1.0 2.0x 3", ScanErr::BadEnd},
+      {"1.0 2E 3", ScanErr::BadExponent},
+      {"1 2 3 4 5 1e400", ScanErr::RealRange},
+      {"1.0,,2", ScanErr::NullValue},
+      {"3*1.0", ScanErr::RepeatCount},
+      {"1 2 /", ScanErr::Slash},
       {"1,2, 3 ,4\t5 6junk", ScanErr::GluedText},
   };
   for (const Row& r : rows) {
@@ -406,15 +469,19 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
     text += "  ";
     for (int c = 0; c < 6; ++c) {
       double v = (unit(rng) - 0.5) * std::pow(10.0, std::floor(decade(rng)));
-      if (c == 3 && r % 4 == 0) v = 0.0;
-      const auto fmt = c < 2 ? std::chars_format::fixed : std::chars_format::scientific;
+      if (c == 3 && r % 4 == 0)
+        v = 0.0;
+      const auto fmt =
+          c < 2 ? std::chars_format::fixed : std::chars_format::scientific;
       const auto res = std::to_chars(buf, buf + sizeof buf, v, fmt, prec(rng));
       std::string w(buf, res.ptr);
       for (char& ch : w)
-        if (ch == 'e') ch = 'E';
+        if (ch == 'e')
+          ch = 'E';
       words.push_back(w);
       text += w;
-      if (c < 5) text += seps[sep(rng)];
+      if (c < 5)
+        text += seps[sep(rng)];
     }
     text += r % 3 == 0 ? "  \r\n" : "\r\n";
   }
@@ -429,7 +496,8 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
     in.read_list(items);
     for (std::size_t c = 0; c < 6; ++c) {
       const double want = from_chars_value(words[6 * r + c]);
-      if (std::bit_cast<uint64_t>(v[c]) != std::bit_cast<uint64_t>(want) && ++failed <= 5)
+      if (std::bit_cast<uint64_t>(v[c]) != std::bit_cast<uint64_t>(want) &&
+          ++failed <= 5)
         ADD_FAILURE() << "record " << r << " word [" << words[6 * r + c] << "]";
     }
   }
@@ -440,10 +508,11 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
 // Every node record of a real table, read through the input channel, gives
 // the values std::from_chars gives for its six blank-separated words.
 TEST(FastScanReal, NodeRecordsOfARealTable) {
-  const std::string path =
-      ZEREDUV_SOURCE_DIR "/../shared/data/superfish/sns-mebt-rebuncher-402mhz-301x101-large.txt";
+  const std::string path = ZEREDUV_SOURCE_DIR
+      "/../shared/data/superfish/sns-mebt-rebuncher-402mhz-301x101-large.txt";
   std::ifstream f(path, std::ios::binary);
-  if (!f) GTEST_SKIP() << "no table at " << path;
+  if (!f)
+    GTEST_SKIP() << "no table at " << path;
   const std::string content((std::istreambuf_iterator<char>(f)),
                             std::istreambuf_iterator<char>());
   const std::size_t first = content.find("(MV/m)");
@@ -461,7 +530,8 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
     const std::size_t nl = rest.find('\n');
     std::string_view line = rest.substr(0, nl);
     rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
-    if (line.find_first_not_of(" \r") == std::string_view::npos) break;
+    if (line.find_first_not_of(" \r") == std::string_view::npos)
+      break;
     in.read_list(items);
     ++records;
     for (int k = 0; k < 6; ++k) {
@@ -469,7 +539,8 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
       const std::size_t e = line.find_first_of(" \r", b);
       const double want = from_chars_value(line.substr(b, e - b));
       line.remove_prefix(e == std::string_view::npos ? line.size() : e);
-      if (std::bit_cast<uint64_t>(v[k]) != std::bit_cast<uint64_t>(want) && ++failed <= 5)
+      if (std::bit_cast<uint64_t>(v[k]) != std::bit_cast<uint64_t>(want) &&
+          ++failed <= 5)
         ADD_FAILURE() << "record " << records << " value " << k;
     }
   }
@@ -483,10 +554,13 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
 TEST(FastListDoubles, SameRecordsAsTheGeneralStatement) {
   std::mt19937_64 rng(201);
   std::uniform_real_distribution<double> decade(-20.0, 20.0), unit(-1.0, 1.0);
-  for (std::size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 25u, 201u, 1537u, 5000u}) {
+  for (std::size_t n :
+       {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 25u, 201u, 1537u, 5000u}) {
     std::vector<double> v(n);
-    for (double& x : v) x = unit(rng) * std::pow(10.0, decade(rng));
-    if (n > 2) v[1] = -0.0;
+    for (double& x : v)
+      x = unit(rng) * std::pow(10.0, decade(rng));
+    if (n > 2)
+      v[1] = -0.0;
     std::vector<ListItem> items(v.begin(), v.end());
     for (LineEnd end : {LineEnd::CrLf, LineEnd::Lf}) {
       TextOut general(7, "general", end), fast(7, "fast", end);
@@ -518,8 +592,10 @@ TEST(TextInFile, ReadsWholeFilesOfAnySize) {
     }
     // Every record ends with CR LF here except perhaps a cut last one.
     std::string expect = content;
-    if (!expect.empty() && expect.back() == '\r') expect.pop_back();
-    if (!expect.empty() && expect.back() != '\n') expect += "\r\n";
+    if (!expect.empty() && expect.back() == '\r')
+      expect.pop_back();
+    if (!expect.empty() && expect.back() != '\n')
+      expect += "\r\n";
     EXPECT_EQ(back, expect) << size;
   }
 }

@@ -26,7 +26,8 @@ TEST(InputFile, CutShortWhileReadIsAnError) {
     platform::FileBytes bytes;
     const platform::FileError e = file.read_all(bytes);
     EXPECT_EQ(e.kind, "file changed while it was read");
-    EXPECT_NE(e.reason.find(std::to_string(cut) + " of its 100000 bytes"), std::string::npos)
+    EXPECT_NE(e.reason.find(std::to_string(cut) + " of its 100000 bytes"),
+              std::string::npos)
         << e.reason;
   }
   // Uncut, the same file reads whole.

@@ -42,7 +42,8 @@ pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
   char* argv[] = {const_cast<char*>(ZEREDUV_EXE), nullptr};
   std::fflush(nullptr);
   const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid < 0)
+    throw std::runtime_error("fork failed");
   if (pid == 0) {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
@@ -50,12 +51,15 @@ pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int i = 0; i < 3; ++i) {
-      if (fds[i] >= 0) ::dup2(fds[i], i);
+      if (fds[i] >= 0)
+        ::dup2(fds[i], i);
     }
     for (int i = 0; i < 3; ++i) {
-      if (fds[i] < 0) ::close(i);
+      if (fds[i] < 0)
+        ::close(i);
     }
-    if (::chdir(d.c_str()) != 0) ::_exit(127);
+    if (::chdir(d.c_str()) != 0)
+      ::_exit(127);
     ::execv(argv[0], argv);
     ::_exit(127);
   }
@@ -66,7 +70,8 @@ pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
 int wait_for(pid_t pid) {
   int ws = 0;
   while (::waitpid(pid, &ws, 0) < 0) {
-    if (errno != EINTR) return -2;
+    if (errno != EINTR)
+      return -2;
   }
   return WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
 }
@@ -89,7 +94,9 @@ struct Interruption {
   bool at_file_name;  // else held at the first console line
 };
 
-std::ostream& operator<<(std::ostream& os, const Interruption& i) { return os << i.name; }
+std::ostream& operator<<(std::ostream& os, const Interruption& i) {
+  return os << i.name;
+}
 
 // Waits until the process sits in a write to its standard output.
 bool wait_blocked_on_stdout(pid_t pid) {
@@ -98,11 +105,13 @@ bool wait_blocked_on_stdout(pid_t pid) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (std::chrono::steady_clock::now() < end) {
     std::FILE* f = std::fopen(proc.c_str(), "r");
-    if (f == nullptr) return false;
+    if (f == nullptr)
+      return false;
     char buf[256] = {};
     const bool got = std::fgets(buf, sizeof buf, f) != nullptr;
     std::fclose(f);
-    if (got && std::string(buf).rfind(writing, 0) == 0) return true;
+    if (got && std::string(buf).rfind(writing, 0) == 0)
+      return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return false;
@@ -112,7 +121,8 @@ class Interrupted : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
   const Interruption& c = GetParam();
-  if (!fs::exists("/proc/self/syscall")) GTEST_SKIP() << "no /proc/<pid>/syscall here";
+  if (!fs::exists("/proc/self/syscall"))
+    GTEST_SKIP() << "no /proc/<pid>/syscall here";
   ScratchDir dir;
   lay_out(dir, c.layout);
   ScratchDir capture;
@@ -125,45 +135,54 @@ TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
     GTEST_SKIP() << "cannot make a one-page pipe";
   }
   const std::string fill(c.at_file_name ? 4096 - kLine1.size() : 4096, '.');
-  ASSERT_EQ(::write(p[1], fill.data(), fill.size()), static_cast<ssize_t>(fill.size()));
+  ASSERT_EQ(::write(p[1], fill.data(), fill.size()),
+            static_cast<ssize_t>(fill.size()));
   const int in = open_cloexec("/dev/null", O_RDONLY);
-  const int err = open_cloexec(capture / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
+  const int err =
+      open_cloexec(capture / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
   const pid_t pid = spawn(dir.path(), {in, p[1], err});
   ::close(p[1]);
   ::close(in);
   ::close(err);
 
   const bool blocked = wait_blocked_on_stdout(pid);
-  if (blocked) ::kill(pid, c.signal);
+  if (blocked)
+    ::kill(pid, c.signal);
   std::string out;
   char buf[8192];
   for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      break;
     out.append(buf, static_cast<std::size_t>(n));
   }
   ::close(p[0]);
   const int status = wait_for(pid);
-  ASSERT_TRUE(blocked) << "the run was never seen blocked on its standard output";
+  ASSERT_TRUE(blocked)
+      << "the run was never seen blocked on its standard output";
 
   EXPECT_EQ(status, 128 + c.signal);
   EXPECT_EQ(out, fill + kLine1 + (c.at_file_name ? kLine2 : ""));
   EXPECT_EQ(capture.read("stderr"), "");
-  const std::vector<std::string> log = split_records(dir.read("zereduv.log"), true);
+  const std::vector<std::string> log =
+      split_records(dir.read("zereduv.log"), true);
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), "  Run interrupted ");
-  EXPECT_EQ(std::count(log.begin(), log.end(), "  Output (VELTA) grid parameters "),
-            c.at_file_name ? 1 : 0);
+  EXPECT_EQ(
+      std::count(log.begin(), log.end(), "  Output (VELTA) grid parameters "),
+      c.at_file_name ? 1 : 0);
   EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
   EXPECT_EQ(names_in(dir), kRunFiles);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, Interrupted,
-    ::testing::Values(Interruption{"TermWhileReadingLayout0", 0, SIGTERM, false},
-                      Interruption{"TermAtTheFieldFileLayout0", 0, SIGTERM, true},
-                      Interruption{"IntAtTheFieldFileLayout1", 1, SIGINT, true},
-                      Interruption{"IntAtTheFieldFileLayout2", 2, SIGINT, true}),
+    ::testing::Values(
+        Interruption{"TermWhileReadingLayout0", 0, SIGTERM, false},
+        Interruption{"TermAtTheFieldFileLayout0", 0, SIGTERM, true},
+        Interruption{"IntAtTheFieldFileLayout1", 1, SIGINT, true},
+        Interruption{"IntAtTheFieldFileLayout2", 2, SIGINT, true}),
     [](const auto& tp) { return std::string(tp.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -180,7 +199,9 @@ struct Streams {
   const char* says;  // in the captured standard error
 };
 
-std::ostream& operator<<(std::ostream& os, const Streams& s) { return os << s.name; }
+std::ostream& operator<<(std::ostream& os, const Streams& s) {
+  return os << s.name;
+}
 
 class StandardStreams : public ::testing::TestWithParam<Streams> {};
 
@@ -192,21 +213,27 @@ TEST_P(StandardStreams, RunEndsAsItShould) {
   std::vector<int> to_close;
   auto fd_for = [&](Stream s, int fd) {
     int f = -1;
-    if (s == Stream::Null) f = open_cloexec("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (s == Stream::Null)
+      f = open_cloexec("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
     if (s == Stream::Capture) {
-      f = open_cloexec(capture / std::to_string(fd), O_WRONLY | O_CREAT | O_TRUNC);
+      f = open_cloexec(capture / std::to_string(fd),
+                       O_WRONLY | O_CREAT | O_TRUNC);
     }
     if (s == Stream::BrokenPipe) {
       int p[2];
-      if (::pipe2(p, O_CLOEXEC) != 0) return -1;
+      if (::pipe2(p, O_CLOEXEC) != 0)
+        return -1;
       ::close(p[0]);
       f = p[1];
     }
-    if (f >= 0) to_close.push_back(f);
+    if (f >= 0)
+      to_close.push_back(f);
     return f;
   };
-  const pid_t pid = spawn(dir.path(), {fd_for(c.in, 0), fd_for(c.out, 1), fd_for(c.err, 2)});
-  for (int f : to_close) ::close(f);
+  const pid_t pid =
+      spawn(dir.path(), {fd_for(c.in, 0), fd_for(c.out, 1), fd_for(c.err, 2)});
+  for (int f : to_close)
+    ::close(f);
   EXPECT_EQ(wait_for(pid), c.status);
   const std::string err = capture.read("2");
   if (c.err == Stream::Capture) {
@@ -224,11 +251,13 @@ TEST_P(StandardStreams, RunEndsAsItShould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, StandardStreams,
-    ::testing::Values(
-        Streams{"OutputClosed", Stream::Null, Stream::Closed, Stream::Capture, 0, ""},
-        Streams{"AllClosed", Stream::Closed, Stream::Closed, Stream::Closed, 0, ""},
-        Streams{"OutputReaderGone", Stream::Null, Stream::BrokenPipe, Stream::Capture, 2,
-                "unit 6, file \"standard output\""}),
+    ::testing::Values(Streams{"OutputClosed", Stream::Null, Stream::Closed,
+                              Stream::Capture, 0, ""},
+                      Streams{"AllClosed", Stream::Closed, Stream::Closed,
+                              Stream::Closed, 0, ""},
+                      Streams{"OutputReaderGone", Stream::Null,
+                              Stream::BrokenPipe, Stream::Capture, 2,
+                              "unit 6, file \"standard output\""}),
     [](const auto& tp) { return std::string(tp.param.name); });
 
 }  // namespace

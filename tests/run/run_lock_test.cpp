@@ -28,8 +28,10 @@ TEST(RunLock, ASecondRunTouchesNothingAndTheNextCleansUp) {
   RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("unit 1, file \"zereduv.dat\""), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("in use by another zereduv run"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("unit 1, file \"zereduv.dat\""), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("in use by another zereduv run"), std::string::npos)
+      << r.err;
   EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
   EXPECT_EQ(names_in(dir), before);
   EXPECT_EQ(dir.read("zereduv.log"), "log of an earlier run\r\n");

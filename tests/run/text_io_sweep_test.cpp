@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "run/errors.h"
-#include "run/reference_format.h"
 #include "run/channels.h"
+#include "run/errors.h"
 #include "run/fast_d24.h"
 #include "run/number_fields.h"
+#include "run/reference_format.h"
 
 namespace zereduv {
 namespace {
@@ -450,17 +450,19 @@ TEST(ScanSweep, PlainRecordsReadAsTheGeneralReaderReadsThem) {
   static constexpr char kMutants[] = " -+.eEdD0123456789x\t,*/\r\n";
   auto digits = [&](std::size_t n) {
     std::string d;
-    for (std::size_t k = 0; k < n; ++k) d += static_cast<char>('0' + rng() % 10);
+    for (std::size_t k = 0; k < n; ++k)
+      d += static_cast<char>('0' + rng() % 10);
     return d;
   };
   // A field in the 14 columns of the field values, or a length in the
   // short fixed-point form some tables give Z and R.
   auto field = [&](int k) {
     if (k >= 2 || rng() % 3 != 0) {
-      const unsigned e = rng() % 16 == 0 ? static_cast<unsigned>(rng() % 100) : rng() % 8;
-      return std::string(rng() % 2 ? " -" : "  ") + digits(1) + "." + digits(6) +
-             (rng() % 2 ? "E+" : "E-") + static_cast<char>('0' + e / 10) +
-             static_cast<char>('0' + e % 10);
+      const unsigned e =
+          rng() % 16 == 0 ? static_cast<unsigned>(rng() % 100) : rng() % 8;
+      return std::string(rng() % 2 ? " -" : "  ") + digits(1) + "." +
+             digits(6) + (rng() % 2 ? "E+" : "E-") +
+             static_cast<char>('0' + e / 10) + static_cast<char>('0' + e % 10);
     }
     const std::size_t lead = 1 + rng() % 3;
     std::string f = digits(lead) + "." + digits(6 - lead);
@@ -470,25 +472,35 @@ TEST(ScanSweep, PlainRecordsReadAsTheGeneralReaderReadsThem) {
   std::size_t bad = 0, quick = 0;
   for (std::size_t t = 0; t < n; ++t) {
     std::string rec;
-    for (int k = 0; k < 6; ++k) rec += field(k);
+    for (int k = 0; k < 6; ++k)
+      rec += field(k);
     for (std::size_t m = rng() % 4; m > 0 && m < 3; --m) {
       const std::size_t at = rng() % rec.size();
       const char c = kMutants[rng() % (sizeof kMutants - 1)];
       switch (rng() % 3) {
-        case 0: rec[at] = c; break;
-        case 1: rec.insert(at, 1, c); break;
-        default: rec.erase(at, 1); break;
+      case 0:
+        rec[at] = c;
+        break;
+      case 1:
+        rec.insert(at, 1, c);
+        break;
+      default:
+        rec.erase(at, 1);
+        break;
       }
     }
-    static constexpr const char* kEnds[] = {"\r\n", "\n", "", "\r\n2 3 4 5 6 7\r\n"};
+    static constexpr const char* kEnds[] = {"\r\n", "\n", "",
+                                            "\r\n2 3 4 5 6 7\r\n"};
     const std::string text = rec + kEnds[rng() % 4];
     double f[6] = {};
-    const char* const e = scan_plain_reals(text.data(), text.data() + text.size(), f);
-    if (e == nullptr) continue;
+    const char* const e =
+        scan_plain_reals(text.data(), text.data() + text.size(), f);
+    if (e == nullptr)
+      continue;
     ++quick;
     double g[6] = {};
-    const ReadItem items[] = {real_item(g[0], "Z"),  real_item(g[1], "R"),
-                              real_item(g[2], "Ez"), real_item(g[3], "Er"),
+    const ReadItem items[] = {real_item(g[0], "Z"),   real_item(g[1], "R"),
+                              real_item(g[2], "Ez"),  real_item(g[3], "Er"),
                               real_item(g[4], "|E|"), real_item(g[5], "H")};
     TextIn in(2, "sweep");
     in.open_memory(text);
@@ -500,14 +512,18 @@ TEST(ScanSweep, PlainRecordsReadAsTheGeneralReaderReadsThem) {
           e != text.data() + (nl == std::string::npos ? text.size() : nl + 1))
         why = "another record end";
       for (int k = 0; k < 6 && why.empty(); ++k)
-        if (!same_bits(f[k], g[k])) why = "value " + std::to_string(k) + ": " + hex(f[k]) + " against " + hex(g[k]);
+        if (!same_bits(f[k], g[k]))
+          why = "value " + std::to_string(k) + ": " + hex(f[k]) + " against " +
+                hex(g[k]);
     } catch (const IoError& err) {
       why = std::string("the general reader fails: ") + err.what();
     }
-    if (!why.empty() && ++bad <= 20) ADD_FAILURE() << "\"" << rec << "\": " << why;
+    if (!why.empty() && ++bad <= 20)
+      ADD_FAILURE() << "\"" << rec << "\": " << why;
   }
   EXPECT_EQ(bad, 0u) << "of " << quick << " records read by the quick path";
-  EXPECT_GT(quick, n / 4) << "the quick path read too few records to prove anything";
+  EXPECT_GT(quick, n / 4)
+      << "the quick path read too few records to prove anything";
 }
 
 }  // namespace

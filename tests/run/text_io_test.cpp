@@ -121,7 +121,8 @@ TEST(ListDirectedDouble, FieldBytes) {
 
 TEST(ListDirectedDouble, NonFiniteValuesKeepTheFieldWidth) {
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(d24(std::numeric_limits<double>::quiet_NaN()), std::string(21, ' ') + "NaN");
+  EXPECT_EQ(d24(std::numeric_limits<double>::quiet_NaN()),
+            std::string(21, ' ') + "NaN");
   EXPECT_EQ(d24(inf), std::string(16, ' ') + "Infinity");
   EXPECT_EQ(d24(-inf), std::string(15, ' ') + "-Infinity");
 }
@@ -877,15 +878,20 @@ TEST(TextInput, RangeActsAsOneRecord) {
 TEST(TextInput, TextGluedToTheLastNumber) {
   const struct {
     const char* rec;
-    int items;           // reals read from the record
-    const char* glued;   // the text the report shows; null: read as 5
+    int items;          // reals read from the record
+    const char* glued;  // the text the report shows; null: read as 5
   } cases[] = {
-      {"0x1p3", 1, "0x1p3"},     {"2..5", 1, "2..5"},
-      {"5.0-3.0", 1, "5.0-3.0"}, {"1e5e5", 1, "1e5e5"},
-      {"1.3GHz", 1, "1.3GHz"},   {"10cm", 1, "10cm"},
+      {"0x1p3", 1, "0x1p3"},
+      {"2..5", 1, "2..5"},
+      {"5.0-3.0", 1, "5.0-3.0"},
+      {"1e5e5", 1, "1e5e5"},
+      {"1.3GHz", 1, "1.3GHz"},
+      {"10cm", 1, "10cm"},
       {"0 1 2 3 4 7.0E+00x", 6, "7.0E+00x"},
-      {"5", 1, nullptr},         {"5\tHz", 1, nullptr},
-      {"5, 6", 1, nullptr},      {"5)cm", 1, nullptr},
+      {"5", 1, nullptr},
+      {"5\tHz", 1, nullptr},
+      {"5, 6", 1, nullptr},
+      {"5)cm", 1, nullptr},
       {"0 1 2 3 4 5 Hz", 6, nullptr},
   };
   for (const auto& c : cases) {
@@ -893,7 +899,8 @@ TEST(TextInput, TextGluedToTheLastNumber) {
     TextIn in = memory_in(std::string(c.rec) + "\n", 2, "tab.txt");
     std::vector<double> v(static_cast<std::size_t>(c.items), -1.0);
     std::vector<ReadItem> items;
-    for (double& x : v) items.push_back(real_item(x, "H"));
+    for (double& x : v)
+      items.push_back(real_item(x, "H"));
     if (c.glued == nullptr) {
       in.read_list(items);
       EXPECT_EQ(v.back(), 5.0);
@@ -904,7 +911,8 @@ TEST(TextInput, TextGluedToTheLastNumber) {
     EXPECT_EQ(e.file, "tab.txt");
     EXPECT_EQ(e.line, 1);
     EXPECT_EQ(e.kind, "text glued to a number");
-    EXPECT_NE(e.detail.find(std::string("found \"") + c.glued + "\""), std::string::npos)
+    EXPECT_NE(e.detail.find(std::string("found \"") + c.glued + "\""),
+              std::string::npos)
         << e.detail;
   }
 }

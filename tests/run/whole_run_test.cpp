@@ -27,16 +27,20 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kC = 299792458.0;
 constexpr double kJ01 = 2.404825557695773;
 
-const fs::path kExampleDir = fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
+const fs::path kExampleDir =
+    fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
 #ifdef ZEREDUV_DATA_DIR
 const fs::path kRealTables = fs::path(ZEREDUV_DATA_DIR);
 #else
-const fs::path kRealTables = fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
+const fs::path kRealTables =
+    fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
 #endif
 
 const std::string kSep = "  ------------------------------ ";
-const std::string kFormatStop = " Not a valid VELTA 3D field format: use 0, 1 or 2 \n";
-const std::string kMaxwellStop = " Maxwell Equations Not Verified: Ratio > 2 \n";
+const std::string kFormatStop =
+    " Not a valid VELTA 3D field format: use 0, 1 or 2 \n";
+const std::string kMaxwellStop =
+    " Maxwell Equations Not Verified: Ratio > 2 \n";
 const std::string kSwitchB = "  Maxwell Equations: -> Switching B-field sign";
 const std::string kSwitchE = "  Maxwell Equations: -> Switching E-field sign";
 
@@ -48,9 +52,11 @@ std::string num(double v) {
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   std::string s(buf, r.ptr);
   for (char& ch : s) {
-    if (ch == 'e') ch = 'E';
+    if (ch == 'e')
+      ch = 'E';
   }
-  if (s.find_first_of(".E") == std::string::npos) s += ".0";
+  if (s.find_first_of(".E") == std::string::npos)
+    s += ".0";
   return s;
 }
 
@@ -87,11 +93,13 @@ struct Control {
 };
 
 // The text with its record n (1-based) replaced.
-std::string with_record(const std::string& text, int n, const std::string& rec) {
+std::string with_record(const std::string& text, int n,
+                        const std::string& rec) {
   std::vector<std::string> recs = split_records(text, true);
   recs.at(static_cast<std::size_t>(n - 1)) = rec;
   std::string t;
-  for (const auto& r : recs) t += r + "\r\n";
+  for (const auto& r : recs)
+    t += r + "\r\n";
   return t;
 }
 
@@ -111,12 +119,18 @@ struct Pillbox {
   double radius() const { return kJ01 / k() * 100.0; }       // [cm]
 
   void write(const fs::path& dir, const std::string& name) const {
-    std::vector<std::string> args = {"--frequency", num(frequency), "--length", num(length),
-                                     "--nz",        std::to_string(nz), "--nr",
-                                     std::to_string(nr), "--e0", num(e0), "--out", name};
-    if (half) args.push_back("--half");
-    if (reverse) args.push_back("--reverse");
-    if (mm) args.push_back("--mm");
+    std::vector<std::string> args = {"--frequency", num(frequency),
+                                     "--length",    num(length),
+                                     "--nz",        std::to_string(nz),
+                                     "--nr",        std::to_string(nr),
+                                     "--e0",        num(e0),
+                                     "--out",       name};
+    if (half)
+      args.push_back("--half");
+    if (reverse)
+      args.push_back("--reverse");
+    if (mm)
+      args.push_back("--mm");
     RunResult g = run_program(PILLBOX_EXE, args, dir);
     ASSERT_EQ(g.status, 0) << g.err;
   }
@@ -127,10 +141,12 @@ struct Pillbox {
   //   Ez = |E0| J0(kr) * 1e4 V/cm,  B_phi = -|E0| 1e6 / eta0 * J1(kr) * mu1 Gs,
   // and mu1 / eta0 = 1e4 / c; both times FieldScale.
   double ez(double r_cm, double scale) const {
-    return std::fabs(e0) * std::cyl_bessel_j(0.0, k() * r_cm / 100.0) * 1e4 * scale;
+    return std::fabs(e0) * std::cyl_bessel_j(0.0, k() * r_cm / 100.0) * 1e4 *
+           scale;
   }
   double bphi(double r_cm, double scale) const {
-    return -std::fabs(e0) * 1e10 / kC * std::cyl_bessel_j(1.0, k() * r_cm / 100.0) * scale;
+    return -std::fabs(e0) * 1e10 / kC *
+           std::cyl_bessel_j(1.0, k() * r_cm / 100.0) * scale;
   }
 };
 
@@ -173,25 +189,28 @@ void expect_pillbox_fields(const FieldFileData& d, int layout, const Pillbox& p,
         EXPECT_EQ(ex, 0.0) << where();
         EXPECT_EQ(ey, 0.0) << where();
         EXPECT_EQ(bz, 0.0) << where();
-        if (std::fabs(r - rmax) < 1e-9 || std::fabs(std::fabs(z) - zhalf) < 1e-9) continue;
+        if (std::fabs(r - rmax) < 1e-9 ||
+            std::fabs(std::fabs(z) - zhalf) < 1e-9)
+          continue;
         if (r <= rmax && std::fabs(z) <= zhalf) {
           ++inside;
           const double b = p.bphi(r, scale);
           const double bx_exp = r > 1e-12 ? -((y * b) / r) : 0.0;
           const double by_exp = r > 1e-12 ? (x * b) / r : 0.0;
-          if (std::fabs(ez - p.ez(r, scale)) > ez_tol || std::fabs(bx - bx_exp) > b_tol ||
+          if (std::fabs(ez - p.ez(r, scale)) > ez_tol ||
+              std::fabs(bx - bx_exp) > b_tol ||
               std::fabs(by - by_exp) > b_tol) {
             ++bad;
-            ADD_FAILURE() << where() << ": Ez " << ez << " (expected " << p.ez(r, scale)
-                          << "), Bx " << bx << " (" << bx_exp << "), By " << by << " ("
-                          << by_exp << ")";
+            ADD_FAILURE() << where() << ": Ez " << ez << " (expected "
+                          << p.ez(r, scale) << "), Bx " << bx << " (" << bx_exp
+                          << "), By " << by << " (" << by_exp << ")";
           }
         } else {
           ++outside;
           if (ez != 0.0 || bx != 0.0 || by != 0.0) {
             ++bad;
-            ADD_FAILURE() << where() << " lies outside the map but has Ez " << ez
-                          << ", Bx " << bx << ", By " << by;
+            ADD_FAILURE() << where() << " lies outside the map but has Ez "
+                          << ez << ", Bx " << bx << ", By " << by;
           }
         }
       }
@@ -208,35 +227,52 @@ struct Pat {
   enum Kind { Exact, Prefix, D24, I12, Slice } kind;
   std::string s;
 };
-Pat exact(std::string s) { return {Pat::Exact, std::move(s)}; }
-Pat prefix(std::string s) { return {Pat::Prefix, std::move(s)}; }
+Pat exact(std::string s) {
+  return {Pat::Exact, std::move(s)};
+}
+Pat prefix(std::string s) {
+  return {Pat::Prefix, std::move(s)};
+}
 
 ::testing::AssertionResult lines_match(const std::vector<std::string>& lines,
                                        const std::vector<Pat>& pats) {
   for (std::size_t n = 0; n < std::max(lines.size(), pats.size()); ++n) {
     if (n >= lines.size()) {
-      return ::testing::AssertionFailure() << "log ends at line " << n + 1 << ", expected '"
-                                           << pats[n].s << "'";
+      return ::testing::AssertionFailure()
+             << "log ends at line " << n + 1 << ", expected '" << pats[n].s
+             << "'";
     }
     if (n >= pats.size()) {
-      return ::testing::AssertionFailure() << "extra log line " << n + 1 << ": '" << lines[n]
-                                           << "'";
+      return ::testing::AssertionFailure()
+             << "extra log line " << n + 1 << ": '" << lines[n] << "'";
     }
     const std::string& l = lines[n];
     const Pat& p = pats[n];
     bool ok = false;
     switch (p.kind) {
-      case Pat::Exact: ok = l == p.s; break;
-      case Pat::Prefix: ok = l.rfind(p.s, 0) == 0; break;
-      case Pat::D24: ok = l.size() == 24 && l.find_first_not_of(' ') != std::string::npos; break;
-      case Pat::I12: ok = l.size() == 12 && l.find_first_not_of(' ') != std::string::npos; break;
-      case Pat::Slice: ok = l.size() == 94 && l.rfind("  iz, zz, I_H, I_E, ratio= ", 0) == 0; break;
+    case Pat::Exact:
+      ok = l == p.s;
+      break;
+    case Pat::Prefix:
+      ok = l.rfind(p.s, 0) == 0;
+      break;
+    case Pat::D24:
+      ok = l.size() == 24 && l.find_first_not_of(' ') != std::string::npos;
+      break;
+    case Pat::I12:
+      ok = l.size() == 12 && l.find_first_not_of(' ') != std::string::npos;
+      break;
+    case Pat::Slice:
+      ok = l.size() == 94 && l.rfind("  iz, zz, I_H, I_E, ratio= ", 0) == 0;
+      break;
     }
     if (!ok) {
-      static const char* kinds[] = {"exactly", "beginning with", "a lone 24-character number",
-                                    "a lone 12-character integer", "a 94-character slice line"};
+      static const char* kinds[] = {
+          "exactly", "beginning with", "a lone 24-character number",
+          "a lone 12-character integer", "a 94-character slice line"};
       return ::testing::AssertionFailure()
-             << "log line " << n + 1 << " is '" << l << "', expected " << kinds[p.kind]
+             << "log line " << n + 1 << " is '" << l << "', expected "
+             << kinds[p.kind]
              << (p.kind <= Pat::Prefix ? " '" + p.s + "'" : std::string());
     }
   }
@@ -249,55 +285,66 @@ std::vector<double> numbers(const std::string& line, const std::string& label) {
   std::size_t pos = line.rfind(label, 0) == 0 ? label.size() : 0;
   while (true) {
     pos = line.find_first_not_of(' ', pos);
-    if (pos == std::string::npos) break;
+    if (pos == std::string::npos)
+      break;
     std::size_t end = line.find(' ', pos);
-    if (end == std::string::npos) end = line.size();
+    if (end == std::string::npos)
+      end = line.size();
     double x = 0;
     auto [p, ec] = std::from_chars(line.data() + pos, line.data() + end, x);
-    if (ec != std::errc() || p != line.data() + end) break;
+    if (ec != std::errc() || p != line.data() + end)
+      break;
     v.push_back(x);
     pos = end;
   }
   return v;
 }
 
-const std::string* find_line(const std::vector<std::string>& lines, const std::string& label) {
+const std::string* find_line(const std::vector<std::string>& lines,
+                             const std::string& label) {
   for (const auto& l : lines) {
-    if (l.rfind(label, 0) == 0) return &l;
+    if (l.rfind(label, 0) == 0)
+      return &l;
   }
   return nullptr;
 }
 
 // The numbers of the first log line that begins with `label` (none when no
 // line does).
-std::vector<double> values(const std::vector<std::string>& lines, const std::string& label) {
+std::vector<double> values(const std::vector<std::string>& lines,
+                           const std::string& label) {
   const std::string* l = find_line(lines, label);
   return l == nullptr ? std::vector<double>{} : numbers(*l, label);
 }
 
 double mean_ratio(const std::vector<std::string>& lines) {
   const std::string* l = find_line(lines, "  avg_rRL1= ");
-  if (l == nullptr) return NAN;
+  if (l == nullptr)
+    return NAN;
   std::vector<double> v = numbers(*l, "  avg_rRL1= ");
   return v.size() == 1 ? v[0] : NAN;
 }
 
 struct LogShape {
   std::string table;
-  int nz_full;       // z nodes after symmetry completion
-  bool shifted;      // table z range not centred
-  bool warning;      // |mean ratio| > 1.5
-  int switched;      // 0 none, 'B' or 'E'
-  bool mm = false;   // lengths converted from mm
+  int nz_full;      // z nodes after symmetry completion
+  bool shifted;     // table z range not centred
+  bool warning;     // |mean ratio| > 1.5
+  int switched;     // 0 none, 'B' or 'E'
+  bool mm = false;  // lengths converted from mm
 };
 
 // Everything a run logs up to the end of the Maxwell check's statistics.
 std::vector<Pat> log_head(const LogShape& g) {
-  std::vector<Pat> p = {prefix("  mu0 = "), prefix("  mu1 = "), prefix("  eps0= "),
-                        prefix("  omeg= "), exact(kSep), exact("  Reading file: " + g.table)};
-  if (g.mm) p.push_back(exact("  Table lengths in mm converted to cm "));
-  for (Pat q : {exact("  Input Grid parameters "), prefix("  Zmin, Zmax, Nz = "),
-                prefix("  Rmin, Rmax, Nr = "), exact(kSep)}) {
+  std::vector<Pat> p = {
+      prefix("  mu0 = "), prefix("  mu1 = "),
+      prefix("  eps0= "), prefix("  omeg= "),
+      exact(kSep),        exact("  Reading file: " + g.table)};
+  if (g.mm)
+    p.push_back(exact("  Table lengths in mm converted to cm "));
+  for (Pat q :
+       {exact("  Input Grid parameters "), prefix("  Zmin, Zmax, Nz = "),
+        prefix("  Rmin, Rmax, Nr = "), exact(kSep)}) {
     p.push_back(q);
   }
   if (g.shifted) {
@@ -305,13 +352,16 @@ std::vector<Pat> log_head(const LogShape& g) {
     p.push_back({Pat::D24, ""});
     p.push_back(exact(kSep));
   }
-  for (Pat q : {prefix("  Input Symmetry key: isym_z= "), exact("  Full Input Grid parameters "),
-                prefix("  Rimin, Rimax, Nir = "), Pat{Pat::I12, ""},
-                prefix("  Zimin, Zimax, Niz = "), Pat{Pat::I12, ""}, exact(kSep),
-                exact("  Checking Maxwell Equations ... "), exact(" ")}) {
+  for (Pat q :
+       {prefix("  Input Symmetry key: isym_z= "),
+        exact("  Full Input Grid parameters "),
+        prefix("  Rimin, Rimax, Nir = "), Pat{Pat::I12, ""},
+        prefix("  Zimin, Zimax, Niz = "), Pat{Pat::I12, ""}, exact(kSep),
+        exact("  Checking Maxwell Equations ... "), exact(" ")}) {
     p.push_back(q);
   }
-  for (int iz = 0; iz < g.nz_full; ++iz) p.push_back({Pat::Slice, ""});
+  for (int iz = 0; iz < g.nz_full; ++iz)
+    p.push_back({Pat::Slice, ""});
   p.push_back(prefix("  avg_rRL1= "));
   p.push_back(prefix("  max_rRL1= "));
   p.push_back(prefix("  min_rRL1= "));
@@ -319,29 +369,35 @@ std::vector<Pat> log_head(const LogShape& g) {
 }
 
 std::vector<Pat> output_grid_block() {
-  return {exact(kSep), exact("  Output (VELTA) grid parameters "),
-          prefix("  Xmin, Xmax, Nx = "), prefix("  Ymin, Ymax, Ny = "),
-          prefix("  Zmin, Zmax, Nz = "), exact(kSep)};
+  return {exact(kSep),
+          exact("  Output (VELTA) grid parameters "),
+          prefix("  Xmin, Xmax, Nx = "),
+          prefix("  Ymin, Ymax, Ny = "),
+          prefix("  Zmin, Zmax, Nz = "),
+          exact(kSep)};
 }
 
 // The log of a run that gets past the Maxwell check, up to the output grid.
 std::vector<Pat> log_to_output_grid(const LogShape& g) {
   std::vector<Pat> p = log_head(g);
-  if (g.warning) p.push_back(exact("  Warning: Maxwell Equations: Ratio > 1.5 "));
+  if (g.warning)
+    p.push_back(exact("  Warning: Maxwell Equations: Ratio > 1.5 "));
   if (g.switched != 0) {
     p.push_back(exact("  Maxwell Equations: E and B Signs Not Compatible"));
     p.push_back(prefix("  1st Max of Ez: mxEz, mxsg = "));
     p.push_back(exact(g.switched == 'B' ? kSwitchB : kSwitchE));
   }
-  for (Pat q : output_grid_block()) p.push_back(q);
+  for (Pat q : output_grid_block())
+    p.push_back(q);
   return p;
 }
 
 // The log of a complete run.
 std::vector<Pat> full_log(const LogShape& g) {
   std::vector<Pat> p = log_to_output_grid(g);
-  for (const char* l : {" Element Length & Aperture = ", " Symmetry Keys: X, Y, Z = ",
-                        " Field X limits = ", " Field Y limits = ", " Field Z limits = "}) {
+  for (const char* l :
+       {" Element Length & Aperture = ", " Symmetry Keys: X, Y, Z = ",
+        " Field X limits = ", " Field Y limits = ", " Field Z limits = "}) {
     p.push_back(prefix(l));
   }
   return p;
@@ -350,7 +406,8 @@ std::vector<Pat> full_log(const LogShape& g) {
 // Files in a directory, by name.
 std::vector<std::string> dir_names(const fs::path& dir) {
   std::vector<std::string> v;
-  for (const auto& e : fs::directory_iterator(dir)) v.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir))
+    v.push_back(e.path().filename().string());
   std::sort(v.begin(), v.end());
   return v;
 }
@@ -380,16 +437,20 @@ class ExampleLayout : public ::testing::TestWithParam<int> {};
 TEST_P(ExampleLayout, RunsToTheEndWithTheClosedFormFields) {
   const int layout = GetParam();
   ExampleRun ex;
-  ex.control = with_record(ex.control, 6, std::to_string(layout) + "   FieldFormat");
+  ex.control =
+      with_record(ex.control, 6, std::to_string(layout) + "   FieldFormat");
   const RunResult r = ex.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
+  EXPECT_EQ(
+      r.out,
+      "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
 
   // Log: the half table (61 z nodes from z = 0) is centred and mirrored into
   // 121 nodes; the table's H has the solver's sign, so B is switched.
   const std::vector<std::string> log = ex.log();
-  EXPECT_TRUE(lines_match(log, full_log({"pillbox.txt", 121, true, false, 'B'})));
+  EXPECT_TRUE(
+      lines_match(log, full_log({"pillbox.txt", 121, true, false, 'B'})));
   const double omeg = kPi * 2.0 * 1.3e9;
   std::vector<double> v = values(log, "  omeg= ");
   ASSERT_EQ(v.size(), 1u);
@@ -413,7 +474,8 @@ TEST_P(ExampleLayout, RunsToTheEndWithTheClosedFormFields) {
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(fs::file_size(file), layout_bytes(layout));
   EXPECT_EQ(dir_names(ex.dir.path()),
-            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt", "zereduv.dat", "zereduv.log"}));
+            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt",
+                                      "zereduv.dat", "zereduv.log"}));
   FieldFileData d;
   ASSERT_NO_THROW(d = read_field_file(file, layout));
   if (layout == 2) {
@@ -434,19 +496,23 @@ TEST_P(ExampleLayout, RunsToTheEndWithTheClosedFormFields) {
     EXPECT_EQ(d.z.front(), -6.0);
     EXPECT_NEAR(d.z.back(), 6.0, 1e-14);
   }
-  for (int a = 0; a < 3; ++a) EXPECT_EQ(d.sym[a], 0);
+  for (int a = 0; a < 3; ++a)
+    EXPECT_EQ(d.sym[a], 0);
 
   // On the axis at the cavity centre Ez = E0 = 5 MV/m = 5e4 V/cm (J0(0) = 1);
   // at x = 2 cm on the centre plane By = B_phi(2 cm).
   const Pillbox p;
   EXPECT_NEAR(d.at(kEz, 13, 13, 101), 5e4, 5e4 * 1e-6);
-  EXPECT_NEAR(d.at(kBy, 25, 13, 101), p.bphi(2.0, 1.0), 5e-4 * std::fabs(p.bphi(2.0, 1.0)));
+  EXPECT_NEAR(d.at(kBy, 25, 13, 101), p.bphi(2.0, 1.0),
+              5e-4 * std::fabs(p.bphi(2.0, 1.0)));
   EXPECT_LT(d.at(kBy, 25, 13, 101), 0.0);
   expect_pillbox_fields(d, layout, p, 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ExampleLayout, ::testing::Values(0, 1, 2),
-                         [](const auto& tp) { return "Layout" + std::to_string(tp.param); });
+                         [](const auto& tp) {
+                           return "Layout" + std::to_string(tp.param);
+                         });
 
 // The text layouts carry the values of layout 0 rounded to 15 digits.
 TEST(ExampleLayouts, TextLayoutsHoldTheUnformattedValues) {
@@ -466,14 +532,16 @@ TEST(ExampleLayouts, TextLayoutsHoldTheUnformattedValues) {
         const double got = d[layout].f[c][n];
         if (std::fabs(got - want) > 1e-14 * std::fabs(want)) {
           ++bad;
-          ADD_FAILURE() << "layout " << layout << ", component " << c << ", value " << n
-                        << ": " << got << " vs " << want;
+          ADD_FAILURE() << "layout " << layout << ", component " << c
+                        << ", value " << n << ": " << got << " vs " << want;
         }
       }
     }
   }
-  for (std::size_t i = 0; i < 25; ++i) EXPECT_NEAR(d[1].x[i], d[0].x[i], 1e-14);
-  for (std::size_t i = 0; i < 201; ++i) EXPECT_NEAR(d[1].z[i], d[0].z[i], 1e-14);
+  for (std::size_t i = 0; i < 25; ++i)
+    EXPECT_NEAR(d[1].x[i], d[0].x[i], 1e-14);
+  for (std::size_t i = 0; i < 201; ++i)
+    EXPECT_NEAR(d[1].z[i], d[0].z[i], 1e-14);
 }
 
 // Whatever stands under the field file's name beforehand: a longer file is
@@ -501,7 +569,8 @@ TEST_P(ExistingTarget, LongerFileIsReplacedExactly) {
   EXPECT_EQ(now.size(), layout_bytes(layout));
   EXPECT_TRUE(now == fresh) << "the run over a longer file wrote other bytes";
   EXPECT_EQ(dir_names(ex.dir.path()),
-            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt", "zereduv.dat", "zereduv.log"}));
+            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt",
+                                      "zereduv.dat", "zereduv.log"}));
 }
 
 TEST_P(ExistingTarget, DirectoryEndsWithTheUnit7Report) {
@@ -516,12 +585,16 @@ TEST_P(ExistingTarget, DirectoryEndsWithTheUnit7Report) {
   EXPECT_TRUE(fs::is_directory(ex.dir / "eh_ZIV.#01"));
   EXPECT_TRUE(fs::is_empty(ex.dir / "eh_ZIV.#01"));
   EXPECT_EQ(dir_names(ex.dir.path()),
-            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt", "zereduv.dat", "zereduv.log"}));
-  EXPECT_TRUE(lines_match(ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
+            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt",
+                                      "zereduv.dat", "zereduv.log"}));
+  EXPECT_TRUE(lines_match(
+      ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ExistingTarget, ::testing::Values(0, 1, 2),
-                         [](const auto& tp) { return "Layout" + std::to_string(tp.param); });
+                         [](const auto& tp) {
+                           return "Layout" + std::to_string(tp.param);
+                         });
 
 // ---------------------------------------------------------------------------
 // Generated tables: both sign branches, scaling, half grids, reversed rows
@@ -533,7 +606,9 @@ struct GenCase {
   int switched;  // 'B' or 'E'
 };
 
-void PrintTo(const GenCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GenCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class GeneratedPillbox : public ::testing::TestWithParam<GenCase> {};
 
@@ -549,24 +624,29 @@ TEST_P(GeneratedPillbox, FieldsFollowTheClosedForm) {
   EXPECT_EQ(r.err, "");
   const int nz_table = c.table.nz + 1;
   const int nz_full = c.control.isym_z == 2 ? 2 * nz_table - 1 : nz_table;
-  const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
-  EXPECT_TRUE(lines_match(log, full_log({c.control.table, nz_full, true, false, c.switched})));
+  const std::vector<std::string> log =
+      split_records(read_file(dir / "zereduv.log"), true);
+  EXPECT_TRUE(lines_match(
+      log, full_log({c.control.table, nz_full, true, false, c.switched})));
   EXPECT_NEAR(mean_ratio(log), -1.0, 0.01);
 
   char name[16];
   std::snprintf(name, sizeof name, "eh_ZIV.#%02d", c.control.file_number);
   FieldFileData d;
   ASSERT_NO_THROW(d = read_field_file(dir / name, 0));
-  for (int a = 0; a < 3; ++a) EXPECT_EQ(d.sym[a], c.control.sym[a]);
+  for (int a = 0; a < 3; ++a)
+    EXPECT_EQ(d.sym[a], c.control.sym[a]);
   // A set key starts the axis at 0; the upper end is never moved.
   EXPECT_EQ(d.x.front(), c.control.sym[0] != 0 ? 0.0 : -c.control.aperture);
   EXPECT_EQ(d.y.front(), c.control.sym[1] != 0 ? 0.0 : -c.control.aperture);
-  EXPECT_EQ(d.z.front(), c.control.sym[2] != 0 ? 0.0 : -(c.control.element_length / 2.0));
+  EXPECT_EQ(d.z.front(),
+            c.control.sym[2] != 0 ? 0.0 : -(c.control.element_length / 2.0));
   expect_pillbox_fields(d, 0, c.table, c.control.field_scale);
 }
 
-Control control_with(int isym_z, int fileno, std::array<int, 3> sym, double length,
-                     double aperture, int reverse, double scale) {
+Control control_with(int isym_z, int fileno, std::array<int, 3> sym,
+                     double length, double aperture, int reverse,
+                     double scale) {
   Control c;
   c.isym_z = isym_z;
   c.file_number = fileno;
@@ -603,8 +683,10 @@ const GenCase kGenCases[] = {
      control_with(0, 0, {0, 1, 0}, 9.0, 1.5, 1, 1.0), 'B'},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, GeneratedPillbox, ::testing::ValuesIn(kGenCases),
-                         [](const auto& tp) { return std::string(tp.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, GeneratedPillbox,
+                         ::testing::ValuesIn(kGenCases), [](const auto& tp) {
+                           return std::string(tp.param.name);
+                         });
 
 // A table in mm holds the same cavity: after the reader's conversion the
 // field file matches that of the table in cm.
@@ -618,13 +700,16 @@ TEST(MillimetreTable, MatchesTheSameTableInCentimetres) {
     write_file(dir / "zereduv.dat", Control{}.text());
     const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
-    EXPECT_TRUE(lines_match(log, full_log({"pillbox.txt", 121, true, false, 'B', mm})));
+    const std::vector<std::string> log =
+        split_records(read_file(dir / "zereduv.log"), true);
+    EXPECT_TRUE(
+        lines_match(log, full_log({"pillbox.txt", 121, true, false, 'B', mm})));
     d.push_back(read_field_file(dir / "eh_ZIV.#01", 0));
   }
   for (std::size_t c = 0; c < 6; ++c) {
     for (std::size_t n = 0; n < kGridPoints; n += 7) {
-      ASSERT_NEAR(d[1].f[c][n], d[0].f[c][n], 1e-9 * (1.0 + std::fabs(d[0].f[c][n])))
+      ASSERT_NEAR(d[1].f[c][n], d[0].f[c][n],
+                  1e-9 * (1.0 + std::fabs(d[0].f[c][n])))
           << "component " << c << ", value " << n;
     }
   }
@@ -640,14 +725,17 @@ struct MaxwellCase {
   bool stops;
 };
 
-void PrintTo(const MaxwellCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MaxwellCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class MaxwellCheck : public ::testing::TestWithParam<MaxwellCase> {};
 
 TEST_P(MaxwellCheck, MeanRatioScalesWithTheFrequency) {
   const MaxwellCase& c = GetParam();
   ExampleRun ex;
-  ex.control = with_record(ex.control, 8, num(1.3e9 * c.factor) + "  Frequency [Hz]");
+  ex.control =
+      with_record(ex.control, 8, num(1.3e9 * c.factor) + "  Frequency [Hz]");
   const RunResult r = ex.run();
   EXPECT_EQ(r.status, c.stops ? 3 : 0);
   const std::vector<std::string> log = ex.log();
@@ -661,17 +749,19 @@ TEST_P(MaxwellCheck, MeanRatioScalesWithTheFrequency) {
     EXPECT_FALSE(fs::exists(ex.dir / "eh_ZIV.#01"));
   } else {
     // The warning goes to standard error as well.
-    EXPECT_EQ(r.err, c.warning ? " Warning: Maxwell Equations: Ratio > 1.5 \n" : "");
+    EXPECT_EQ(r.err,
+              c.warning ? " Warning: Maxwell Equations: Ratio > 1.5 \n" : "");
     EXPECT_TRUE(lines_match(log, full_log(shape)));
     EXPECT_EQ(fs::file_size(ex.dir / "eh_ZIV.#01"), kLayout0Bytes);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Frequencies, MaxwellCheck,
-                         ::testing::Values(MaxwellCase{"Right", 1.0, false, false},
-                                           MaxwellCase{"Warns", 1.8, true, false},
-                                           MaxwellCase{"FiveTimesTooHigh", 5.0, false, true}),
-                         [](const auto& tp) { return std::string(tp.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Frequencies, MaxwellCheck,
+    ::testing::Values(MaxwellCase{"Right", 1.0, false, false},
+                      MaxwellCase{"Warns", 1.8, true, false},
+                      MaxwellCase{"FiveTimesTooHigh", 5.0, false, true}),
+    [](const auto& tp) { return std::string(tp.param.name); });
 
 // ---------------------------------------------------------------------------
 // The format stop
@@ -682,23 +772,30 @@ TEST_P(FormatStop, StopsBeforeAnyFieldFileIsTouched) {
   const bool existing = GetParam();
   ExampleRun ex;
   ex.control = with_record(ex.control, 6, "5   FieldFormat");
-  if (existing) write_file(ex.dir / "eh_ZIV.#01", "an older field file\n");
+  if (existing)
+    write_file(ex.dir / "eh_ZIV.#01", "an older field file\n");
   const RunResult r = ex.run();
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.err, kFormatStop);
-  EXPECT_EQ(r.out, "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
-  EXPECT_TRUE(lines_match(ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
+  EXPECT_EQ(
+      r.out,
+      "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
+  EXPECT_TRUE(lines_match(
+      ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
   if (existing) {
     EXPECT_EQ(read_file(ex.dir / "eh_ZIV.#01"), "an older field file\n");
   }
-  std::vector<std::string> names = {"pillbox.txt", "zereduv.dat", "zereduv.log"};
-  if (existing) names.insert(names.begin(), "eh_ZIV.#01");
+  std::vector<std::string> names = {"pillbox.txt", "zereduv.dat",
+                                    "zereduv.log"};
+  if (existing)
+    names.insert(names.begin(), "eh_ZIV.#01");
   EXPECT_EQ(dir_names(ex.dir.path()), names);
 }
 
 INSTANTIATE_TEST_SUITE_P(OldFile, FormatStop, ::testing::Bool(),
                          [](const auto& tp) {
-                           return std::string(tp.param ? "OverExistingFile" : "NoFile");
+                           return std::string(tp.param ? "OverExistingFile"
+                                                       : "NoFile");
                          });
 
 // ---------------------------------------------------------------------------
@@ -718,7 +815,8 @@ class NonFiniteFields : public ::testing::TestWithParam<Overflow> {};
 TEST_P(NonFiniteFields, StopBeforeTheFieldFile) {
   const Overflow& o = GetParam();
   ExampleRun ex;
-  ex.control = with_record(ex.control, 6, std::to_string(o.layout) + "   FieldFormat");
+  ex.control =
+      with_record(ex.control, 6, std::to_string(o.layout) + "   FieldFormat");
   ex.control = with_record(ex.control, o.record, o.text);
   write_file(ex.dir / "eh_ZIV.#01", "an older field file\n");
   const RunResult r = ex.run();
@@ -728,17 +826,20 @@ TEST_P(NonFiniteFields, StopBeforeTheFieldFile) {
     EXPECT_NE(r.err.find(v), std::string::npos) << r.err;
   }
   EXPECT_EQ(r.out, "  Reading file: pillbox.txt\n");
-  EXPECT_TRUE(lines_match(ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
+  EXPECT_TRUE(lines_match(
+      ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
   EXPECT_EQ(read_file(ex.dir / "eh_ZIV.#01"), "an older field file\n");
   EXPECT_EQ(dir_names(ex.dir.path()),
-            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt", "zereduv.dat", "zereduv.log"}));
+            (std::vector<std::string>{"eh_ZIV.#01", "pillbox.txt",
+                                      "zereduv.dat", "zereduv.log"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Overflows, NonFiniteFields,
-    ::testing::Values(Overflow{"FieldScaleLayout0", 12, "1e308   FieldScale", 0},
-                      Overflow{"ApertureLayout2", 10, "1e308   Aperture", 2},
-                      Overflow{"FieldScaleInvalidLayout", 12, "-1e308   FieldScale", 5}),
+    ::testing::Values(
+        Overflow{"FieldScaleLayout0", 12, "1e308   FieldScale", 0},
+        Overflow{"ApertureLayout2", 10, "1e308   Aperture", 2},
+        Overflow{"FieldScaleInvalidLayout", 12, "-1e308   FieldScale", 5}),
     [](const auto& tp) { return std::string(tp.param.name); });
 
 // ---------------------------------------------------------------------------
@@ -765,10 +866,12 @@ TEST(MissingInput, FieldTable) {
   EXPECT_EQ(r.out, "  Reading file: nosuch.txt\n");
   EXPECT_NE(r.err.find("unit 2"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("nosuch.txt"), std::string::npos) << r.err;
-  const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
-  EXPECT_TRUE(lines_match(log, {prefix("  mu0 = "), prefix("  mu1 = "), prefix("  eps0= "),
-                                prefix("  omeg= "), exact(kSep),
-                                exact("  Reading file: nosuch.txt")}));
+  const std::vector<std::string> log =
+      split_records(read_file(dir / "zereduv.log"), true);
+  EXPECT_TRUE(lines_match(
+      log,
+      {prefix("  mu0 = "), prefix("  mu1 = "), prefix("  eps0= "),
+       prefix("  omeg= "), exact(kSep), exact("  Reading file: nosuch.txt")}));
   EXPECT_FALSE(fs::exists(dir / "eh_ZIV.#01"));
 }
 
@@ -787,14 +890,17 @@ struct RealCase {
   bool centre_is_gap;     // z = 0 of the map is the gap centre
 };
 
-void PrintTo(const RealCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RealCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RealTable : public ::testing::TestWithParam<RealCase> {};
 
 TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   const RealCase& c = GetParam();
   const fs::path src = kRealTables / c.file;
-  if (!fs::exists(src)) GTEST_SKIP() << "no " << src;
+  if (!fs::exists(src))
+    GTEST_SKIP() << "no " << src;
   ScratchDir dir;
   fs::copy_file(src, dir / c.file);
   Control ctl;
@@ -809,13 +915,18 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "  Reading file: " + std::string(c.file) +
                        "\n Output field file name = eh_ZIV.#01\n");
-  const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
+  const std::vector<std::string> log =
+      split_records(read_file(dir / "zereduv.log"), true);
   EXPECT_NEAR(mean_ratio(log), -1.0, 0.05);
-  EXPECT_NE(find_line(log, "  Maxwell Equations: E and B Signs Not Compatible"), nullptr);
-  EXPECT_TRUE(find_line(log, kSwitchB) != nullptr || find_line(log, kSwitchE) != nullptr);
+  EXPECT_NE(find_line(log, "  Maxwell Equations: E and B Signs Not Compatible"),
+            nullptr);
+  EXPECT_TRUE(find_line(log, kSwitchB) != nullptr ||
+              find_line(log, kSwitchE) != nullptr);
   EXPECT_EQ(find_line(log, "  Warning: Maxwell"), nullptr);
-  EXPECT_EQ(find_line(log, "  Table lengths in mm converted to cm ") != nullptr, c.mm);
-  EXPECT_EQ(log.at(log.size() - 5).rfind(" Element Length & Aperture = ", 0), 0u);
+  EXPECT_EQ(find_line(log, "  Table lengths in mm converted to cm ") != nullptr,
+            c.mm);
+  EXPECT_EQ(log.at(log.size() - 5).rfind(" Element Length & Aperture = ", 0),
+            0u);
   ASSERT_TRUE(fs::exists(dir / "eh_ZIV.#01"));
   EXPECT_EQ(fs::file_size(dir / "eh_ZIV.#01"), kLayout0Bytes);
   if (c.centre_is_gap) {
@@ -831,27 +942,31 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
 }
 
 const RealCase kRealCases[] = {
-    {"SnsRebuncher201x51", "sns-mebt-rebuncher-402mhz-201x51.txt", 2, 402.5e6, 10.0, 1.0,
-     false, false, true},
-    {"SnsRebuncher301x101", "sns-mebt-rebuncher-402mhz-301x101-large.txt", 2, 402.5e6, 10.0,
-     1.0, false, false, true},
-    {"SwifelGun", "swifel-qwr-gun-176mhz.txt", 0, 175.715180667e6, 20.0, 2.0, false, true,
-     false},
-    {"DiskLoaded3CellMm", "dlc-3cell-2856mhz-mm.txt", 0, 2857.97761e6, 10.0, 0.7, true, true,
-     false},
-    {"Buncher3CellMm", "buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 2856e6, 5.8, 0.7, true,
-     true, false},
-    {"Pillbox2856Mm", "pillbox-2856mhz-mm.txt", 0, 2856e6, 8.0, 0.7, true, true, true},
+    {"SnsRebuncher201x51", "sns-mebt-rebuncher-402mhz-201x51.txt", 2, 402.5e6,
+     10.0, 1.0, false, false, true},
+    {"SnsRebuncher301x101", "sns-mebt-rebuncher-402mhz-301x101-large.txt", 2,
+     402.5e6, 10.0, 1.0, false, false, true},
+    {"SwifelGun", "swifel-qwr-gun-176mhz.txt", 0, 175.715180667e6, 20.0, 2.0,
+     false, true, false},
+    {"DiskLoaded3CellMm", "dlc-3cell-2856mhz-mm.txt", 0, 2857.97761e6, 10.0,
+     0.7, true, true, false},
+    {"Buncher3CellMm", "buncher-3cell-2856mhz-beta056-open-mm.txt", 0, 2856e6,
+     5.8, 0.7, true, true, false},
+    {"Pillbox2856Mm", "pillbox-2856mhz-mm.txt", 0, 2856e6, 8.0, 0.7, true, true,
+     true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tables, RealTable, ::testing::ValuesIn(kRealCases),
-                         [](const auto& tp) { return std::string(tp.param.name); });
+                         [](const auto& tp) {
+                           return std::string(tp.param.name);
+                         });
 
 // On the SNS rebuncher the axis value at the gap centre is the table's first
 // node, 3.727425 MV/m, taken over unchanged by the mirror completion.
 TEST(SnsRebuncher, GapCentreKeepsTheTableValue) {
   const fs::path src = kRealTables / "sns-mebt-rebuncher-402mhz-201x51.txt";
-  if (!fs::exists(src)) GTEST_SKIP() << "no " << src;
+  if (!fs::exists(src))
+    GTEST_SKIP() << "no " << src;
   ScratchDir dir;
   fs::copy_file(src, dir / "sns.txt");
   Control ctl;
@@ -863,9 +978,11 @@ TEST(SnsRebuncher, GapCentreKeepsTheTableValue) {
   write_file(dir / "zereduv.dat", ctl.text());
   const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::string> log = split_records(read_file(dir / "zereduv.log"), true);
+  const std::vector<std::string> log =
+      split_records(read_file(dir / "zereduv.log"), true);
   const bool e_switched = find_line(log, kSwitchE) != nullptr;
-  EXPECT_TRUE(lines_match(log, full_log({"sns.txt", 401, true, false, e_switched ? 'E' : 'B'})));
+  EXPECT_TRUE(lines_match(
+      log, full_log({"sns.txt", 401, true, false, e_switched ? 'E' : 'B'})));
   FieldFileData d;
   ASSERT_NO_THROW(d = read_field_file(dir / "eh_ZIV.#01", 0));
   const double want = (e_switched ? -1.0 : 1.0) * 3.727425e4;

@@ -32,14 +32,15 @@ struct FieldFileData {
   double element_length = 0, aperture = 0;  // layouts 0 and 1
   int32_t header = 1, end_marker = 0;       // layouts 0 and 1
   int32_t sym[3] = {0, 0, 0};
-  double lim[3][2] = {};                    // layout 2: min, max per axis
-  int32_t counts[3] = {0, 0, 0};            // layout 2
-  std::vector<double> x, y, z;              // layouts 0 and 1
-  std::array<std::vector<double>, 6> f;     // Ex, Ey, Ez, Bx, By, Bz
+  double lim[3][2] = {};                 // layout 2: min, max per axis
+  int32_t counts[3] = {0, 0, 0};         // layout 2
+  std::vector<double> x, y, z;           // layouts 0 and 1
+  std::array<std::vector<double>, 6> f;  // Ex, Ey, Ez, Bx, By, Bz
 
   /// Component c at 1-based grid node (ix, iy, iz).
   double at(Component c, int ix, int iy, int iz) const {
-    return f[c][static_cast<std::size_t>((ix - 1) + kGx * ((iy - 1) + kGy * (iz - 1)))];
+    return f[c][static_cast<std::size_t>((ix - 1) +
+                                         kGx * ((iy - 1) + kGy * (iz - 1)))];
   }
 };
 
@@ -55,9 +56,12 @@ struct Cursor {
   const std::string& b;
   std::size_t pos = 0;
   uint32_t u32() {
-    if (pos + 4 > b.size()) throw bad("truncated at byte " + std::to_string(pos));
+    if (pos + 4 > b.size())
+      throw bad("truncated at byte " + std::to_string(pos));
     uint32_t v = 0;
-    for (int k = 3; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(b[pos + static_cast<std::size_t>(k)]);
+    for (int k = 3; k >= 0; --k)
+      v = (v << 8) |
+          static_cast<unsigned char>(b[pos + static_cast<std::size_t>(k)]);
     pos += 4;
     return v;
   }
@@ -77,8 +81,10 @@ struct Cursor {
     return pos + len;
   }
   void close(uint32_t len, std::size_t end) {
-    if (pos != end) throw bad("record data size mismatch");
-    if (u32() != len) throw bad("trailing length of record differs");
+    if (pos != end)
+      throw bad("record data size mismatch");
+    if (u32() != len)
+      throw bad("trailing length of record differs");
   }
 };
 
@@ -86,7 +92,9 @@ inline FieldFileData read_layout0(const std::string& b) {
   FieldFileData d;
   Cursor c{b};
   std::size_t rec = 0;
-  auto len = [&rec] { return static_cast<uint32_t>(kLayout0Records[rec].bytes); };
+  auto len = [&rec] {
+    return static_cast<uint32_t>(kLayout0Records[rec].bytes);
+  };
   std::size_t end = c.open(len());
   d.element_length = c.f64();
   d.aperture = c.f64();
@@ -94,24 +102,28 @@ inline FieldFileData read_layout0(const std::string& b) {
   c.close(len(), end);
   ++rec;
   end = c.open(len());
-  for (auto& k : d.sym) k = c.i32();
+  for (auto& k : d.sym)
+    k = c.i32();
   c.close(len(), end);
   ++rec;
   auto doubles = [&](std::vector<double>& v) {
     const std::size_t e = c.open(len());
     v.resize(len() / kDoubleBytes);
-    for (auto& x : v) x = c.f64();
+    for (auto& x : v)
+      x = c.f64();
     c.close(len(), e);
     ++rec;
   };
   doubles(d.x);
   doubles(d.y);
   doubles(d.z);
-  for (auto& comp : d.f) doubles(comp);
+  for (auto& comp : d.f)
+    doubles(comp);
   end = c.open(len());
   d.end_marker = c.i32();
   c.close(len(), end);
-  if (c.pos != b.size()) throw bad("bytes after the end-marker record");
+  if (c.pos != b.size())
+    throw bad("bytes after the end-marker record");
   return d;
 }
 
@@ -120,22 +132,27 @@ inline FieldFileData read_layout0(const std::string& b) {
 inline double parse_d24(std::string_view field, std::size_t line) {
   std::size_t a = field.find_first_not_of(' ');
   std::size_t e = field.find_last_not_of(' ');
-  if (a == std::string_view::npos) throw bad("empty field on line " + std::to_string(line));
+  if (a == std::string_view::npos)
+    throw bad("empty field on line " + std::to_string(line));
   double v = 0;
   auto [p, ec] = std::from_chars(field.data() + a, field.data() + e + 1, v);
   if (ec != std::errc() || p != field.data() + e + 1) {
-    throw bad("not a number '" + std::string(field) + "' on line " + std::to_string(line));
+    throw bad("not a number '" + std::string(field) + "' on line " +
+              std::to_string(line));
   }
   return v;
 }
 
 inline int32_t parse_i12(std::string_view field, std::size_t line) {
   std::size_t a = field.find_first_not_of(' ');
-  if (a == std::string_view::npos) throw bad("empty field on line " + std::to_string(line));
+  if (a == std::string_view::npos)
+    throw bad("empty field on line " + std::to_string(line));
   int32_t v = 0;
-  auto [p, ec] = std::from_chars(field.data() + a, field.data() + field.size(), v);
+  auto [p, ec] =
+      std::from_chars(field.data() + a, field.data() + field.size(), v);
   if (ec != std::errc() || p != field.data() + field.size()) {
-    throw bad("not an integer '" + std::string(field) + "' on line " + std::to_string(line));
+    throw bad("not an integer '" + std::string(field) + "' on line " +
+              std::to_string(line));
   }
   return v;
 }
@@ -150,10 +167,12 @@ class Lines {
   std::size_t size() const { return recs_.size(); }
   // Line n (0-based) of `len` characters.
   std::string_view get(std::size_t n, std::size_t len) const {
-    if (n >= recs_.size()) throw bad("file ends before line " + std::to_string(n + 1));
+    if (n >= recs_.size())
+      throw bad("file ends before line " + std::to_string(n + 1));
     if (recs_[n].size() != len) {
-      throw bad("line " + std::to_string(n + 1) + " has " + std::to_string(recs_[n].size()) +
-                " characters, expected " + std::to_string(len) + ": '" + recs_[n] + "'");
+      throw bad("line " + std::to_string(n + 1) + " has " +
+                std::to_string(recs_[n].size()) + " characters, expected " +
+                std::to_string(len) + ": '" + recs_[n] + "'");
     }
     return recs_[n];
   }
@@ -163,8 +182,8 @@ class Lines {
 };
 
 // n doubles written by one statement from line `first`: three per line.
-inline std::size_t read_group(const Lines& L, std::size_t first, std::vector<double>& v,
-                              std::size_t n) {
+inline std::size_t read_group(const Lines& L, std::size_t first,
+                              std::vector<double>& v, std::size_t n) {
   v.resize(n);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t line = first + k / 3;
@@ -184,15 +203,19 @@ inline FieldFileData read_layout1(const std::string& text) {
   d.aperture = parse_d24(l1.substr(field_column(ddi, 1), kD24), 1);
   d.header = parse_i12(l1.substr(field_column(ddi, 2), kI12), 1);
   std::string_view l2 = L.get(1, line_width(iii));
-  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(l2.substr(field_column(iii, k), kI12), 2);
+  for (int k = 0; k < 3; ++k)
+    d.sym[k] = parse_i12(l2.substr(field_column(iii, k), kI12), 2);
   std::size_t n = 2;
   n = read_group(L, n, d.x, kGx);
   n = read_group(L, n, d.y, kGy);
   n = read_group(L, n, d.z, kGz);
-  for (auto& comp : d.f) n = read_group(L, n, comp, kGridPoints);
+  for (auto& comp : d.f)
+    n = read_group(L, n, comp, kGridPoints);
   d.end_marker = parse_i12(L.get(n, line_width(LineKind::I)), n + 1);
-  if (L.size() != n + 1) throw bad("lines after the end marker");
-  if (L.size() != line_count(kLayout1Lines)) throw bad("line count differs from the layout");
+  if (L.size() != n + 1)
+    throw bad("lines after the end marker");
+  if (L.size() != line_count(kLayout1Lines))
+    throw bad("line count differs from the layout");
   return d;
 }
 
@@ -207,38 +230,48 @@ inline FieldFileData read_layout2(const std::string& text) {
     d.counts[a] = parse_i12(s.substr(field_column(ddi, 2), kI12), a + 1);
   }
   std::string_view keys = L.get(3, line_width(iii));
-  for (int k = 0; k < 3; ++k) d.sym[k] = parse_i12(keys.substr(field_column(iii, k), kI12), 4);
-  for (auto& comp : d.f) comp.assign(kGridPoints, 0.0);
+  for (int k = 0; k < 3; ++k)
+    d.sym[k] = parse_i12(keys.substr(field_column(iii, k), kI12), 4);
+  for (auto& comp : d.f)
+    comp.assign(kGridPoints, 0.0);
   std::size_t line = 4;
   for (int ix = 1; ix <= kGx; ++ix) {
     for (int iy = 1; iy <= kGy; ++iy) {
       for (int iz = 1; iz <= kGz; ++iz) {
-        const auto idx = static_cast<std::size_t>((ix - 1) + kGx * ((iy - 1) + kGy * (iz - 1)));
+        const auto idx = static_cast<std::size_t>(
+            (ix - 1) + kGx * ((iy - 1) + kGy * (iz - 1)));
         for (int half = 0; half < 2; ++half, ++line) {
           std::string_view s = L.get(line, line_width(LineKind::D3));
           for (int k = 0; k < 3; ++k) {
-            d.f[static_cast<std::size_t>(3 * half + k)][idx] =
-                parse_d24(s.substr(field_column(LineKind::D3, k), kD24), line + 1);
+            d.f[static_cast<std::size_t>(3 * half + k)][idx] = parse_d24(
+                s.substr(field_column(LineKind::D3, k), kD24), line + 1);
           }
         }
       }
     }
   }
-  if (L.size() != line) throw bad("lines after the last node");
-  if (L.size() != line_count(kLayout2Lines)) throw bad("line count differs from the layout");
+  if (L.size() != line)
+    throw bad("lines after the last node");
+  if (L.size() != line_count(kLayout2Lines))
+    throw bad("line count differs from the layout");
   return d;
 }
 
 }  // namespace detail
 
 /// Reads the field file `path` written in `layout` (0, 1 or 2).
-inline FieldFileData read_field_file(const std::filesystem::path& path, int layout) {
+inline FieldFileData read_field_file(const std::filesystem::path& path,
+                                     int layout) {
   const std::string bytes = read_file(path);
   switch (layout) {
-    case 0: return detail::read_layout0(bytes);
-    case 1: return detail::read_layout1(bytes);
-    case 2: return detail::read_layout2(bytes);
-    default: throw detail::bad("no layout " + std::to_string(layout));
+  case 0:
+    return detail::read_layout0(bytes);
+  case 1:
+    return detail::read_layout1(bytes);
+  case 2:
+    return detail::read_layout2(bytes);
+  default:
+    throw detail::bad("no layout " + std::to_string(layout));
   }
 }
 

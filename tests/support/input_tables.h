@@ -84,11 +84,12 @@ inline std::string g(double v) {
 /// Exponent form as the post-processor prints fields: 1.234567E+00.
 inline std::string e6(double v) {
   char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific,
-                         6);
+  auto r =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6);
   std::string s(buf, r.ptr);
   for (char& c : s) {
-    if (c == 'e') c = 'E';
+    if (c == 'e')
+      c = 'E';
   }
   return s;
 }
@@ -148,15 +149,18 @@ inline std::string sf7_table(
     t += l;
     t += eol;
   };
-  for (const auto& l : h.preamble) line(l);
+  for (const auto& l : h.preamble)
+    line(l);
   line(h.limits_a);
   line(h.limits_b);
   line(h.counts);
-  for (const auto& l : h.before_titles) line(l);
+  for (const auto& l : h.before_titles)
+    line(l);
   line(h.titles);
   line(h.units);
   for (int32_t i = 1; i <= nr; ++i) {
-    for (int32_t n = 1; n <= nz; ++n) line(node_record(node(i, n)));
+    for (int32_t n = 1; n <= nz; ++n)
+      line(node_record(node(i, n)));
   }
   line("");
   line("Table ends here.");

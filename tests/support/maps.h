@@ -29,8 +29,7 @@ inline void set_constants(RunState& s, double Frequency) {
 /// symmetry completion builds them.  Arrays sized exactly to the map, so a
 /// read past the last node is caught by the sanitised build.
 inline std::unique_ptr<RunState> make_map(int32_t Nr, int32_t Nz, double Rmin,
-                                          double Rmax, double Zmin,
-                                          double Zmax,
+                                          double Rmax, double Zmin, double Zmax,
                                           double Frequency = 402.5e6) {
   auto s = std::make_unique<RunState>();
   set_constants(*s, Frequency);
@@ -60,7 +59,8 @@ inline std::unique_ptr<RunState> make_map(int32_t Nr, int32_t Nz, double Rmin,
 inline void fill(RunState& s, Map2D& A,
                  const std::function<double(double, double)>& f) {
   for (int32_t i = 1; i <= s.Nr; ++i) {
-    for (int32_t j = 1; j <= s.Nz; ++j) A(i, j) = f(s.Rgrid(i), s.Zgrid(j));
+    for (int32_t j = 1; j <= s.Nz; ++j)
+      A(i, j) = f(s.Rgrid(i), s.Zgrid(j));
   }
 }
 
@@ -68,7 +68,8 @@ inline void fill(RunState& s, Map2D& A,
 inline void fill_nodes(RunState& s, Map2D& A,
                        const std::function<double(int32_t, int32_t)>& f) {
   for (int32_t i = 1; i <= s.Nr; ++i) {
-    for (int32_t j = 1; j <= s.Nz; ++j) A(i, j) = f(i, j);
+    for (int32_t j = 1; j <= s.Nz; ++j)
+      A(i, j) = f(i, j);
   }
 }
 
@@ -79,7 +80,8 @@ inline std::vector<std::string> log_lines(const RunState& s) {
   std::size_t pos = 0;
   while (pos < m.size()) {
     std::size_t end = m.find("\r\n", pos);
-    if (end == std::string::npos) end = m.size();
+    if (end == std::string::npos)
+      end = m.size();
     lines.push_back(m.substr(pos, end - pos));
     pos = end + 2;
   }

@@ -12,7 +12,8 @@
 
 namespace zereduv::testing {
 
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args,
+RunResult run_program(const std::string& exe,
+                      const std::vector<std::string>& args,
                       const std::filesystem::path& workdir) {
   ScratchDir capture;  // outside workdir, so the run sees only its own files
   const std::string out_path = (capture / "stdout").string();
@@ -22,19 +23,22 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   argv_s.push_back(exe);
   argv_s.insert(argv_s.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  for (auto& a : argv_s) argv.push_back(a.data());
+  for (auto& a : argv_s)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
   const std::string dir = workdir.string();
 
   std::fflush(nullptr);
   const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid < 0)
+    throw std::runtime_error("fork failed");
   if (pid == 0) {
     // Child: only async-signal-safe calls until exec.
     int o = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int e = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int n = ::open("/dev/null", O_RDONLY);
-    if (o < 0 || e < 0 || n < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (o < 0 || e < 0 || n < 0 || ::chdir(dir.c_str()) != 0)
+      ::_exit(127);
     ::dup2(n, 0);
     ::dup2(o, 1);
     ::dup2(e, 2);
@@ -46,7 +50,8 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   }
   int wstatus = 0;
   while (::waitpid(pid, &wstatus, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    if (errno != EINTR)
+      throw std::runtime_error("waitpid failed");
   }
   RunResult r;
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
@@ -55,8 +60,12 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   return r;
 }
 
-bool running_as_superuser() { return ::geteuid() == 0; }
+bool running_as_superuser() {
+  return ::geteuid() == 0;
+}
 
-bool make_fifo(const std::filesystem::path& p) { return ::mkfifo(p.c_str(), 0644) == 0; }
+bool make_fifo(const std::filesystem::path& p) {
+  return ::mkfifo(p.c_str(), 0644) == 0;
+}
 
 }  // namespace zereduv::testing

@@ -11,7 +11,8 @@ namespace {
 // One argument as the C runtime reads it back: quoted when it holds a blank
 // or a quote, backslashes doubled only where they come before a quote.
 std::string quoted(const std::string& arg) {
-  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
+    return arg;
   std::string q = "\"";
   std::size_t backslashes = 0;
   for (const char c : arg) {
@@ -27,11 +28,14 @@ std::string quoted(const std::string& arg) {
   return q + '"';
 }
 
-HANDLE inheritable_file(const std::string& path, DWORD access, DWORD disposition) {
+HANDLE inheritable_file(const std::string& path, DWORD access,
+                        DWORD disposition) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  const HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
+  const HANDLE h =
+      ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &sa, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    throw std::runtime_error("cannot open " + path);
   return h;
 }
 
@@ -41,8 +45,10 @@ std::string console_text(const std::string& raw) {
   std::string t;
   t.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) t += "<LF without CR>";
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+      continue;
+    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r'))
+      t += "<LF without CR>";
     t += raw[i];
   }
   return t;
@@ -50,14 +56,16 @@ std::string console_text(const std::string& raw) {
 
 }  // namespace
 
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args,
+RunResult run_program(const std::string& exe,
+                      const std::vector<std::string>& args,
                       const std::filesystem::path& workdir) {
   ScratchDir capture;  // outside workdir, so the run sees only its own files
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
 
   std::string line = quoted(exe);
-  for (const auto& a : args) line += ' ' + quoted(a);
+  for (const auto& a : args)
+    line += ' ' + quoted(a);
   const std::string dir = workdir.string();
 
   const HANDLE in = inheritable_file("NUL", GENERIC_READ, OPEN_EXISTING);
@@ -70,12 +78,14 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
   si.hStdOutput = out;
   si.hStdError = err;
   PROCESS_INFORMATION pi{};
-  const BOOL started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, dir.c_str(), &si, &pi);
+  const BOOL started =
+      ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       dir.c_str(), &si, &pi);
   ::CloseHandle(in);
   ::CloseHandle(out);
   ::CloseHandle(err);
-  if (!started) throw std::runtime_error("cannot start " + exe);
+  if (!started)
+    throw std::runtime_error("cannot start " + exe);
   ::WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 0;
   const BOOL got = ::GetExitCodeProcess(pi.hProcess, &code);
@@ -90,8 +100,12 @@ RunResult run_program(const std::string& exe, const std::vector<std::string>& ar
 
 // Windows has no permission bits that the tests could take away from the
 // owner, so the tests never run with the rights that ignore them.
-bool running_as_superuser() { return false; }
+bool running_as_superuser() {
+  return false;
+}
 
-bool make_fifo(const std::filesystem::path&) { return false; }
+bool make_fifo(const std::filesystem::path&) {
+  return false;
+}
 
 }  // namespace zereduv::testing

@@ -17,22 +17,26 @@
 namespace zereduv::testing {
 
 struct RunResult {
-  int status = -1;      // exit status; -1 when the program did not exit
-  std::string out;      // everything written to standard output
-  std::string err;      // everything written to standard error
+  int status = -1;  // exit status; -1 when the program did not exit
+  std::string out;  // everything written to standard output
+  std::string err;  // everything written to standard error
 };
 
 inline std::string read_file(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + p.string());
+  if (!in)
+    throw std::runtime_error("cannot read " + p.string());
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void write_file(const std::filesystem::path& p, const std::string& text) {
+inline void write_file(const std::filesystem::path& p,
+                       const std::string& text) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("cannot write " + p.string());
+  if (!out)
+    throw std::runtime_error("cannot write " + p.string());
   out << text;
-  if (!out.flush()) throw std::runtime_error("cannot write " + p.string());
+  if (!out.flush())
+    throw std::runtime_error("cannot write " + p.string());
 }
 
 /// Runs `exe` with `args` in `workdir`, with no standard input; waits for
@@ -40,7 +44,8 @@ inline void write_file(const std::filesystem::path& p, const std::string& text) 
 /// `out` and `err` must follow a CR there, and the pairs are handed back as
 /// LF, so that the tests compare one text on every system (a lone LF stays
 /// as it is, and the comparison shows it).
-RunResult run_program(const std::string& exe, const std::vector<std::string>& args,
+RunResult run_program(const std::string& exe,
+                      const std::vector<std::string>& args,
                       const std::filesystem::path& workdir);
 
 /// True when the tests run with the rights of the system's superuser, who

@@ -39,7 +39,9 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  std::filesystem::path operator/(const std::string& name) const {
+    return path_ / name;
+  }
 
   /// Writes `content` byte for byte into the file `name`.
   void write(const std::string& name, const std::string& content) const {
