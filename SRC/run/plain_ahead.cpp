@@ -1,6 +1,5 @@
 #include "run/plain_ahead.h"
 
-#include <algorithm>
 #include <system_error>
 
 #include "run/free_format.h"
@@ -47,21 +46,10 @@ void PlainAhead::finish() {
   next_ = npos;
 }
 
-bool PlainAhead::take(std::span<double> out, std::size_t& after) {
-  if (!ready_) {
-    std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return !job_; });
-    ready_ = true;
-  }
-  if (k_ >= ends_.size()) {
-    next_ = npos;
-    return false;
-  }
-  std::copy_n(vals_.begin() + static_cast<std::ptrdiff_t>(k_ * values_),
-              out.size(), out.begin());
-  after = ends_[k_++];
-  next_ = after;
-  return true;
+void PlainAhead::wait_ready() {
+  std::unique_lock<std::mutex> lock(m_);
+  cv_.wait(lock, [this] { return !job_; });
+  ready_ = true;
 }
 
 void PlainAhead::run() {
@@ -74,17 +62,25 @@ void PlainAhead::run() {
     const char* p = text + from_;
     const char* const end = text + end_;
     lock.unlock();
-    vals_.clear();
-    ends_.clear();
-    std::vector<double> rec(values_);
+    // Each record holds `values_` numbers of a character and a blank at
+    // least.
+    const std::size_t most =
+        static_cast<std::size_t>(end - p) / (2 * values_) + 1;
+    if (ends_.size() < most) {
+      ends_.resize(most);
+      vals_.resize(most * values_);
+    }
+    std::size_t n = 0;
     while (p < end) {
-      const char* const q = scan_plain_reals(p, end, rec);
+      const char* const q =
+          scan_plain_reals(p, end, std::span<double>(vals_.data() + n * values_,
+                                                     values_));
       if (q == nullptr)
         break;
-      vals_.insert(vals_.end(), rec.begin(), rec.end());
-      ends_.push_back(static_cast<std::size_t>(q - text));
+      ends_[n++] = static_cast<std::size_t>(q - text);
       p = q;
     }
+    count_ = n;
     lock.lock();
     job_ = false;
     cv_.notify_all();

@@ -41,10 +41,24 @@ class PlainAhead {
   std::size_t next() const { return next_; }
   /// The values of the record at next() into `out`, and the offset after
   /// it; false once the records parsed ahead are used up.
-  bool take(std::span<double> out, std::size_t& after);
+  bool take(std::span<double> out, std::size_t& after) {
+    if (!ready_)
+      wait_ready();
+    if (k_ >= count_) {
+      next_ = npos;
+      return false;
+    }
+    const double* v = vals_.data() + k_ * values_;
+    for (double& x : out)
+      x = *v++;
+    after = ends_[k_++];
+    next_ = after;
+    return true;
+  }
 
  private:
   void run();
+  void wait_ready();
 
   const std::size_t values_;
   std::mutex m_;
@@ -54,9 +68,10 @@ class PlainAhead {
   const char* text_ = nullptr;
   std::size_t from_ = 0, end_ = 0;
   // The helper's results: the values of each record taken, and the offset
-  // after each.
+  // after each (room for the most records the text can hold).
   std::vector<double> vals_;
   std::vector<std::size_t> ends_;
+  std::size_t count_ = 0;  // the records taken
   bool ready_ = false;        // the results are complete (reader's view)
   std::size_t next_ = npos;   // where the next record parsed ahead begins
   std::size_t k_ = 0;         // its number among them
