@@ -128,7 +128,7 @@ void TextIn::open(const std::filesystem::path& path) {
   // A small file fits the window whole, its end included.
   cap_ = total_ < kWindowBytes ? std::max<std::size_t>(total_ + 1, 64)
                                : kWindowBytes;
-  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
+  buf_ = BigBlock(cap_);
   file_ = std::move(file);
   eof_ = false;
 }
@@ -137,13 +137,13 @@ void TextIn::open_memory(std::string_view content) {
   close();
   line_ = 0;
   cap_ = content.size() + 1;
-  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
+  buf_ = BigBlock(cap_);
   if (!content.empty())
-    std::memcpy(buf_.get(), content.data(), content.size());
+    std::memcpy(buf_.data(), content.data(), content.size());
   end_ = content.size();
   total_ = content.size();
   for (std::size_t k = end_; k > 0; --k) {
-    if (buf_[k - 1] == '\n') {
+    if (buf_.data()[k - 1] == '\n') {
       lf_end_ = k;
       break;
     }
@@ -153,7 +153,7 @@ void TextIn::open_memory(std::string_view content) {
 void TextIn::close() {
   ahead_.reset();
   file_.reset();
-  buf_.reset();
+  buf_ = {};
   cap_ = 0;
   pos_ = end_ = lf_end_ = base_ = total_ = 0;
   eof_ = true;
@@ -164,7 +164,7 @@ void TextIn::fill() {
     ahead_->finish();
   // The bytes not taken yet go to the window's front.
   if (pos_ > 0) {
-    std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
     base_ += pos_;
     end_ -= pos_;
     lf_end_ = lf_end_ > pos_ ? lf_end_ - pos_ : 0;
@@ -173,8 +173,8 @@ void TextIn::fill() {
   // A record longer than the window: a larger one.
   if (end_ == cap_) {
     try {
-      auto bigger = std::make_unique_for_overwrite<char[]>(2 * cap_);
-      std::memcpy(bigger.get(), buf_.get(), end_);
+      BigBlock bigger(2 * cap_);
+      std::memcpy(bigger.data(), buf_.data(), end_);
       buf_ = std::move(bigger);
       cap_ *= 2;
     } catch (const std::bad_alloc&) {
@@ -184,7 +184,7 @@ void TextIn::fill() {
   }
   std::size_t got = 0;
   if (const platform::FileError e =
-          file_->read_some(buf_.get() + end_, cap_ - end_, got))
+          file_->read_some(buf_.data() + end_, cap_ - end_, got))
     fail(e.kind, e.reason);
   if (got == 0) {
     eof_ = true;
@@ -196,12 +196,12 @@ void TextIn::fill() {
     file_.reset();
     return;
   }
-  const char* const fresh = buf_.get() + end_;
+  const char* const fresh = buf_.data() + end_;
   end_ += got;
   total_ = std::max(total_, base_ + end_);  // a file that grew meanwhile
-  for (const char* p = buf_.get() + end_; p > fresh;) {
+  for (const char* p = buf_.data() + end_; p > fresh;) {
     if (*--p == '\n') {
-      lf_end_ = static_cast<std::size_t>(p - buf_.get()) + 1;
+      lf_end_ = static_cast<std::size_t>(p - buf_.data()) + 1;
       break;
     }
   }
@@ -223,8 +223,8 @@ void TextIn::parse_ahead(std::size_t values) {
     return;
   }
   if (cap_ < kAheadWindowBytes) {
-    auto bigger = std::make_unique_for_overwrite<char[]>(kAheadWindowBytes);
-    std::memcpy(bigger.get(), buf_.get(), end_);
+    BigBlock bigger(kAheadWindowBytes);
+    std::memcpy(bigger.data(), buf_.data(), end_);
     buf_ = std::move(bigger);
     cap_ = kAheadWindowBytes;
   }
@@ -234,7 +234,7 @@ void TextIn::parse_ahead(std::size_t values) {
 void TextIn::post_ahead() {
   if (lf_end_ <= pos_ || lf_end_ - pos_ < kAheadLeastBytes)
     return;
-  const char* const b = buf_.get();
+  const char* const b = buf_.data();
   const std::size_t half = pos_ + (lf_end_ - pos_) / 2;
   const void* nl = std::memchr(b + half, '\n', lf_end_ - half);
   const std::size_t mid =
@@ -245,7 +245,7 @@ void TextIn::post_ahead() {
 
 std::string_view TextIn::record_at(std::size_t& next) {
   fill_record();
-  const char* const b = buf_.get();
+  const char* const b = buf_.data();
   const void* nl = pos_ < end_ ? std::memchr(b + pos_, '\n', end_ - pos_)
                                : nullptr;
   const std::size_t end =

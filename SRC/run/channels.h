@@ -147,7 +147,7 @@ class TextIn {
       fill_record();
     if (pos_ >= end_)
       return false;
-    const char* const b = buf_.get();
+    const char* const b = buf_.data();
     const char* const e = scan_plain_reals(b + pos_, b + end_, out);
     if (e == nullptr)
       return false;
@@ -191,7 +191,7 @@ class TextIn {
   int unit_;
   std::string name_;
   std::unique_ptr<platform::InputFile> file_;
-  std::unique_ptr<char[]> buf_;  // the window
+  BigBlock buf_;                 // the window
   std::size_t cap_ = 0;          // its size
   std::size_t pos_ = 0;          // the next record's start in the window
   std::size_t end_ = 0;          // bytes in the window

@@ -1,5 +1,7 @@
 #include "run/plain_ahead.h"
 
+#include <cstddef>
+#include <new>
 #include <system_error>
 
 #include "run/free_format.h"
@@ -66,14 +68,23 @@ void PlainAhead::run() {
     // least.
     const std::size_t most =
         static_cast<std::size_t>(end - p) / (2 * values_) + 1;
-    if (ends_.size() < most) {
-      ends_.resize(most);
-      vals_.resize(most * values_);
+    if (most_ < most) {
+      // In huge pages, kept for the next parts: fresh small pages cost
+      // more than the parsing saves.  Without the memory, nothing is
+      // parsed ahead.
+      try {
+        room_ = BigBlock(most * (values_ * sizeof(double) + sizeof(std::size_t)));
+        most_ = most;
+        vals_ = reinterpret_cast<double*>(room_.data());
+        ends_ = reinterpret_cast<std::size_t*>(vals_ + most * values_);
+      } catch (const std::bad_alloc&) {
+        p = end;
+      }
     }
     std::size_t n = 0;
     while (p < end) {
       const char* const q =
-          scan_plain_reals(p, end, std::span<double>(vals_.data() + n * values_,
+          scan_plain_reals(p, end, std::span<double>(vals_ + n * values_,
                                                      values_));
       if (q == nullptr)
         break;

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
-#include <vector>
+#include "run/big_memory.h"
 
 namespace zereduv {
 
@@ -48,7 +48,7 @@ class PlainAhead {
       next_ = npos;
       return false;
     }
-    const double* v = vals_.data() + k_ * values_;
+    const double* v = vals_ + k_ * values_;
     for (double& x : out)
       x = *v++;
     after = ends_[k_++];
@@ -67,10 +67,12 @@ class PlainAhead {
   bool quit_ = false;  // the helper is to end
   const char* text_ = nullptr;
   std::size_t from_ = 0, end_ = 0;
-  // The helper's results: the values of each record taken, and the offset
-  // after each (room for the most records the text can hold).
-  std::vector<double> vals_;
-  std::vector<std::size_t> ends_;
+  // The helper's results in `room_`: the values of each record taken, and
+  // the offset after each (room for the most records the text can hold).
+  BigBlock room_;
+  std::size_t most_ = 0;  // records there is room for
+  double* vals_ = nullptr;
+  std::size_t* ends_ = nullptr;
   std::size_t count_ = 0;  // the records taken
   bool ready_ = false;        // the results are complete (reader's view)
   std::size_t next_ = npos;   // where the next record parsed ahead begins
