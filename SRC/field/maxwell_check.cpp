@@ -195,11 +195,11 @@ void CHECK_MAXWELL(RunState& s) {
   for (const MaxwellSlice& sl : m.slices) {
     s.log.record(maxwell_slice_line(sl.iz, sl.zz, sl.I_H, sl.I_E, sl.ratio));
   }
-  s.log.list({" avg_rRL1= ", m.avg});
-  s.log.list({" max_rRL1= ", m.max});
-  s.log.list({" min_rRL1= ", m.min});
+  s.log.list({kAvgRatioLabel, m.avg});
+  s.log.list({kMaxRatioLabel, m.max});
+  s.log.list({kMinRatioLabel, m.min});
   if (m.empty_left_out) {
-    s.log.list({" Empty slices left out: avg_rRL1= ", m.avg_f});
+    s.log.list({kAvgWithFieldLabel, m.avg_f});
   }
 
   if (m.stop)

@@ -47,6 +47,16 @@ struct MaxwellCheck {
   double mxsg = 0.0;  // sign of Ez there (0 when Ez is 0)
 };
 
+/// The labels of the statistics records in the log, each followed by its
+/// mean (or extreme) ratio: the mean over all slices, the largest and
+/// smallest |ratio|, and the mean over the slices with field when that one
+/// decides.
+inline constexpr std::string_view kAvgRatioLabel = " avg_rRL1= ";
+inline constexpr std::string_view kMaxRatioLabel = " max_rRL1= ";
+inline constexpr std::string_view kMinRatioLabel = " min_rRL1= ";
+inline constexpr std::string_view kAvgWithFieldLabel =
+    " Empty slices left out: avg_rRL1= ";
+
 /// The text of the stop when the map fails the check.
 inline constexpr std::string_view kMaxwellStop =
     " Maxwell Equations Not Verified: Ratio > 2 ";

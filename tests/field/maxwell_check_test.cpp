@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "field/eb2d_appr.h"
@@ -33,8 +34,9 @@ const std::string kSwitchE = "  Maxwell Equations: -> Switching E-field sign";
 const std::string kSwitchB = "  Maxwell Equations: -> Switching B-field sign";
 const std::string kStop = " Maxwell Equations Not Verified: Ratio > 2 ";
 
-std::string stat_line(const char* label, double v) {
-  return std::string(" ") + label + d24(v);
+// A statistics record: list-directed, so it opens with a blank.
+std::string stat_line(std::string_view label, double v) {
+  return " " + std::string(label) + d24(v);
 }
 std::string max_line(double mxEz, double mxsg) {
   return "  1st Max of Ez: mxEz, mxsg = " + d24(mxEz) + d24(mxsg);
@@ -234,7 +236,7 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
 
     const std::size_t first_stat = 2 + static_cast<std::size_t>(Nz);
     ASSERT_GE(o.lines.size(), first_stat + 3);
-    EXPECT_EQ(o.lines[first_stat], stat_line(" avg_rRL1= ", S / Nz));
+    EXPECT_EQ(o.lines[first_stat], stat_line(kAvgRatioLabel, S / Nz));
     std::vector<std::string> after(o.lines.begin() + first_stat + 3,
                                    o.lines.end());
     std::vector<std::string> want;
@@ -338,6 +340,15 @@ TEST(MaxwellCheck, StatisticsLines) {
   EXPECT_EQ(o2.lines[6], stat_line(" avg_rRL1= ", -2.5 / 4));
   EXPECT_EQ(o2.lines[7], stat_line(" max_rRL1= ", 4.0));
   EXPECT_EQ(o2.lines[8], stat_line(" min_rRL1= ", 0.5));
+
+  // Two empty slices vote +1 and keep the mean at 0; the slices with field
+  // alone give -1, which switches, so their mean is logged and decides.
+  RatioMap m3 = ratio_map({{0, 0}, {0, 0}, {1, -1}, {1, -1}});
+  const Outcome o3 = run_check(*m3.s);
+  ASSERT_GE(o3.lines.size(), 2u + 4u + 4u);
+  EXPECT_EQ(o3.lines[6], "  avg_rRL1=   0.000000000000000E+000");
+  EXPECT_EQ(o3.lines[9],
+            "  Empty slices left out: avg_rRL1=   -1.00000000000000     ");
 }
 
 TEST(MaxwellCheck, StopLeavesTheStatisticsLast) {
@@ -345,7 +356,7 @@ TEST(MaxwellCheck, StopLeavesTheStatisticsLast) {
   const Outcome o = run_check(*m.s);
   ASSERT_TRUE(o.stopped);
   ASSERT_EQ(o.lines.size(), 2u + 4u + 3u);
-  EXPECT_EQ(o.lines.back().substr(0, 12), "  min_rRL1= ");
+  EXPECT_EQ(o.lines.back(), stat_line(kMinRatioLabel, 2.0));
   EXPECT_GT(m.s->B2D(1, 1), 0.0);  // nothing switched
   EXPECT_GT(m.s->Ez2D(1, 1), 0.0);
 }
@@ -467,12 +478,10 @@ TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
     EXPECT_EQ(o.stopped, row.stopped);
     std::vector<std::string> want;
     for (const std::string& w : row.after) {
-      want.push_back(
-          w == "avg_f"
-              ? stat_line(" Empty slices left out: avg_rRL1= ", row.avg_f)
-          : w == "max+" ? max_line(m.E0, 1.0)
-          : w == "max-" ? max_line(m.E0, -1.0)
-                        : w);
+      want.push_back(w == "avg_f"  ? stat_line(kAvgWithFieldLabel, row.avg_f)
+                     : w == "max+" ? max_line(m.E0, 1.0)
+                     : w == "max-" ? max_line(m.E0, -1.0)
+                                   : w);
     }
     const std::size_t first = 2 + row.slices.size() + 3;
     ASSERT_GE(o.lines.size(), first);
