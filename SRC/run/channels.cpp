@@ -1,6 +1,8 @@
 #include "run/channels.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -101,52 +103,128 @@ void TextOut::fail(const platform::FileError& e) const {
 // ------------------------------------------------------------------------
 // Input channels
 
+// The window a file is read through: large enough that a table's records
+// come in a few hundred reads, small enough to stay in the processor's
+// cache while they are parsed.
+constexpr std::size_t kWindowBytes = std::size_t{1} << 18;
+
 TextIn::TextIn(int unit, std::string name)
     : unit_(unit), name_(std::move(name)) {}
 
+TextIn::~TextIn() = default;
+TextIn::TextIn(TextIn&&) noexcept = default;
+TextIn& TextIn::operator=(TextIn&&) noexcept = default;
+
 void TextIn::open(const std::filesystem::path& path) {
-  platform::InputFile file;
-  if (const platform::FileError e = file.open(path))
+  auto file = std::make_unique<platform::InputFile>();
+  if (const platform::FileError e = file->open(path))
     fail(e.kind, e.reason);
   close();
   line_ = 0;
-  try {
-    if (const platform::FileError e = file.read_all(bytes_))
-      fail(e.kind, e.reason);
-  } catch (const std::bad_alloc&) {
-    fail("out of memory", "while reading the file (" +
-                              std::to_string(file.size()) +
-                              " bytes) into memory");
-  }
-  size_ = bytes_.size;
+  const std::uint64_t size = file->size();
+  if (size >= SIZE_MAX)
+    fail("out of memory", "the file is larger than the address space");
+  total_ = static_cast<std::size_t>(size);
+  // A small file fits the window whole, its end included.
+  cap_ = total_ < kWindowBytes ? std::max<std::size_t>(total_ + 1, 64)
+                               : kWindowBytes;
+  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
+  file_ = std::move(file);
+  eof_ = false;
 }
 
 void TextIn::open_memory(std::string_view content) {
   close();
   line_ = 0;
-  bytes_.data = BigBlock(content.size());
+  cap_ = content.size() + 1;
+  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
   if (!content.empty())
-    std::memcpy(bytes_.data.data(), content.data(), content.size());
-  bytes_.size = content.size();
-  size_ = content.size();
+    std::memcpy(buf_.get(), content.data(), content.size());
+  end_ = content.size();
+  total_ = content.size();
+  for (std::size_t k = end_; k > 0; --k) {
+    if (buf_[k - 1] == '\n') {
+      lf_end_ = k;
+      break;
+    }
+  }
 }
 
 void TextIn::close() {
-  bytes_ = {};
-  size_ = 0;
-  pos_ = 0;
+  file_.reset();
+  buf_.reset();
+  cap_ = 0;
+  pos_ = end_ = lf_end_ = base_ = total_ = 0;
+  eof_ = true;
+}
+
+void TextIn::fill() {
+  // The bytes not taken yet go to the window's front.
+  if (pos_ > 0) {
+    std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
+    base_ += pos_;
+    end_ -= pos_;
+    lf_end_ = lf_end_ > pos_ ? lf_end_ - pos_ : 0;
+    pos_ = 0;
+  }
+  // A record longer than the window: a larger one.
+  if (end_ == cap_) {
+    try {
+      auto bigger = std::make_unique_for_overwrite<char[]>(2 * cap_);
+      std::memcpy(bigger.get(), buf_.get(), end_);
+      buf_ = std::move(bigger);
+      cap_ *= 2;
+    } catch (const std::bad_alloc&) {
+      fail("out of memory", "for a record longer than " +
+                                std::to_string(end_) + " bytes");
+    }
+  }
+  std::size_t got = 0;
+  if (const platform::FileError e =
+          file_->read_some(buf_.get() + end_, cap_ - end_, got))
+    fail(e.kind, e.reason);
+  if (got == 0) {
+    eof_ = true;
+    const std::size_t have = base_ + end_;
+    if (have < total_) {
+      const platform::FileError e = file_->cut_short(have);
+      fail(e.kind, e.reason);
+    }
+    file_.reset();
+    return;
+  }
+  const char* const fresh = buf_.get() + end_;
+  end_ += got;
+  total_ = std::max(total_, base_ + end_);  // a file that grew meanwhile
+  for (const char* p = buf_.get() + end_; p > fresh;) {
+    if (*--p == '\n') {
+      lf_end_ = static_cast<std::size_t>(p - buf_.get()) + 1;
+      break;
+    }
+  }
+}
+
+std::string_view TextIn::record_at(std::size_t& next) {
+  fill_record();
+  const char* const b = buf_.get();
+  const void* nl = pos_ < end_ ? std::memchr(b + pos_, '\n', end_ - pos_)
+                               : nullptr;
+  const std::size_t end =
+      nl == nullptr ? end_
+                    : static_cast<std::size_t>(static_cast<const char*>(nl) - b);
+  std::string_view rec(b + pos_, end - pos_);
+  if (!rec.empty() && rec.back() == '\r')
+    rec.remove_suffix(1);
+  next = nl == nullptr ? end_ : end + 1;
+  return rec;
 }
 
 std::string_view TextIn::next_record(std::string_view what) {
-  const std::string_view all = text();
-  if (pos_ >= all.size())
+  if (at_end())
     fail("end of file", "expected " + std::string(what));
-  const std::size_t nl = all.find('\n', pos_);
-  const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
-  std::string_view rec(all.data() + pos_, end - pos_);
-  if (!rec.empty() && rec.back() == '\r')
-    rec.remove_suffix(1);
-  pos_ = nl == std::string_view::npos ? all.size() : nl + 1;
+  std::size_t next = 0;
+  const std::string_view rec = record_at(next);
+  pos_ = next;
   ++line_;
   return rec;
 }
@@ -162,16 +240,11 @@ void TextIn::skip(std::string_view what) {
   next_record(what);
 }
 
-std::string_view TextIn::peek_record() const {
-  const std::string_view all = text();
-  if (pos_ >= all.size())
+std::string_view TextIn::peek_record() {
+  if (at_end())
     return {};
-  const std::size_t nl = all.find('\n', pos_);
-  const std::size_t end = nl == std::string_view::npos ? all.size() : nl;
-  std::string_view rec(all.data() + pos_, end - pos_);
-  if (!rec.empty() && rec.back() == '\r')
-    rec.remove_suffix(1);
-  return rec;
+  std::size_t next = 0;
+  return record_at(next);
 }
 
 namespace {
@@ -231,17 +304,6 @@ void TextIn::read_list(std::span<const ReadItem> items) {
     fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
                                      ", found \"" + found_text(rec, r) + "\"");
   }
-}
-
-bool TextIn::read_plain_reals(std::span<double> out) {
-  const std::string_view all = text();
-  const char* const b = all.data();
-  const char* const e = scan_plain_reals(b + pos_, b + all.size(), out);
-  if (e == nullptr || pos_ >= all.size())
-    return false;
-  pos_ = static_cast<std::size_t>(e - b);
-  ++line_;
-  return true;
 }
 
 void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {

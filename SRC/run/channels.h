@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -85,23 +86,37 @@ class TextOut {
   std::string buf_;
 };
 
-/// A sequential text input channel over a whole file.  Records end at LF;
-/// a CR right before the LF is dropped; a last line without LF is a record.
+/// A sequential text input channel.  Records end at LF; a CR right before
+/// the LF is dropped; a last line without LF is a record.  The file is read
+/// on in blocks as its records are taken, into a window that holds at least
+/// the record being read (it grows for a longer one), so that a table of any
+/// size takes no more memory than its longest record.  A record handed out
+/// as a view stays valid until the channel is next asked for anything that
+/// moves on (next_record, peek_record, at_end, the reads).
 /// Every failure raises IoError naming the unit, the file and the line.
 class TextIn {
  public:
   TextIn(int unit, std::string name);
+  ~TextIn();
+  TextIn(TextIn&&) noexcept;
+  TextIn& operator=(TextIn&&) noexcept;
 
-  /// Reads the whole file (which must exist and be a regular file) into
-  /// memory.
+  /// Opens the file (which must exist and be a regular file) for reading.
   void open(const std::filesystem::path& path);
   /// Reads from `content` instead of a file (tests).
   void open_memory(std::string_view content);
   void close();
 
-  bool at_end() const { return pos_ >= size_; }
-  /// Bytes not read yet.
-  std::size_t remaining() const { return size_ - pos_; }
+  /// True when every record has been taken; reads on to know.
+  bool at_end() {
+    if (pos_ < end_ || eof_)
+      return pos_ >= end_;
+    fill();
+    return pos_ >= end_;
+  }
+  /// Bytes not taken yet: those of the file as large as it was opened (or
+  /// as it has been found since) after the last record taken.
+  std::size_t remaining() const { return total_ - (base_ + pos_); }
   /// The next record; at the end of the file an "end of file" error that
   /// says `what` was expected.
   std::string_view next_record(std::string_view what);
@@ -110,7 +125,7 @@ class TextIn {
   void skip(std::string_view what);
   /// The next record without consuming it (CR dropped); empty at the end
   /// of the file, so look at at_end() first.
-  std::string_view peek_record() const;
+  std::string_view peek_record();
   /// Free-format read of `items`, starting on a new record and going on into
   /// the following records while values are missing.
   void read_list(std::span<const ReadItem> items);
@@ -120,7 +135,19 @@ class TextIn {
   /// The next record read as plain reals (scan_plain_reals): true with
   /// the record consumed, false with nothing consumed, when the record has
   /// any other form (read_list then reads it with the same values).
-  bool read_plain_reals(std::span<double> out);
+  bool read_plain_reals(std::span<double> out) {
+    if (pos_ >= lf_end_ && !eof_)
+      fill_record();
+    if (pos_ >= end_)
+      return false;
+    const char* const b = buf_.get();
+    const char* const e = scan_plain_reals(b + pos_, b + end_, out);
+    if (e == nullptr)
+      return false;
+    pos_ = static_cast<std::size_t>(e - b);
+    ++line_;
+    return true;
+  }
   /// Free-format read from a text already read (the range acts as one
   /// record of the current line).
   void read_from(std::string_view text, std::span<const ReadItem> items);
@@ -135,13 +162,30 @@ class TextIn {
   [[noreturn]] void fail(std::string kind, std::string detail) const;
 
  private:
-  std::string_view text() const { return {bytes_.data.data(), size_}; }
+  // Reads the next block of the file into the window, after moving the
+  // bytes not taken yet to its front (and growing it when they fill it).
+  void fill();
+  // Reads on until the window holds the whole next record (an LF after
+  // pos_) or the rest of the file.
+  void fill_record() {
+    while (pos_ >= lf_end_ && !eof_)
+      fill();
+  }
+  // The next record's extent [pos_, end of record) and where the one after
+  // it begins.
+  std::string_view record_at(std::size_t& next);
 
   int unit_;
   std::string name_;
-  platform::FileBytes bytes_;
-  std::size_t size_ = 0;
-  std::size_t pos_ = 0;
+  std::unique_ptr<platform::InputFile> file_;
+  std::unique_ptr<char[]> buf_;  // the window
+  std::size_t cap_ = 0;          // its size
+  std::size_t pos_ = 0;          // the next record's start in the window
+  std::size_t end_ = 0;          // bytes in the window
+  std::size_t lf_end_ = 0;       // just after its last LF (0: none)
+  std::size_t base_ = 0;         // offset in the file of the window's start
+  std::size_t total_ = 0;        // the file's size as far as known
+  bool eof_ = true;              // the window holds the end of the file
   long line_ = 0;
 };
 

@@ -85,47 +85,17 @@ FileError InputFile::open(const std::filesystem::path& path) {
   return {};
 }
 
-FileError InputFile::read_all(FileBytes& out) {
-  const int fd = fd_of(handle_);
-  if (size_ >= SIZE_MAX) {
-    close();
-    return {"out of memory", "the file is larger than the address space"};
-  }
-  // One byte more than the file holds, so that its end is seen in the same
-  // buffer; a file that grows meanwhile is read on into a larger one.
-  std::size_t cap = static_cast<std::size_t>(size_) + 1;
-  BigBlock buf(cap);
-  std::size_t have = 0;
+FileError InputFile::read_some(char* to, std::size_t n, std::size_t& got) {
+  got = 0;
   for (;;) {
-    if (have == cap) {
-      BigBlock bigger(2 * cap);
-      std::memcpy(bigger.data(), buf.data(), have);
-      buf = std::move(bigger);
-      cap *= 2;
+    const ssize_t k = ::read(fd_of(handle_), to, n);
+    if (k >= 0) {
+      got = static_cast<std::size_t>(k);
+      return {};
     }
-    const ssize_t n = ::read(fd, buf.data() + have, cap - have);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      const int err = errno;
-      close();
-      return error("read error", err);
-    }
-    if (n == 0)
-      break;
-    have += static_cast<std::size_t>(n);
+    if (errno != EINTR)
+      return error("read error", errno);
   }
-  close();
-  // Cut short by another program while it was read: what is there may end
-  // anywhere, even inside a number.
-  if (have < size_) {
-    return {"file changed while it was read",
-            "it was cut short to " + std::to_string(have) + " of its " +
-                std::to_string(size_) + " bytes"};
-  }
-  out.data = std::move(buf);
-  out.size = have;
-  return {};
 }
 
 OutputFile::~OutputFile() {

@@ -148,46 +148,13 @@ FileError InputFile::open(const std::filesystem::path& path) {
   return {};
 }
 
-FileError InputFile::read_all(FileBytes& out) {
-  const HANDLE h = handle_of(handle_);
-  if (size_ >= SIZE_MAX) {
-    close();
-    return {"out of memory", "the file is larger than the address space"};
-  }
-  // One byte more than the file holds, so that its end is seen in the same
-  // buffer; a file that grows meanwhile is read on into a larger one.
-  std::size_t cap = static_cast<std::size_t>(size_) + 1;
-  BigBlock buf(cap);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == cap) {
-      BigBlock bigger(2 * cap);
-      std::memcpy(bigger.data(), buf.data(), have);
-      buf = std::move(bigger);
-      cap *= 2;
-    }
-    const DWORD want =
-        static_cast<DWORD>(std::min<std::size_t>(cap - have, 1u << 30));
-    DWORD n = 0;
-    if (!::ReadFile(h, buf.data() + have, want, &n, nullptr)) {
-      const DWORD err = ::GetLastError();
-      close();
-      return error("read error", err);
-    }
-    if (n == 0)
-      break;
-    have += n;
-  }
-  close();
-  // Cut short by another program while it was read: what is there may end
-  // anywhere, even inside a number.
-  if (have < size_) {
-    return {"file changed while it was read",
-            "it was cut short to " + std::to_string(have) + " of its " +
-                std::to_string(size_) + " bytes"};
-  }
-  out.data = std::move(buf);
-  out.size = have;
+FileError InputFile::read_some(char* to, std::size_t n, std::size_t& got) {
+  got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+  DWORD k = 0;
+  if (!::ReadFile(handle_of(handle_), to, want, &k, nullptr))
+    return error("read error", ::GetLastError());
+  got = k;
   return {};
 }
 

@@ -59,9 +59,15 @@ class InputFile {
   FileError open(const std::filesystem::path& path);
   /// The size of the file when it was opened.
   std::uint64_t size() const { return size_; }
+  /// Reads the next bytes of the file, at most n of them, into `to`;
+  /// `got` says how many (0 at the end of the file).
+  FileError read_some(char* to, std::size_t n, std::size_t& got);
   /// Reads the whole file into `out` and closes it.  A file found shorter
   /// than when it was opened is "file changed while it was read".
   FileError read_all(FileBytes& out);
+  /// The error for a file that ended after `have` bytes, fewer than it held
+  /// when it was opened.
+  FileError cut_short(std::uint64_t have) const;
   void close() noexcept;
 
  private:

@@ -1,9 +1,12 @@
 // The platform layer's input side: a file that another program cuts short
-// between the open and the read is reported, never read as if whole.
+// between the open and the read is reported, never read as if whole; a file
+// read on in blocks hands out the records a whole read finds.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "run/channels.h"
 #include "run/errors.h"
@@ -35,6 +38,86 @@ TEST(InputFile, CutShortWhileReadIsAnError) {
   TextIn in(2, "table.txt");
   in.open(dir / "table.txt");
   EXPECT_EQ(in.next_record("the table"), table);
+}
+
+// Every record of `in`, taken one by one (peeking first, as the table
+// reader does).
+std::vector<std::string> records_of(TextIn& in) {
+  std::vector<std::string> out;
+  while (!in.at_end()) {
+    const std::string peeked(in.peek_record());
+    out.emplace_back(in.next_record("a record"));
+    EXPECT_EQ(out.back(), peeked);
+  }
+  return out;
+}
+
+TEST(TextIn, FileReadInBlocksGivesTheRecordsOfAWholeRead) {
+  // Records across the window's edges (including a CR LF split by one), a
+  // record longer than the window, a last record without LF, and a table of
+  // plain node records read by the quick path.
+  std::string plain;
+  for (int k = 0; k < 6000; ++k)
+    plain += "  1.00000E+00 " + std::to_string(k * 7) + ".25 -3.5E-01\r\n";
+  const std::string cases[] = {
+      std::string(262143, 'a') + "\r\n" + std::string(10, 'b') + "\n",
+      std::string(262142, 'a') + "\r\nb\r\n\r\nlast",
+      "head\n" + std::string(700000, 'c') + "\ntail\n",
+      plain,
+  };
+  testing::ScratchDir dir;
+  for (const std::string& content : cases) {
+    SCOPED_TRACE(content.size());
+    dir.write("table.txt", content);
+    TextIn file(2, "table.txt");
+    file.open(dir / "table.txt");
+    TextIn whole(2, "table.txt");
+    whole.open_memory(content);
+    if (&content == &cases[3]) {
+      double a[3] = {}, b[3] = {};
+      while (!whole.at_end()) {
+        ASSERT_TRUE(whole.read_plain_reals(a));
+        ASSERT_TRUE(file.read_plain_reals(b));
+        ASSERT_EQ(std::vector<double>(a, a + 3), std::vector<double>(b, b + 3));
+      }
+      EXPECT_TRUE(file.at_end());
+      EXPECT_EQ(file.line(), 6000);
+      continue;
+    }
+    EXPECT_EQ(records_of(file), records_of(whole));
+  }
+}
+
+TEST(TextIn, FileCutShortOrGrownWhileReadInBlocks) {
+  testing::ScratchDir dir;
+  std::string table;
+  while (table.size() < 1000000)
+    table += std::string(99, 'x') + "\n";
+  // Cut after the first block was read: the records read so far stand, the
+  // end is refused.
+  dir.write("table.txt", table);
+  TextIn in(2, "table.txt");
+  in.open(dir / "table.txt");
+  in.next_record("a record");
+  std::filesystem::resize_file(dir / "table.txt", 300000);
+  try {
+    while (!in.at_end())
+      in.next_record("a record");
+    ADD_FAILURE() << "the cut was not seen";
+  } catch (const IoError& e) {
+    EXPECT_EQ(e.kind, "file changed while it was read");
+    EXPECT_NE(e.detail.find("to 300000 of its 1000000 bytes"),
+              std::string::npos)
+        << e.detail;
+  }
+  // Grown after the open: read on to the new end.
+  dir.write("table.txt", table);
+  in.open(dir / "table.txt");
+  std::ofstream(dir / "table.txt", std::ios::binary | std::ios::app)
+      << "grown\n";
+  const std::vector<std::string> rec = records_of(in);
+  ASSERT_EQ(rec.size(), 10001u);
+  EXPECT_EQ(rec.back(), "grown");
 }
 
 }  // namespace
