@@ -190,7 +190,7 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
 void CHECK_MAXWELL(RunState& s) {
   const MaxwellCheck m = maxwell_statistics(s);
 
-  s.log.list({" Checking Maxwell Equations ... "});
+  s.log.list({kMaxwellHeading});
   s.log.list(std::initializer_list<ListItem>{});
   for (const MaxwellSlice& sl : m.slices) {
     s.log.record(maxwell_slice_line(sl.iz, sl.zz, sl.I_H, sl.I_E, sl.ratio));
@@ -206,24 +206,23 @@ void CHECK_MAXWELL(RunState& s) {
     STOP_RUN(kMaxwellStop);
 
   // The two warnings never meet: |mean| is above 1.5 or below 0.5.
-  const char* warning =
-      m.warn_high  ? " Warning: Maxwell Equations: Ratio > 1.5 "
-      : m.warn_low ? " Warning: Maxwell Equations: Ratio < 0.5 "
-                   : nullptr;
-  if (warning != nullptr) {
+  const std::string_view warning = m.warn_high  ? kMaxwellWarnHigh
+                                   : m.warn_low ? kMaxwellWarnLow
+                                                : std::string_view();
+  if (!warning.empty()) {
     s.log.list({warning});
     s.errout.record(warning);
   }
 
   if (m.switched != MaxwellSwitch::None) {
-    s.log.list({" Maxwell Equations: E and B Signs Not Compatible"});
-    s.log.list({" 1st Max of Ez: mxEz, mxsg = ", m.mxEz, m.mxsg});
+    s.log.list({kSignsNotCompatible});
+    s.log.list({kFirstMaxLabel, m.mxEz, m.mxsg});
     if (m.switched == MaxwellSwitch::E) {
-      s.log.list({" Maxwell Equations: -> Switching E-field sign"});
+      s.log.list({kSwitchingE});
       negate(s.Er2D, s.Nr, s.Nz);
       negate(s.Ez2D, s.Nr, s.Nz);
     } else {
-      s.log.list({" Maxwell Equations: -> Switching B-field sign"});
+      s.log.list({kSwitchingB});
       negate(s.B2D, s.Nr, s.Nz);
     }
   }
