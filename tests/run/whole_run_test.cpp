@@ -46,11 +46,14 @@ const fs::path kRealTables =
 const std::string kSep = "  ------------------------------ ";
 const std::string kFormatStop =
     " Not a valid VELTA 3D field format: use 0, 1 or 2 \n";
-// Log records of the Maxwell check, from the check's own texts: being
-// list-directed, each opens with a blank.
-const std::string kSwitchB = " " + std::string(kSwitchingB);
-const std::string kSwitchE = " " + std::string(kSwitchingE);
-const std::string kIncompatible = " " + std::string(kSignsNotCompatible);
+// A record of the Maxwell check as the log holds it, from the check's own
+// text: being list-directed, it opens with a blank.
+std::string maxwell_text(std::string_view text) {
+  return " " + std::string(text);
+}
+const std::string kSwitchB = maxwell_text(kSwitchingB);
+const std::string kSwitchE = maxwell_text(kSwitchingE);
+const std::string kIncompatible = maxwell_text(kSignsNotCompatible);
 
 // ---------------------------------------------------------------------------
 // Control files
@@ -344,7 +347,7 @@ double mean_ratio(const fs::path& dir) {
 
 // A record of the Maxwell check that begins with `text`.
 Pat maxwell_record(std::string_view text) {
-  return prefix(" " + std::string(text));
+  return prefix(maxwell_text(text));
 }
 
 struct LogShape {
@@ -379,7 +382,7 @@ std::vector<Pat> log_head(const LogShape& g) {
         exact("  Full Input Grid parameters "),
         prefix("  Rimin, Rimax, Nir = "), Pat{Pat::I12, ""},
         prefix("  Zimin, Zimax, Niz = "), Pat{Pat::I12, ""}, exact(kSep),
-        exact(" " + std::string(kMaxwellHeading)), exact(" ")}) {
+        exact(maxwell_text(kMaxwellHeading)), exact(" ")}) {
     p.push_back(q);
   }
   for (int iz = 0; iz < g.nz_full; ++iz)
@@ -403,7 +406,7 @@ std::vector<Pat> output_grid_block() {
 std::vector<Pat> log_to_output_grid(const LogShape& g) {
   std::vector<Pat> p = log_head(g);
   if (g.warning)
-    p.push_back(exact(" " + std::string(kMaxwellWarnHigh)));
+    p.push_back(exact(maxwell_text(kMaxwellWarnHigh)));
   if (g.switched != 0) {
     p.push_back(exact(kIncompatible));
     p.push_back(maxwell_record(kFirstMaxLabel));
@@ -943,8 +946,8 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   EXPECT_NE(find_line(log, kIncompatible), nullptr);
   EXPECT_TRUE(find_line(log, kSwitchB) != nullptr ||
               find_line(log, kSwitchE) != nullptr);
-  EXPECT_EQ(find_line(log, " " + std::string(kMaxwellWarnHigh)), nullptr);
-  EXPECT_EQ(find_line(log, " " + std::string(kMaxwellWarnLow)), nullptr);
+  EXPECT_EQ(find_line(log, maxwell_text(kMaxwellWarnHigh)), nullptr);
+  EXPECT_EQ(find_line(log, maxwell_text(kMaxwellWarnLow)), nullptr);
   EXPECT_EQ(find_line(log, "  Table lengths in mm converted to cm ") != nullptr,
             c.mm);
   EXPECT_EQ(log.at(log.size() - 5).rfind(" Element Length & Aperture = ", 0),
