@@ -16,6 +16,7 @@
 
 #include "run/free_format.h"
 #include "run/list_layout.h"
+#include "run/plain_ahead.h"
 #include "run/platform.h"
 
 namespace zereduv {
@@ -136,6 +137,12 @@ class TextIn {
   /// the record consumed, false with nothing consumed, when the record has
   /// any other form (read_list then reads it with the same values).
   bool read_plain_reals(std::span<double> out) {
+    std::size_t after = 0;
+    if (ahead_ && pos_ == ahead_->next() && ahead_->take(out, after)) {
+      pos_ = after;
+      ++line_;
+      return true;
+    }
     if (pos_ >= lf_end_ && !eof_)
       fill_record();
     if (pos_ >= end_)
@@ -148,6 +155,9 @@ class TextIn {
     ++line_;
     return true;
   }
+  /// From here on, records of `values` plain reals are also parsed ahead
+  /// on a helper thread (PlainAhead), for read_plain_reals to take.
+  void parse_ahead(std::size_t values);
   /// Free-format read from a text already read (the range acts as one
   /// record of the current line).
   void read_from(std::string_view text, std::span<const ReadItem> items);
@@ -174,6 +184,9 @@ class TextIn {
   // The next record's extent [pos_, end of record) and where the one after
   // it begins.
   std::string_view record_at(std::size_t& next);
+  // Gives the second half of the whole records in the window to the
+  // helper that parses ahead.
+  void post_ahead();
 
   int unit_;
   std::string name_;
@@ -187,6 +200,7 @@ class TextIn {
   std::size_t total_ = 0;        // the file's size as far as known
   bool eof_ = true;              // the window holds the end of the file
   long line_ = 0;
+  std::unique_ptr<PlainAhead> ahead_;  // after buf_: it reads the window
 };
 
 }  // namespace zereduv
