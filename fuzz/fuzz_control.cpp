@@ -1,6 +1,5 @@
 // The control file: any bytes as zereduv.dat.  Reads to the end or stops
 // with an I/O error naming unit 1.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,16 +10,12 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "scratch_dir.h"
 
 using namespace zereduv;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string dir = [] {
-    std::string t = "/tmp/zereduv-fuzz-control-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr)
-      std::abort();
-    return t;
-  }();
+  static const std::string dir = fuzz_scratch_dir("control");
   {
     std::ofstream f(dir + "/zereduv.dat", std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data),

@@ -1,6 +1,5 @@
 // The field table with its symmetry completion: any bytes as the table, any
 // key.  Ends with a complete map, an I/O error on unit 2 or a rejection.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,16 +13,12 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "scratch_dir.h"
 
 using namespace zereduv;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string dir = [] {
-    std::string t = "/tmp/zereduv-fuzz-table-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr)
-      std::abort();
-    return t;
-  }();
+  static const std::string dir = fuzz_scratch_dir("table");
   if (size < 1)
     return 0;
   {

@@ -8,7 +8,6 @@
 //
 // The fuzz build compiles the program's library only, so the inspection
 // sources come in here.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +27,7 @@
 #include "../inspect/table_inspect.cpp"
 #include "../inspect/transit.cpp"
 #include "run/errors.h"
+#include "scratch_dir.h"
 
 using namespace zereduv;
 using namespace zereduv::inspect;
@@ -68,12 +68,7 @@ void render(const FieldReport& r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const std::string dir = [] {
-    std::string t = "/tmp/zereduv-fuzz-inspect-XXXXXX";
-    if (::mkdtemp(t.data()) == nullptr)
-      std::abort();
-    return t;
-  }();
+  static const std::string dir = fuzz_scratch_dir("inspect");
   static std::string layout0 = framed_layout0();
   if (size < 1)
     return 0;

@@ -2,32 +2,11 @@
 // zereduv, before either is trusted.
 #include <exception>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "cli.h"
+#include "run/console_text.h"
 #include "run/platform.h"
-
-namespace {
-
-// Report text with the system's console line ends.
-std::string console_text(const std::string& text) {
-  const std::string_view eol = zereduv::platform::console_line_end();
-  if (eol == "\n")
-    return text;
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (const char c : text) {
-    if (c == '\n') {
-      out += eol;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace zereduv::inspect;
@@ -43,7 +22,7 @@ int main(int argc, char** argv) {
   // error of its own, said on standard error.  Both go out as bytes, with
   // the line ends made here.
   namespace platform = zereduv::platform;
-  out = console_text(out);
+  out = zereduv::console_text(out);
   platform::OutputFile stream;
   stream.attach_standard_output();
   std::size_t done = 0;
@@ -53,7 +32,7 @@ int main(int argc, char** argv) {
            e.reason + "\n";
     status = kExitUnreadable;
   }
-  err = console_text(err);
+  err = zereduv::console_text(err);
   stream.attach_standard_error();
   stream.write(err.data(), err.size(), done);
   return status;

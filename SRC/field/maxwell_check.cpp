@@ -190,40 +190,39 @@ MaxwellCheck maxwell_statistics(const RunState& s) {
 void CHECK_MAXWELL(RunState& s) {
   const MaxwellCheck m = maxwell_statistics(s);
 
-  s.log.list({" Checking Maxwell Equations ... "});
+  s.log.list({kMaxwellHeading});
   s.log.list(std::initializer_list<ListItem>{});
   for (const MaxwellSlice& sl : m.slices) {
     s.log.record(maxwell_slice_line(sl.iz, sl.zz, sl.I_H, sl.I_E, sl.ratio));
   }
-  s.log.list({" avg_rRL1= ", m.avg});
-  s.log.list({" max_rRL1= ", m.max});
-  s.log.list({" min_rRL1= ", m.min});
+  s.log.list({kAvgRatioLabel, m.avg});
+  s.log.list({kMaxRatioLabel, m.max});
+  s.log.list({kMinRatioLabel, m.min});
   if (m.empty_left_out) {
-    s.log.list({" Empty slices left out: avg_rRL1= ", m.avg_f});
+    s.log.list({kAvgWithFieldLabel, m.avg_f});
   }
 
   if (m.stop)
     STOP_RUN(kMaxwellStop);
 
   // The two warnings never meet: |mean| is above 1.5 or below 0.5.
-  const char* warning =
-      m.warn_high  ? " Warning: Maxwell Equations: Ratio > 1.5 "
-      : m.warn_low ? " Warning: Maxwell Equations: Ratio < 0.5 "
-                   : nullptr;
-  if (warning != nullptr) {
+  const std::string_view warning = m.warn_high  ? kMaxwellWarnHigh
+                                   : m.warn_low ? kMaxwellWarnLow
+                                                : std::string_view();
+  if (!warning.empty()) {
     s.log.list({warning});
     s.errout.record(warning);
   }
 
   if (m.switched != MaxwellSwitch::None) {
-    s.log.list({" Maxwell Equations: E and B Signs Not Compatible"});
-    s.log.list({" 1st Max of Ez: mxEz, mxsg = ", m.mxEz, m.mxsg});
+    s.log.list({kSignsNotCompatible});
+    s.log.list({kFirstMaxLabel, m.mxEz, m.mxsg});
     if (m.switched == MaxwellSwitch::E) {
-      s.log.list({" Maxwell Equations: -> Switching E-field sign"});
+      s.log.list({kSwitchingE});
       negate(s.Er2D, s.Nr, s.Nz);
       negate(s.Ez2D, s.Nr, s.Nz);
     } else {
-      s.log.list({" Maxwell Equations: -> Switching B-field sign"});
+      s.log.list({kSwitchingB});
       negate(s.B2D, s.Nr, s.Nz);
     }
   }

@@ -47,6 +47,35 @@ struct MaxwellCheck {
   double mxsg = 0.0;  // sign of Ez there (0 when Ez is 0)
 };
 
+/// The labels of the statistics records in the log, each followed by its
+/// mean (or extreme) ratio: the mean over all slices, the largest and
+/// smallest |ratio|, and the mean over the slices with field when that one
+/// decides.
+inline constexpr std::string_view kAvgRatioLabel = " avg_rRL1= ";
+inline constexpr std::string_view kMaxRatioLabel = " max_rRL1= ";
+inline constexpr std::string_view kMinRatioLabel = " min_rRL1= ";
+inline constexpr std::string_view kAvgWithFieldLabel =
+    " Empty slices left out: avg_rRL1= ";
+
+/// The texts of the check's other log records: its heading, the two
+/// warnings (which go to standard error as well), the record of a sign
+/// switch, the label of the axial maximum of Ez and its sign, and the
+/// switch made.
+inline constexpr std::string_view kMaxwellHeading =
+    " Checking Maxwell Equations ... ";
+inline constexpr std::string_view kMaxwellWarnHigh =
+    " Warning: Maxwell Equations: Ratio > 1.5 ";
+inline constexpr std::string_view kMaxwellWarnLow =
+    " Warning: Maxwell Equations: Ratio < 0.5 ";
+inline constexpr std::string_view kSignsNotCompatible =
+    " Maxwell Equations: E and B Signs Not Compatible";
+inline constexpr std::string_view kFirstMaxLabel =
+    " 1st Max of Ez: mxEz, mxsg = ";
+inline constexpr std::string_view kSwitchingE =
+    " Maxwell Equations: -> Switching E-field sign";
+inline constexpr std::string_view kSwitchingB =
+    " Maxwell Equations: -> Switching B-field sign";
+
 /// The text of the stop when the map fails the check.
 inline constexpr std::string_view kMaxwellStop =
     " Maxwell Equations Not Verified: Ratio > 2 ";

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -50,25 +51,7 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     keep_mode = true;
   }
 
-  // The temporary sits in the same directory, so the final rename stays on
-  // one file system and is atomic.  Its name is unique to this process.
-  const std::string stem = "." + target_.filename().string() + ".part" +
-                           std::to_string(static_cast<long>(::getpid())) + "-";
-  for (int k = 0;; ++k) {
-    temp_ = target_.parent_path() / (stem + std::to_string(k));
-    const int fd =
-        ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      handle_ = fd;
-      break;
-    }
-    if (errno != EEXIST || k >= 100) {
-      const int err = errno;
-      temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(),
-           error_text(err));
-    }
-  }
+  create_temporary(std::to_string(static_cast<long>(::getpid())));
   // Overwriting a field file keeps its permissions, as rewriting it in
   // place would.
   if (keep_mode &&
@@ -77,40 +60,35 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   }
 }
 
-FieldSink::~FieldSink() {
-  if (!committed_)
-    discard();
+std::optional<std::string> FieldSink::create_new(bool& taken) {
+  const int fd =
+      ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int err = errno;
+    taken = err == EEXIST;
+    return error_text(err);
+  }
+  handle_ = fd;
+  return std::nullopt;
 }
 
-void FieldSink::write(const void* data, std::size_t n) {
-  check_interrupted();
-  const char* p = static_cast<const char*>(data);
-  const std::size_t start = written_;
-  while (n > 0) {
-    const ssize_t k = ::write(static_cast<int>(handle_), p, n);
-    if (k < 0) {
-      if (errno == EINTR) {
-        check_interrupted();
-        continue;
-      }
+std::size_t FieldSink::write_some(const char* p, std::size_t n) {
+  ssize_t k = 0;
+  while ((k = ::write(static_cast<int>(handle_), p, n)) < 0) {
+    if (errno != EINTR)
       fail("write error", "cannot write", error_text(errno));
-    }
-    if (k == 0)
-      fail("write error", "cannot write", error_text(EIO));
-    p += k;
-    n -= static_cast<std::size_t>(k);
-    written_ += static_cast<std::size_t>(k);
+    check_interrupted();
   }
+  if (k == 0)
+    fail("write error", "cannot write", error_text(EIO));
 #if defined(__linux__)
   // Start writing these bytes back to disk now, while the rest of the file
   // is formatted, so that the flush before the rename finds little left to
   // do.  Only a hint: the flush in commit() still decides.
-  if (written_ > start) {
-    ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(start),
-                      static_cast<off_t>(written_ - start),
-                      SYNC_FILE_RANGE_WRITE);
-  }
+  ::sync_file_range(static_cast<int>(handle_), static_cast<off_t>(written_),
+                    static_cast<off_t>(k), SYNC_FILE_RANGE_WRITE);
 #endif
+  return static_cast<std::size_t>(k);
 }
 
 void FieldSink::commit() {

@@ -2,6 +2,7 @@
 // through its handle, flushed to disk and moved over the target in one step.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "output/field_sink.h"
@@ -35,51 +36,34 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     }
   }
 
-  // The temporary sits in the same directory, so the final move stays on
-  // one volume and is atomic.  Its name is unique to this process.
-  const std::string stem = "." + target_.filename().string() + ".part" +
-                           std::to_string(::GetCurrentProcessId()) + "-";
-  for (int k = 0;; ++k) {
-    temp_ = target_.parent_path() / (stem + std::to_string(k));
-    const HANDLE h =
-        ::CreateFileW(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      handle_ = reinterpret_cast<std::intptr_t>(h);
-      break;
-    }
+  create_temporary(std::to_string(::GetCurrentProcessId()));
+}
+
+std::optional<std::string> FieldSink::create_new(bool& taken) {
+  const HANDLE h =
+      ::CreateFileW(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
-    if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) || k >= 100) {
-      temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(),
-           platform::system_error_text(err));
-    }
+    taken = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;
+    return platform::system_error_text(err);
   }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  return std::nullopt;
 }
 
-FieldSink::~FieldSink() {
-  if (!committed_)
-    discard();
-}
-
-void FieldSink::write(const void* data, std::size_t n) {
-  check_interrupted();
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const DWORD chunk =
-        n < (DWORD{1} << 30) ? static_cast<DWORD>(n) : DWORD{1} << 30;
-    DWORD k = 0;
-    if (!::WriteFile(handle_of(handle_), p, chunk, &k, nullptr)) {
-      fail("write error", "cannot write",
-           platform::system_error_text(::GetLastError()));
-    }
-    if (k == 0)
-      fail("write error", "cannot write",
-           platform::system_error_text(ERROR_WRITE_FAULT));
-    p += k;
-    n -= k;
-    written_ += k;
+std::size_t FieldSink::write_some(const char* p, std::size_t n) {
+  const DWORD chunk =
+      n < (DWORD{1} << 30) ? static_cast<DWORD>(n) : DWORD{1} << 30;
+  DWORD k = 0;
+  if (!::WriteFile(handle_of(handle_), p, chunk, &k, nullptr)) {
+    fail("write error", "cannot write",
+         platform::system_error_text(::GetLastError()));
   }
+  if (k == 0)
+    fail("write error", "cannot write",
+         platform::system_error_text(ERROR_WRITE_FAULT));
+  return k;
 }
 
 void FieldSink::commit() {

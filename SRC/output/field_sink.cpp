@@ -5,6 +5,7 @@
 #include <string>
 
 #include "run/errors.h"
+#include "run/process.h"
 
 namespace zereduv {
 
@@ -40,6 +41,42 @@ void FieldSink::fail(std::string_view kind, const std::string& what,
                      const std::string& reason) {
   discard();
   throw IoError(unit_, name_, std::string(kind), what + ": " + reason);
+}
+
+void FieldSink::create_temporary(const std::string& process_id) {
+  // The temporary sits in the same directory, so the final rename stays on
+  // one file system (volume) and is atomic.  Its name is unique to this
+  // process.
+  const std::string stem =
+      "." + target_.filename().string() + ".part" + process_id + "-";
+  for (int k = 0;; ++k) {
+    temp_ = target_.parent_path() / (stem + std::to_string(k));
+    bool taken = false;
+    const std::optional<std::string> failure = create_new(taken);
+    if (!failure)
+      return;
+    if (!taken || k >= 100) {
+      temp_.clear();  // nothing of ours to remove
+      fail("cannot create file", "in " + target_.parent_path().string(),
+           *failure);
+    }
+  }
+}
+
+FieldSink::~FieldSink() {
+  if (!committed_)
+    discard();
+}
+
+void FieldSink::write(const void* data, std::size_t n) {
+  check_interrupted();
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const std::size_t k = write_some(p, n);
+    p += k;
+    n -= k;
+    written_ += k;
+  }
 }
 
 BlockWriter::BlockWriter(FieldSink& sink, char* block)

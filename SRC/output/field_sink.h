@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,18 @@ class FieldSink {
   /// the system's words for the failure.
   [[noreturn]] void fail(std::string_view kind, const std::string& what,
                          const std::string& reason);
+  /// Creates the temporary beside the target under a name of this process
+  /// (`process_id`) that no file has yet.
+  void create_temporary(const std::string& process_id);
+
+  // The system's part, in field_sink-posix.cpp and field_sink-win32.cpp.
+  /// One try at creating `temp_` where no file has that name: sets handle_
+  /// and gives nothing, or gives the system's words for the failure, with
+  /// `taken` set when a file of that name is in the way.
+  std::optional<std::string> create_new(bool& taken);
+  /// Writes some of the n > 0 bytes at p: how many (at least one); a
+  /// failure ends with fail().
+  std::size_t write_some(const char* p, std::size_t n);
   void discard() noexcept;
 
   std::filesystem::path target_;

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "output/field_sink.h"
+#include "run/console_text.h"
 #include "run/driver.h"
 #include "run/errors.h"
-#include "run/platform.h"
 #include "run/process.h"
 #include "run/run_state.h"
 
@@ -67,21 +67,6 @@ constexpr const char* kHelp =
     "  --version   show the version\n"
     "\n"
     "More in the manual page: see zereduv(1).\n";
-
-// Console text with the system's console line ends.
-std::string console_text(std::string_view text) {
-  const std::string_view eol = platform::console_line_end();
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (c == '\n') {
-      out += eol;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // One complete line on standard error.
 void error_line(const std::string& text) {

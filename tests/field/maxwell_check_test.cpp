@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "field/eb2d_appr.h"
@@ -24,20 +26,25 @@ namespace {
 using testing::log_lines;
 using testing::make_map;
 
-const std::string kHeader = "  Checking Maxwell Equations ... ";
-const std::string kWarning = "  Warning: Maxwell Equations: Ratio > 1.5 ";
-const std::string kWarnLow = "  Warning: Maxwell Equations: Ratio < 0.5 ";
-const std::string kIncompatible =
-    "  Maxwell Equations: E and B Signs Not Compatible";
-const std::string kSwitchE = "  Maxwell Equations: -> Switching E-field sign";
-const std::string kSwitchB = "  Maxwell Equations: -> Switching B-field sign";
-const std::string kStop = " Maxwell Equations Not Verified: Ratio > 2 ";
+// A list-directed record of the log: it opens with a blank.
+std::string listed(std::string_view text) {
+  return " " + std::string(text);
+}
 
-std::string stat_line(const char* label, double v) {
-  return std::string(" ") + label + d24(v);
+const std::string kHeader = listed(kMaxwellHeading);
+const std::string kWarning = listed(kMaxwellWarnHigh);
+const std::string kWarnLow = listed(kMaxwellWarnLow);
+const std::string kIncompatible = listed(kSignsNotCompatible);
+const std::string kSwitchE = listed(kSwitchingE);
+const std::string kSwitchB = listed(kSwitchingB);
+const std::string kStop(kMaxwellStop);
+
+// A statistics record: its label and the value.
+std::string stat_line(std::string_view label, double v) {
+  return listed(label) + d24(v);
 }
 std::string max_line(double mxEz, double mxsg) {
-  return "  1st Max of Ez: mxEz, mxsg = " + d24(mxEz) + d24(mxsg);
+  return listed(kFirstMaxLabel) + d24(mxEz) + d24(mxsg);
 }
 
 // ---------------------------------------------------------------------------
@@ -234,7 +241,7 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
 
     const std::size_t first_stat = 2 + static_cast<std::size_t>(Nz);
     ASSERT_GE(o.lines.size(), first_stat + 3);
-    EXPECT_EQ(o.lines[first_stat], stat_line(" avg_rRL1= ", S / Nz));
+    EXPECT_EQ(o.lines[first_stat], stat_line(kAvgRatioLabel, S / Nz));
     std::vector<std::string> after(o.lines.begin() + first_stat + 3,
                                    o.lines.end());
     std::vector<std::string> want;
@@ -323,21 +330,87 @@ TEST(MaxwellCheck, ThresholdsAreStrictToTheLastBitOnManyGrids) {
   EXPECT_GE(tuned, runs * 9 / 10);
 }
 
-TEST(MaxwellCheck, StatisticsLines) {
-  RatioMap m = ratio_map({{1, 2}, {1, 2}, {1, 2}, {1, 2}});
-  const Outcome o = run_check(*m.s);
-  ASSERT_EQ(o.lines.size(), 2u + 4u + 4u);
-  EXPECT_EQ(o.lines[6], "  avg_rRL1=    2.00000000000000     ");
-  EXPECT_EQ(o.lines[7], "  max_rRL1=    2.00000000000000     ");
-  EXPECT_EQ(o.lines[8], "  min_rRL1=    2.00000000000000     ");
-  EXPECT_EQ(o.lines[9], kWarning);
-
-  // Magnitudes: largest and smallest |ratio|, whatever the signs.
-  RatioMap m2 = ratio_map({{1, -4}, {1, 0.5}, {1, 2}, {1, -1}});
-  const Outcome o2 = run_check(*m2.s);
-  EXPECT_EQ(o2.lines[6], stat_line(" avg_rRL1= ", -2.5 / 4));
-  EXPECT_EQ(o2.lines[7], stat_line(" max_rRL1= ", 4.0));
-  EXPECT_EQ(o2.lines[8], stat_line(" min_rRL1= ", 0.5));
+TEST(MaxwellCheck, LogRecordsLetterForLetter) {
+  // The records after the slice lines, written out in full: the other tests
+  // build them from the check's own texts.  "max+" and "max-" stand for the
+  // axial maximum E0 of Ez with its sign.
+  struct Row {
+    const char* name;
+    std::vector<Slice> slices;
+    std::vector<std::string> after;
+    std::string errout;
+    bool stopped = false;
+  };
+  const std::string warn_high = " Warning: Maxwell Equations: Ratio > 1.5 ";
+  const std::string warn_low = " Warning: Maxwell Equations: Ratio < 0.5 ";
+  const std::string incompatible =
+      "  Maxwell Equations: E and B Signs Not Compatible";
+  const Row rows[] = {
+      {"statistics and the high warning",
+       {{1, 2}, {1, 2}, {1, 2}, {1, 2}},
+       {"  avg_rRL1=    2.00000000000000     ",
+        "  max_rRL1=    2.00000000000000     ",
+        "  min_rRL1=    2.00000000000000     ", " " + warn_high},
+       warn_high + "\n"},
+      // Magnitudes: largest and smallest |ratio|, whatever the signs.
+      {"magnitudes, then B switched",
+       {{1, -4}, {1, 0.5}, {1, 2}, {1, -1}},
+       {"  avg_rRL1= " + d24(-2.5 / 4), "  max_rRL1= " + d24(4.0),
+        "  min_rRL1= " + d24(0.5), incompatible, "max+",
+        "  Maxwell Equations: -> Switching B-field sign"},
+       ""},
+      // Two empty slices vote +1 and keep the mean at 0; the slices with
+      // field alone give -1, which switches, so their mean is logged.
+      {"empty slices left out, then E switched",
+       {{0, 0}, {0, 0}, {-1, -1}, {-1, -1}},
+       {"  avg_rRL1=   0.000000000000000E+000",
+        "  max_rRL1=    1.00000000000000     ",
+        "  min_rRL1=    1.00000000000000     ",
+        "  Empty slices left out: avg_rRL1=   -1.00000000000000     ",
+        incompatible, "max-", "  Maxwell Equations: -> Switching E-field sign"},
+       ""},
+      {"the low warning",
+       {{1, 0.25}, {1, 0.25}},
+       {"  avg_rRL1= " + d24(0.25), "  max_rRL1= " + d24(0.25),
+        "  min_rRL1= " + d24(0.25), " " + warn_low},
+       warn_low + "\n"},
+      {"the stop",
+       {{1, -2}, {1, -4}, {1, -2}, {1, -2}},
+       {"  avg_rRL1= " + d24(-2.5), "  max_rRL1= " + d24(4.0),
+        "  min_rRL1= " + d24(2.0)},
+       "",
+       true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RatioMap m = ratio_map(row.slices);
+    std::string stop;
+    try {
+      CHECK_MAXWELL(*m.s);
+    } catch (const RunStop& e) {
+      stop = e.message;
+    }
+    EXPECT_EQ(stop,
+              row.stopped ? " Maxwell Equations Not Verified: Ratio > 2 " : "");
+    const std::vector<std::string> lines = log_lines(*m.s);
+    ASSERT_EQ(lines.size(), 2 + row.slices.size() + row.after.size());
+    EXPECT_EQ(lines[0], "  Checking Maxwell Equations ... ");
+    EXPECT_EQ(lines[1], " ");
+    std::vector<std::string> want;
+    for (const std::string& w : row.after) {
+      const double sign = w == "max+" ? 1.0 : -1.0;
+      want.push_back(w == "max+" || w == "max-"
+                         ? "  1st Max of Ez: mxEz, mxsg = " + d24(m.E0) +
+                               d24(sign)
+                         : w);
+    }
+    EXPECT_EQ(
+        std::vector<std::string>(
+            lines.begin() + 2 + static_cast<std::ptrdiff_t>(row.slices.size()),
+            lines.end()),
+        want);
+    EXPECT_EQ(m.s->errout.memory(), testing::console_lines(row.errout));
+  }
 }
 
 TEST(MaxwellCheck, StopLeavesTheStatisticsLast) {
@@ -345,7 +418,7 @@ TEST(MaxwellCheck, StopLeavesTheStatisticsLast) {
   const Outcome o = run_check(*m.s);
   ASSERT_TRUE(o.stopped);
   ASSERT_EQ(o.lines.size(), 2u + 4u + 3u);
-  EXPECT_EQ(o.lines.back().substr(0, 12), "  min_rRL1= ");
+  EXPECT_EQ(o.lines.back(), stat_line(kMinRatioLabel, 2.0));
   EXPECT_GT(m.s->B2D(1, 1), 0.0);  // nothing switched
   EXPECT_GT(m.s->Ez2D(1, 1), 0.0);
 }
@@ -467,12 +540,10 @@ TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
     EXPECT_EQ(o.stopped, row.stopped);
     std::vector<std::string> want;
     for (const std::string& w : row.after) {
-      want.push_back(
-          w == "avg_f"
-              ? stat_line(" Empty slices left out: avg_rRL1= ", row.avg_f)
-          : w == "max+" ? max_line(m.E0, 1.0)
-          : w == "max-" ? max_line(m.E0, -1.0)
-                        : w);
+      want.push_back(w == "avg_f"  ? stat_line(kAvgWithFieldLabel, row.avg_f)
+                     : w == "max+" ? max_line(m.E0, 1.0)
+                     : w == "max-" ? max_line(m.E0, -1.0)
+                                   : w);
     }
     const std::size_t first = 2 + row.slices.size() + 3;
     ASSERT_GE(o.lines.size(), first);
@@ -571,9 +642,7 @@ TEST(MaxwellCheck, AxisOutsideTheMapGivesNoSignAndSwitchesB) {
   const Outcome o = run_check(*m.s);
   const std::vector<std::string> tail(o.lines.end() - 3, o.lines.end());
   EXPECT_EQ(tail[0], kIncompatible);
-  EXPECT_EQ(tail[1],
-            "  1st Max of Ez: mxEz, mxsg =   0.000000000000000E+000"
-            "  0.000000000000000E+000");
+  EXPECT_EQ(tail[1], max_line(0.0, 0.0));
   EXPECT_EQ(tail[2], kSwitchB);
   EXPECT_EQ(m.s->B2D(1, 2), -B12);
 }

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 
 #include "output/field_file.h"
 #include "output/output_fixture.h"
@@ -16,10 +15,9 @@
 namespace zereduv {
 namespace {
 
-using output_test::dir_names;
-using output_test::new_state;
+using output_test::older_file_alone;
 using output_test::set_grid;
-using output_test::slurp;
+using output_test::state_over_older_file;
 using testing::ScratchDir;
 
 // A write that fails half way (here: the file-size limit, as a full disk
@@ -27,11 +25,7 @@ using testing::ScratchDir;
 // was.  Runs in a child process, which alone gets the limit.
 void write_under_size_limit(int32_t format) {
   ScratchDir dir;
-  std::ofstream(dir / "eh_ZIV.#01") << "older run";
-  auto s = new_state();
-  s->WorkDir = dir.path();
-  s->FileNumber = 1;
-  s->FieldFormat = format;
+  auto s = state_over_older_file(dir.path(), 1, format);
   set_grid(*s, 10.0, 1.5, 0, 0, 0);
   ::signal(SIGXFSZ, SIG_IGN);
   const rlimit lim{1 << 20, 1 << 20};
@@ -42,9 +36,7 @@ void write_under_size_limit(int32_t format) {
   } catch (const IoError& e) {
     reported = e.unit == 7 && e.file == "eh_ZIV.#01";
   }
-  const bool intact = slurp(dir / "eh_ZIV.#01") == "older run" &&
-                      dir_names(dir.path()).size() == 1;
-  ::_exit(reported && intact ? 0 : 1);
+  ::_exit(reported && older_file_alone(dir.path(), "eh_ZIV.#01") ? 0 : 1);
 }
 
 TEST(FieldFileErrorsDeathTest, FailedWriteKeepsTheOlderFile) {

@@ -21,8 +21,10 @@ using output_test::fill_tagged;
 using output_test::le_f64;
 using output_test::le_i32;
 using output_test::new_state;
+using output_test::older_file_alone;
 using output_test::set_grid;
 using output_test::slurp;
+using output_test::state_over_older_file;
 using output_test::tag;
 using testing::ScratchDir;
 
@@ -70,14 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FormatStop, AnyOtherLayoutLeavesAnExistingFileAlone) {
   for (const int32_t format : {-1, 3, 10}) {
     ScratchDir dir;
-    std::ofstream(dir / "eh_ZIV.#05") << "older run";
-    auto s = new_state();
-    s->WorkDir = dir.path();
-    s->FileNumber = 5;
-    s->FieldFormat = format;
+    auto s = state_over_older_file(dir.path(), 5, format);
     EXPECT_THROW(WRITE_FIELD_FILE(*s), RunStop) << format;
-    EXPECT_EQ(slurp(dir / "eh_ZIV.#05"), "older run");
-    EXPECT_EQ(dir_names(dir.path()).size(), 1u);
+    EXPECT_TRUE(older_file_alone(dir.path(), "eh_ZIV.#05"));
     EXPECT_EQ(s->HeaderInt, 0);
     EXPECT_EQ(s->EndMarker, -99);
   }

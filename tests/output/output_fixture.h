@@ -111,4 +111,25 @@ inline std::vector<std::string> dir_names(const std::filesystem::path& d) {
   return names;
 }
 
+/// A run state that writes field file `number` in layout `format` into
+/// `dir`, where the field file of an older run with that number stands.
+inline std::unique_ptr<RunState> state_over_older_file(
+    const std::filesystem::path& dir, int32_t number, int32_t format) {
+  auto s = new_state();
+  s->WorkDir = dir;
+  s->FileNumber = number;
+  s->FieldFormat = format;
+  const std::string name = number < 10 ? "eh_ZIV.#0" + std::to_string(number)
+                                       : "eh_ZIV.#" + std::to_string(number);
+  std::ofstream(dir / name) << "older run";
+  return s;
+}
+
+/// True when the older run's field file `name` is all that `dir` holds, as
+/// it was before.
+inline bool older_file_alone(const std::filesystem::path& dir,
+                             const std::string& name) {
+  return slurp(dir / name) == "older run" && dir_names(dir).size() == 1;
+}
+
 }  // namespace zereduv::output_test

@@ -39,9 +39,11 @@ HANDLE inheritable_file(const std::string& path, DWORD access,
   return h;
 }
 
+}  // namespace
+
 // Console text with CR LF line ends, handed back with LF; a lone LF is
 // marked, so that the comparison fails and shows it.
-std::string console_text(const std::string& raw) {
+std::string captured_text(const std::string& raw) {
   std::string t;
   t.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -54,15 +56,9 @@ std::string console_text(const std::string& raw) {
   return t;
 }
 
-}  // namespace
-
-RunResult run_program(const std::string& exe,
-                      const std::vector<std::string>& args,
-                      const std::filesystem::path& workdir) {
-  ScratchDir capture;  // outside workdir, so the run sees only its own files
-  const std::string out_path = (capture / "stdout").string();
-  const std::string err_path = (capture / "stderr").string();
-
+int run_child(const std::string& exe, const std::vector<std::string>& args,
+              const std::filesystem::path& workdir, const std::string& out_path,
+              const std::string& err_path) {
   std::string line = quoted(exe);
   for (const auto& a : args)
     line += ' ' + quoted(a);
@@ -91,11 +87,7 @@ RunResult run_program(const std::string& exe,
   const BOOL got = ::GetExitCodeProcess(pi.hProcess, &code);
   ::CloseHandle(pi.hThread);
   ::CloseHandle(pi.hProcess);
-  RunResult r;
-  r.status = got ? static_cast<int>(code) : -1;
-  r.out = console_text(read_file(out_path));
-  r.err = console_text(read_file(err_path));
-  return r;
+  return got ? static_cast<int>(code) : -1;
 }
 
 // Windows has no permission bits that the tests could take away from the

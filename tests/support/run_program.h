@@ -1,7 +1,6 @@
 // Runs a program as a child process in a given working directory, with its
 // standard output and standard error captured (no shell between), and small
-// file helpers for whole-run tests.  The process calls are in
-// run_program-posix.cpp and run_program-win32.cpp.
+// file helpers for whole-run tests.
 #pragma once
 
 #include <filesystem>
@@ -47,6 +46,20 @@ inline void write_file(const std::filesystem::path& p,
 RunResult run_program(const std::string& exe,
                       const std::vector<std::string>& args,
                       const std::filesystem::path& workdir);
+
+// The system's part of run_program, in run_program-posix.cpp and
+// run_program-win32.cpp.
+
+/// Starts `exe` with `args` in `workdir`, standard input on the null device
+/// and standard output and error into the files `out_path` and `err_path`;
+/// waits for it to end.  The exit status, -1 when it did not exit.
+int run_child(const std::string& exe, const std::vector<std::string>& args,
+              const std::filesystem::path& workdir, const std::string& out_path,
+              const std::string& err_path);
+
+/// Captured console text with the system's line ends made LF, as
+/// run_program hands it back.
+std::string captured_text(const std::string& raw);
 
 /// True when the tests run with the rights of the system's superuser, who
 /// reads and writes whatever the permission bits say.
