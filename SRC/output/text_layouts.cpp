@@ -100,19 +100,19 @@ void WRITE_LAYOUT1(RunState& s) {
 void WRITE_LAYOUT2(RunState& s) {
   write_text_file(s, kNodeParts + 1, [&s](std::size_t k, ListWriter& out) {
     if (k == 0) {
-      // 1-4. Limits with the point counts, then the keys.
-      out.real(s.XminOut);
-      out.real(s.XmaxOut);
-      out.integer(kNx);
-      out.end();
-      out.real(s.YminOut);
-      out.real(s.YmaxOut);
-      out.integer(kNy);
-      out.end();
-      out.real(s.ZminOut);
-      out.real(s.ZmaxOut);
-      out.integer(kNzOut);
-      out.end();
+      // 1-4. Limits with the point counts (x, y, z), then the keys.
+      const struct {
+        double lo, hi;
+        int32_t n;
+      } axes[] = {{s.XminOut, s.XmaxOut, kNx},
+                  {s.YminOut, s.YmaxOut, kNy},
+                  {s.ZminOut, s.ZmaxOut, kNzOut}};
+      for (const auto& a : axes) {
+        out.real(a.lo);
+        out.real(a.hi);
+        out.integer(a.n);
+        out.end();
+      }
       out.integer(s.SymX);
       out.integer(s.SymY);
       out.integer(s.SymZ);

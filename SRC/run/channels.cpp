@@ -178,8 +178,8 @@ void TextIn::fill() {
       buf_ = std::move(bigger);
       cap_ *= 2;
     } catch (const std::bad_alloc&) {
-      fail("out of memory", "for a record longer than " +
-                                std::to_string(end_) + " bytes");
+      fail("out of memory",
+           "for a record longer than " + std::to_string(end_) + " bytes");
     }
   }
   std::size_t got = 0;
@@ -246,11 +246,12 @@ void TextIn::post_ahead() {
 std::string_view TextIn::record_at(std::size_t& next) {
   fill_record();
   const char* const b = buf_.data();
-  const void* nl = pos_ < end_ ? std::memchr(b + pos_, '\n', end_ - pos_)
-                               : nullptr;
+  const void* nl =
+      pos_ < end_ ? std::memchr(b + pos_, '\n', end_ - pos_) : nullptr;
   const std::size_t end =
-      nl == nullptr ? end_
-                    : static_cast<std::size_t>(static_cast<const char*>(nl) - b);
+      nl == nullptr
+          ? end_
+          : static_cast<std::size_t>(static_cast<const char*>(nl) - b);
   std::string_view rec(b + pos_, end - pos_);
   if (!rec.empty() && rec.back() == '\r')
     rec.remove_suffix(1);

@@ -191,14 +191,14 @@ class TextIn {
   int unit_;
   std::string name_;
   std::unique_ptr<platform::InputFile> file_;
-  BigBlock buf_;                 // the window
-  std::size_t cap_ = 0;          // its size
-  std::size_t pos_ = 0;          // the next record's start in the window
-  std::size_t end_ = 0;          // bytes in the window
-  std::size_t lf_end_ = 0;       // just after its last LF (0: none)
-  std::size_t base_ = 0;         // offset in the file of the window's start
-  std::size_t total_ = 0;        // the file's size as far as known
-  bool eof_ = true;              // the window holds the end of the file
+  BigBlock buf_;            // the window
+  std::size_t cap_ = 0;     // its size
+  std::size_t pos_ = 0;     // the next record's start in the window
+  std::size_t end_ = 0;     // bytes in the window
+  std::size_t lf_end_ = 0;  // just after its last LF (0: none)
+  std::size_t base_ = 0;    // offset in the file of the window's start
+  std::size_t total_ = 0;   // the file's size as far as known
+  bool eof_ = true;         // the window holds the end of the file
   long line_ = 0;
   std::unique_ptr<PlainAhead> ahead_;  // after buf_: it reads the window
 };

@@ -73,7 +73,8 @@ void PlainAhead::run() {
       // more than the parsing saves.  Without the memory, nothing is
       // parsed ahead.
       try {
-        room_ = BigBlock(most * (values_ * sizeof(double) + sizeof(std::size_t)));
+        room_ =
+            BigBlock(most * (values_ * sizeof(double) + sizeof(std::size_t)));
         most_ = most;
         void* const room = room_.data();
         vals_ = static_cast<double*>(room);
@@ -85,9 +86,8 @@ void PlainAhead::run() {
     }
     std::size_t n = 0;
     while (p < end) {
-      const char* const q =
-          scan_plain_reals(p, end, std::span<double>(vals_ + n * values_,
-                                                     values_));
+      const char* const q = scan_plain_reals(
+          p, end, std::span<double>(vals_ + n * values_, values_));
       if (q == nullptr)
         break;
       ends_[n++] = static_cast<std::size_t>(q - text);

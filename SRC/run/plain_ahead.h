@@ -73,10 +73,10 @@ class PlainAhead {
   std::size_t most_ = 0;  // records there is room for
   double* vals_ = nullptr;
   std::size_t* ends_ = nullptr;
-  std::size_t count_ = 0;  // the records taken
-  bool ready_ = false;        // the results are complete (reader's view)
-  std::size_t next_ = npos;   // where the next record parsed ahead begins
-  std::size_t k_ = 0;         // its number among them
+  std::size_t count_ = 0;    // the records taken
+  bool ready_ = false;       // the results are complete (reader's view)
+  std::size_t next_ = npos;  // where the next record parsed ahead begins
+  std::size_t k_ = 0;        // its number among them
   std::thread helper_;
 };
 
