@@ -72,6 +72,11 @@ struct ScanResult {
 ScanResult scan_items(std::string_view rec, std::size_t pos,
                       std::span<const ReadItem> items, std::size_t& filled);
 
+/// The number at p when it has the common form the quick path converts (at
+/// most 19 digits, an exact power of ten): the end of it, with its value in
+/// `out`; nullptr for any other number or text, which scan_real decides.
+const char* scan_plain_real(const char* p, const char* end, double& out);
+
 /// Scans one number at `pos` (no leading blanks): the position after it.
 ScanResult scan_real(std::string_view s, std::size_t pos, double& out);
 ScanResult scan_int(std::string_view s, std::size_t pos, int32_t& out);
