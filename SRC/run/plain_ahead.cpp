@@ -75,8 +75,10 @@ void PlainAhead::run() {
       try {
         room_ = BigBlock(most * (values_ * sizeof(double) + sizeof(std::size_t)));
         most_ = most;
-        vals_ = reinterpret_cast<double*>(room_.data());
-        ends_ = reinterpret_cast<std::size_t*>(vals_ + most * values_);
+        void* const room = room_.data();
+        vals_ = static_cast<double*>(room);
+        void* const after_vals = vals_ + most * values_;
+        ends_ = static_cast<std::size_t*>(after_vals);
       } catch (const std::bad_alloc&) {
         p = end;
       }
