@@ -12,7 +12,7 @@ namespace zereduv {
 
 std::string maxwell_slice_line(int32_t iz, double zz, double I_H, double I_E,
                                double ratio) {
-  std::string line = "  iz, zz, I_H, I_E, ratio= ";
+  std::string line(kSliceLabel);
   line += edit_I(iz, 5);
   line += edit_X(2);
   line += edit_F(zz, 14, 6);

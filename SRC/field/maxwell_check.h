@@ -57,6 +57,9 @@ inline constexpr std::string_view kMinRatioLabel = " min_rRL1= ";
 inline constexpr std::string_view kAvgWithFieldLabel =
     " Empty slices left out: avg_rRL1= ";
 
+/// The opening of a slice's record, before iz, zz, I_H, I_E and the ratio.
+inline constexpr std::string_view kSliceLabel = "  iz, zz, I_H, I_E, ratio= ";
+
 /// The texts of the check's other log records: its heading, the two
 /// warnings (which go to standard error as well), the record of a sign
 /// switch, the label of the axial maximum of Ez and its sign, and the

@@ -249,9 +249,9 @@ int32_t node_count(int32_t intervals, const std::string& file,
 
 // The input grid as read (in cm).
 void log_input_grid(RunState& s) {
-  s.log.list({" Input Grid parameters "});
-  s.log.list({" Zmin, Zmax, Nz = ", s.Zmin, s.Zmax, s.Nz});
-  s.log.list({" Rmin, Rmax, Nr = ", s.Rmin, s.Rmax, s.Nr});
+  s.log.list({kInputGridHeading});
+  s.log.list({kInputZLabel, s.Zmin, s.Zmax, s.Nz});
+  s.log.list({kInputRLabel, s.Rmin, s.Rmax, s.Nr});
   s.log.list({kSeparator});
 }
 
@@ -281,7 +281,7 @@ void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
     const double h = (s.Zmax - s.Zmin) / 2.0;
     s.Zmax = h;
     s.Zmin = -h;
-    s.log.list({" Shifted & Centered Z: Zmin, Zmax= ", s.Zmin, s.Zmax});
+    s.log.list({kCentredZLabel, s.Zmin, s.Zmax});
     s.log.list({kSeparator});
   }
 }
@@ -294,8 +294,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
 
   // 1. Name the table, then open it (the name is shown even when the open
   //    fails, so the user sees which file was missing).
-  s.console.list({" Reading file: ", file});
-  s.log.list({" Reading file: ", file});
+  s.console.list({kReadingFileLabel, file});
+  s.log.list({kReadingFileLabel, file});
   TextIn in(2, file);
   in.open(s.path(file));
 
@@ -378,7 +378,7 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
 
   // 3. The input grid as read (in cm).
   if (mm)
-    s.log.list({" Table lengths in mm converted to cm "});
+    s.log.list({kMmConverted});
   log_input_grid(s);
 
   // Refuse what cannot be held before reading any node, then size the map

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/run_state.h"
@@ -32,6 +33,18 @@ struct TableHeader {
   bool unit_stated = false;          // the units record names the unit
   double frequency_MHz = 0.0;        // T7 only: the solved RF frequency
 };
+
+/// The reader's log texts: the table's name (on the console as well), the
+/// note of a conversion from mm, the input grid as read (z, then r: limits
+/// and node count) and the z range once centred on 0.
+inline constexpr std::string_view kReadingFileLabel = " Reading file: ";
+inline constexpr std::string_view kMmConverted =
+    " Table lengths in mm converted to cm ";
+inline constexpr std::string_view kInputGridHeading = " Input Grid parameters ";
+inline constexpr std::string_view kInputZLabel = " Zmin, Zmax, Nz = ";
+inline constexpr std::string_view kInputRLabel = " Rmin, Rmax, Nr = ";
+inline constexpr std::string_view kCentredZLabel =
+    " Shifted & Centered Z: Zmin, Zmax= ";
 
 /// Reads the table named by FieldFileName (unit 2): names it on the console
 /// and in the log, finds the "Zmin" limits record, reads the limits and the

@@ -21,7 +21,7 @@ void mirror_node(RunState& s, int32_t i, int32_t to, int32_t from,
 }  // namespace
 
 void COMPLETE_SYMMETRY(RunState& s) {
-  s.log.list({" Input Symmetry key: isym_z= ", s.isym_z});
+  s.log.list({kSymmetryKeyLabel, s.isym_z});
 
   const int32_t key = s.isym_z;
   const bool upper_half = key == 1 || key == 2;    // mirror at the first node
@@ -67,9 +67,9 @@ void COMPLETE_SYMMETRY(RunState& s) {
     s.Zgrid(j) = static_cast<double>(j - 1) * dz + s.Zmin;
   }
 
-  s.log.list({" Full Input Grid parameters "});
-  s.log.list({" Rimin, Rimax, Nir = ", s.Rmin, s.Rmax, s.Nr});
-  s.log.list({" Zimin, Zimax, Niz = ", s.Zmin, s.Zmax, s.Nz});
+  s.log.list({kFullGridHeading});
+  s.log.list({kFullRLabel, s.Rmin, s.Rmax, s.Nr});
+  s.log.list({kFullZLabel, s.Zmin, s.Zmax, s.Nz});
   s.log.list({kSeparator});
 }
 

@@ -1,9 +1,20 @@
 // Completion of a half map by its mirror image in z.
 #pragma once
 
+#include <string_view>
+
 #include "run/run_state.h"
 
 namespace zereduv {
+
+/// The completion's log texts: the key, then the completed grid (r, then z:
+/// limits and node count).
+inline constexpr std::string_view kSymmetryKeyLabel =
+    " Input Symmetry key: isym_z= ";
+inline constexpr std::string_view kFullGridHeading =
+    " Full Input Grid parameters ";
+inline constexpr std::string_view kFullRLabel = " Rimin, Rimax, Nir = ";
+inline constexpr std::string_view kFullZLabel = " Zimin, Zimax, Niz = ";
 
 /// Completes the map by mirror symmetry as isym_z says (1, -1: Ez and B odd;
 /// 2, -2: Er odd; sign = which half the table holds; any other key: whole

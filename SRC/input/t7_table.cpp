@@ -160,7 +160,7 @@ void T7Table::nodes(RunState& s) {
 }
 
 void report_t7(RunState& s, const T7Header& h) {
-  s.log.list({" Table read as T7: frequency [MHz] = ", h.frequency_MHz});
+  s.log.list({kT7FrequencyLabel, h.frequency_MHz});
   const double f = h.frequency_MHz * 1.0e6;
   if (std::fabs(s.Frequency - f) > 0.01 * std::fabs(f)) {
     // One line, the same in the log and on standard error; the run goes on

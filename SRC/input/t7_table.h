@@ -56,6 +56,10 @@ class T7Table {
   bool pending_ = false;  // rec_ holds text not yet taken
 };
 
+/// The label of the log record of a T7 table, before its frequency [MHz].
+inline constexpr std::string_view kT7FrequencyLabel =
+    " Table read as T7: frequency [MHz] = ";
+
 /// Logs that the table was read as T7, with its frequency, and warns in the
 /// log and on standard error when the control file's Frequency is more than
 /// 1 % away from it.

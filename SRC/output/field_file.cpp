@@ -84,7 +84,7 @@ void WRITE_FIELD_FILE(RunState& s) {
   name += edit_I(s.FileNumber, 2, 2);
   s.OutFileName = name;
   s.OutFileName.resize(80, ' ');
-  s.console.list({"Output field file name = ", name});
+  s.console.list({kOutputNameLabel, name});
 
   s.HeaderInt = kHeaderInteger;
   s.EndMarker = kEndMarker;
@@ -105,7 +105,7 @@ void WRITE_FIELD_FILE(RunState& s) {
     WRITE_LAYOUT2(s);
     break;
   default:
-    STOP_RUN(" Not a valid VELTA 3D field format: use 0, 1 or 2 ");
+    STOP_RUN(kFormatStop);
   }
 }
 

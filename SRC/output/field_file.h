@@ -2,9 +2,19 @@
 // unformatted records).
 #pragma once
 
+#include <string_view>
+
 #include "run/run_state.h"
 
 namespace zereduv {
+
+/// The stop when FieldFormat names no layout.
+inline constexpr std::string_view kFormatStop =
+    " Not a valid VELTA 3D field format: use 0, 1 or 2 ";
+
+/// The console record that names the field file before it is written.
+inline constexpr std::string_view kOutputNameLabel =
+    "Output field file name = ";
 
 /// Builds OutFileName ("eh_ZIV.#" and FileNumber as I2.2), reports it on the
 /// console, sets the header integer and end marker, and writes the field

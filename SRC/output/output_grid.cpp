@@ -51,10 +51,10 @@ void SCALE_AND_GRID(RunState& s) {
   }
 
   // 6. The grid report.
-  s.log.list({" Output (VELTA) grid parameters "});
-  s.log.list({" Xmin, Xmax, Nx = ", s.XminOut, s.XmaxOut, kNx});
-  s.log.list({" Ymin, Ymax, Ny = ", s.YminOut, s.YmaxOut, kNy});
-  s.log.list({" Zmin, Zmax, Nz = ", s.ZminOut, s.ZmaxOut, kNzOut});
+  s.log.list({kOutputGridHeading});
+  s.log.list({kOutputXLabel, s.XminOut, s.XmaxOut, kNx});
+  s.log.list({kOutputYLabel, s.YminOut, s.YmaxOut, kNy});
+  s.log.list({kOutputZLabel, s.ZminOut, s.ZmaxOut, kNzOut});
   s.log.list({kSeparator});
 }
 

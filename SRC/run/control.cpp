@@ -55,10 +55,10 @@ void DERIVE_CONSTANTS(RunState& s) {
   s.eps0 = 1.0 / ((s.c * s.c) * s.mu0);
   s.omeg = (s.pi * 2.0) * s.Frequency;
 
-  s.log.list({" mu0 = ", s.mu0, " T*m/A "});
-  s.log.list({" mu1 = ", s.mu1, " Gs*m/A "});
-  s.log.list({" eps0= ", s.eps0, " F/m "});
-  s.log.list({" omeg= ", s.omeg, " Hz "});
+  s.log.list({kMu0Label, s.mu0, kMu0Unit});
+  s.log.list({kMu1Label, s.mu1, kMu1Unit});
+  s.log.list({kEps0Label, s.eps0, kEps0Unit});
+  s.log.list({kOmegLabel, s.omeg, kOmegUnit});
   s.log.list({kSeparator});
 }
 

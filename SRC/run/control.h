@@ -20,6 +20,17 @@ void READ_CONTROL(RunState& s);
 /// (a pre-flight look at a control file of another name).
 void read_control(RunState& s, std::string_view name);
 
+/// The constant block's labels and units in the log, each label followed
+/// by its value and the value by its unit.
+inline constexpr std::string_view kMu0Label = " mu0 = ";
+inline constexpr std::string_view kMu0Unit = " T*m/A ";
+inline constexpr std::string_view kMu1Label = " mu1 = ";
+inline constexpr std::string_view kMu1Unit = " Gs*m/A ";
+inline constexpr std::string_view kEps0Label = " eps0= ";
+inline constexpr std::string_view kEps0Unit = " F/m ";
+inline constexpr std::string_view kOmegLabel = " omeg= ";
+inline constexpr std::string_view kOmegUnit = " Hz ";
+
 /// Sets pi and c and derives mu0, mu1, eps0, omeg; writes the constant
 /// block (four lines and the separator) to the log.
 void DERIVE_CONSTANTS(RunState& s);

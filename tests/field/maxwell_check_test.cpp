@@ -189,7 +189,7 @@ TEST(MaxwellCheck, ConsistentMapPassesWithRatioOne) {
   for (int32_t iz = 1; iz <= 9; ++iz) {
     const std::string& l = o.lines[static_cast<std::size_t>(iz + 1)];
     EXPECT_EQ(l.size(), 94u);
-    EXPECT_EQ(l.substr(0, 32), "  iz, zz, I_H, I_E, ratio= " + edit_I(iz, 5));
+    EXPECT_EQ(l.substr(0, 32), std::string(kSliceLabel) + edit_I(iz, 5));
     EXPECT_EQ(l.substr(32, 16), "  " + edit_F(s->Zgrid(iz), 14, 6));
     EXPECT_EQ(l.substr(80), "      1.000000");
   }

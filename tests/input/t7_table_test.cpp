@@ -71,9 +71,9 @@ TEST(T7Tables, ReadsEveryLineLayoutAlike) {
                                       "\r\nnotes after the table\r\n"},
   };
   const std::string head =
-      "  Reading file: gun.T7\r\n"
-      "  Table read as T7: frequency [MHz] =    175.715180667000     \r\n"
-      "  Input Grid parameters \r\n";
+      " " + std::string(kReadingFileLabel) + "gun.T7\r\n"
+      "  Table read as T7: frequency [MHz] =    175.715180667000     \r\n " +
+      std::string(kInputGridHeading) + "\r\n";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     InputScratchDir dir;
@@ -135,8 +135,10 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       EXPECT_EQ(s->errout.memory(),
                 testing::console_lines(line.empty() ? "" : line + "\n"));
       EXPECT_NE(
-          s->log.memory().find(line.empty() ? "Input Grid"
-                                            : " " + line + "\r\n  Input Grid"),
+          s->log.memory().find(line.empty()
+                                   ? std::string(kInputGridHeading)
+                                   : " " + line + "\r\n " +
+                                         std::string(kInputGridHeading)),
           std::string::npos);
       EXPECT_EQ(s->log.memory().find("Warning") != std::string::npos,
                 !line.empty());

@@ -133,16 +133,14 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
       {"    mm            mm             (MV/m)", false},
   };
   const std::string grid_mm =
-      "  Table lengths in mm converted to cm \r\n"
-      "  Input Grid parameters \r\n"
-      "  Zmin, Zmax, Nz =   0.000000000000000E+000   8.00000000000000     "
-      "           5\r\n"
-      "  Rmin, Rmax, Nr =   0.000000000000000E+000   1.10000000000000     "
-      "           3\r\n"
-      "  ------------------------------ \r\n"
-      "  Shifted & Centered Z: Zmin, Zmax=   -4.00000000000000     \r\n"
-      "   4.00000000000000     \r\n"
-      "  ------------------------------ \r\n";
+      "  Table lengths in mm converted to cm \r\n " +
+      std::string(kInputGridHeading) + "\r\n " + std::string(kInputZLabel) +
+      "  0.000000000000000E+000   8.00000000000000                5\r\n " +
+      std::string(kInputRLabel) +
+      "  0.000000000000000E+000   1.10000000000000                3\r\n " +
+      kSeparator + "\r\n " + std::string(kCentredZLabel) +
+      "  -4.00000000000000     \r\n   4.00000000000000     \r\n " +
+      kSeparator + "\r\n";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.units);
     InputScratchDir dir;
@@ -155,7 +153,7 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
     EXPECT_EQ(s->Zmax, c.mm ? 4.0 : 40.0);
     EXPECT_EQ(s->Rmax, c.mm ? 1.1 : 11.0);
     if (c.mm) {
-      EXPECT_EQ(s->log.memory(), "  Reading file: mm.txt\r\n" + grid_mm);
+      EXPECT_EQ(s->log.memory(), " " + std::string(kReadingFileLabel) + "mm.txt\r\n" + grid_mm);
     } else {
       EXPECT_EQ(s->log.memory().find("in mm"), std::string::npos);
     }
@@ -205,8 +203,8 @@ TEST(TableVariants, RefusesTablesOfOtherFields) {
     }
     // The grid report is the last thing written.
     const std::string log = s->log.memory();
-    const std::string sep = "  ------------------------------ \r\n";
-    EXPECT_EQ(log.find("Input Grid"), log.find("\r\n") + 4);
+    const std::string sep = " " + std::string(kSeparator) + "\r\n";
+    EXPECT_EQ(log.find(kInputGridHeading), log.find("\r\n") + 3);
     EXPECT_EQ(log.find(sep) + sep.size(), log.size());
   }
 }

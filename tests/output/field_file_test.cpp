@@ -29,7 +29,7 @@ using output_test::tag;
 using testing::ScratchDir;
 
 constexpr std::size_t kLayout0Size = 6'032'140;
-constexpr const char* kFormatStop =
+constexpr const char* kInvalidFormatStop =
     " Not a valid VELTA 3D field format: use 0, 1 or 2 ";
 
 struct NameCase {
@@ -52,7 +52,7 @@ TEST_P(FileName, TemplateThenTwoDigits) {
     WRITE_FIELD_FILE(*s);
     FAIL() << "no stop";
   } catch (const RunStop& stop) {
-    EXPECT_EQ(stop.message, kFormatStop);
+    EXPECT_EQ(stop.message, kInvalidFormatStop);
   }
   EXPECT_EQ(s->OutFileName, std::string(c.name) + std::string(70, ' '));
   EXPECT_EQ(s->console.memory(),

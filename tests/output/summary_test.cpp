@@ -53,7 +53,7 @@ TEST(Summary, ShowsTheStoredCoordinatesNotTheLimits) {
   const auto lines = split_lines(s->log.memory(), "\r\n");
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(lines[lines.size() - 3],
-            std::string(" Field X limits = ") + d24(-0.7) + d24(0.75));
+            " " + std::string(kXLimitsLabel) + d24(-0.7) + d24(0.75));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "run/control.h"
 #include "run/errors.h"
@@ -32,12 +33,17 @@ TEST(RunStart, ConstantBlockBytes) {
   // mu0 = 4 pi 1e-7, mu1 = 4 pi 1e-3, eps0 = 1/(c^2 mu0), omeg = 2 pi 1e9,
   // each in its 24-character list-directed field; a text after a number
   // gets a separating blank on top of its own.
+  const auto rec = [](std::string_view label, const char* field,
+                      std::string_view unit) {
+    return " " + std::string(label) + field + " " + std::string(unit) +
+           "\r\n";
+  };
   const std::string expected =
-      "  mu0 =   1.256637061435917E-006  T*m/A \r\n"
-      "  mu1 =   1.256637061435917E-002  Gs*m/A \r\n"
-      "  eps0=   8.854187817620389E-012  F/m \r\n"
-      "  omeg=    6283185307.17959       Hz \r\n"
-      "  ------------------------------ \r\n";
+      rec(kMu0Label, "  1.256637061435917E-006", kMu0Unit) +
+      rec(kMu1Label, "  1.256637061435917E-002", kMu1Unit) +
+      rec(kEps0Label, "  8.854187817620389E-012", kEps0Unit) +
+      rec(kOmegLabel, "   6283185307.17959     ", kOmegUnit) + " " +
+      std::string(kSeparator) + "\r\n";
   EXPECT_EQ(dir.read("zereduv.log"), expected);
   EXPECT_EQ(trimmed(s.FieldFileName), "table.txt");
   EXPECT_EQ(s.isym_z, 2);

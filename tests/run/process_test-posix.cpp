@@ -22,6 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "input/field_table.h"
+#include "output/field_file.h"
+#include "output/output_grid.h"
+#include "run/control.h"
 #include "run/example_dir.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
@@ -31,8 +35,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kLine1 = "  Reading file: pillbox.txt\n";
-const std::string kLine2 = " Output field file name = eh_ZIV.#01\n";
+const std::string kLine1 =
+    " " + std::string(kReadingFileLabel) + "pillbox.txt\n";
+const std::string kLine2 =
+    " " + std::string(kOutputNameLabel) + "eh_ZIV.#01\n";
 
 // Starts the program in `dir` with descriptors 0 to 2 taken from `fds`
 // (-1: closed), with SIGINT and SIGTERM at their defaults whatever this
@@ -170,7 +176,8 @@ TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), "  Run interrupted ");
   EXPECT_EQ(
-      std::count(log.begin(), log.end(), "  Output (VELTA) grid parameters "),
+      std::count(log.begin(), log.end(),
+                 " " + std::string(kOutputGridHeading)),
       c.at_file_name ? 1 : 0);
   EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
   EXPECT_EQ(names_in(dir), kRunFiles);
@@ -244,7 +251,8 @@ TEST_P(StandardStreams, RunEndsAsItShould) {
     }
   }
   // The log holds the run's own lines from its first byte.
-  EXPECT_EQ(dir.read("zereduv.log").rfind("  mu0 = ", 0), 0u);
+  EXPECT_EQ(dir.read("zereduv.log").rfind(" " + std::string(kMu0Label), 0),
+            0u);
   EXPECT_EQ(dir.read("eh_ZIV.#01") == kOlder, c.status != 0);
   EXPECT_EQ(names_in(dir), kRunFiles);
 }

@@ -19,6 +19,9 @@
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
 #include "input/symmetry.h"
+#include "output/field_file.h"
+#include "output/output_grid.h"
+#include "output/summary.h"
 #include "run/control.h"
 #include "run/run_state.h"
 #include "support/field_file_reader.h"
@@ -43,17 +46,24 @@ const fs::path kRealTables =
     fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
 #endif
 
-const std::string kSep = "  ------------------------------ ";
-const std::string kFormatStop =
-    " Not a valid VELTA 3D field format: use 0, 1 or 2 \n";
-// A record of the Maxwell check as the log holds it, from the check's own
-// text: being list-directed, it opens with a blank.
-std::string maxwell_text(std::string_view text) {
+const std::string kSep = " " + std::string(kSeparator);
+// A list-directed record as the log or the console holds it, from the
+// text the phase writes: it opens with a blank.
+std::string listed(std::string_view text) {
   return " " + std::string(text);
 }
-const std::string kSwitchB = maxwell_text(kSwitchingB);
-const std::string kSwitchE = maxwell_text(kSwitchingE);
-const std::string kIncompatible = maxwell_text(kSignsNotCompatible);
+const std::string kSwitchB = listed(kSwitchingB);
+const std::string kSwitchE = listed(kSwitchingE);
+const std::string kIncompatible = listed(kSignsNotCompatible);
+
+// What a run shows on the console: the table's name, then, when it gets as
+// far, the field file's name.
+std::string console_of(const std::string& table, bool names_file) {
+  std::string out = listed(kReadingFileLabel) + table + "\n";
+  if (names_file)
+    out += listed(kOutputNameLabel) + "eh_ZIV.#01\n";
+  return out;
+}
 
 // ---------------------------------------------------------------------------
 // Control files
@@ -274,7 +284,7 @@ Pat prefix(std::string s) {
       ok = l.size() == 12 && l.find_first_not_of(' ') != std::string::npos;
       break;
     case Pat::Slice:
-      ok = l.size() == 94 && l.rfind("  iz, zz, I_H, I_E, ratio= ", 0) == 0;
+      ok = l.size() == 94 && l.rfind(kSliceLabel, 0) == 0;
       break;
     }
     if (!ok) {
@@ -290,27 +300,6 @@ Pat prefix(std::string s) {
   return ::testing::AssertionSuccess();
 }
 
-// The numbers after the label of a log line.
-std::vector<double> numbers(const std::string& line, const std::string& label) {
-  std::vector<double> v;
-  std::size_t pos = line.rfind(label, 0) == 0 ? label.size() : 0;
-  while (true) {
-    pos = line.find_first_not_of(' ', pos);
-    if (pos == std::string::npos)
-      break;
-    std::size_t end = line.find(' ', pos);
-    if (end == std::string::npos)
-      end = line.size();
-    double x = 0;
-    auto [p, ec] = std::from_chars(line.data() + pos, line.data() + end, x);
-    if (ec != std::errc() || p != line.data() + end)
-      break;
-    v.push_back(x);
-    pos = end;
-  }
-  return v;
-}
-
 const std::string* find_line(const std::vector<std::string>& lines,
                              const std::string& label) {
   for (const auto& l : lines) {
@@ -320,34 +309,41 @@ const std::string* find_line(const std::vector<std::string>& lines,
   return nullptr;
 }
 
-// The numbers of the first log line that begins with `label` (none when no
-// line does).
-std::vector<double> values(const std::vector<std::string>& lines,
-                           const std::string& label) {
-  const std::string* l = find_line(lines, label);
-  return l == nullptr ? std::vector<double>{} : numbers(*l, label);
+// The run state of the run in `dir` up to the Maxwell check: its control
+// file and constants, the table's header as written, and the map completed
+// in memory as the run completes it.
+struct InputOfRun {
+  std::unique_ptr<RunState> s = std::make_unique<RunState>();
+  TableHeader header;
+};
+InputOfRun input_of_run(const fs::path& dir) {
+  InputOfRun in;
+  in.s->WorkDir = dir;
+  read_control(*in.s, "zereduv.dat");
+  DERIVE_CONSTANTS(*in.s);
+  in.header = READ_FIELD_TABLE(*in.s);
+  COMPLETE_SYMMETRY(*in.s);
+  return in;
 }
 
-// The Maxwell check's statistics and decision for the run in `dir`, for the
-// map that its control file and table give, completed in memory as the run
-// completes it.
+// The Maxwell check's statistics and decision for the run in `dir`.
 zereduv::MaxwellCheck maxwell_of_run(const fs::path& dir) {
-  auto s = std::make_unique<RunState>();
-  s->WorkDir = dir;
-  read_control(*s, "zereduv.dat");
-  DERIVE_CONSTANTS(*s);
-  READ_FIELD_TABLE(*s);
-  COMPLETE_SYMMETRY(*s);
-  return maxwell_statistics(*s);
+  return maxwell_statistics(*input_of_run(dir).s);
 }
 
 double mean_ratio(const fs::path& dir) {
   return maxwell_of_run(dir).avg;
 }
 
-// A record of the Maxwell check that begins with `text`.
-Pat maxwell_record(std::string_view text) {
-  return prefix(maxwell_text(text));
+// A record of the log that begins with `text`, followed by numbers.
+Pat record(std::string_view text) {
+  return prefix(listed(text));
+}
+
+// The block of constants that opens every log, and its separator.
+std::vector<Pat> constants_block() {
+  return {record(kMu0Label), record(kMu1Label), record(kEps0Label),
+          record(kOmegLabel), exact(kSep)};
 }
 
 struct LogShape {
@@ -361,44 +357,41 @@ struct LogShape {
 
 // Everything a run logs up to the end of the Maxwell check's statistics.
 std::vector<Pat> log_head(const LogShape& g) {
-  std::vector<Pat> p = {
-      prefix("  mu0 = "), prefix("  mu1 = "),
-      prefix("  eps0= "), prefix("  omeg= "),
-      exact(kSep),        exact("  Reading file: " + g.table)};
+  std::vector<Pat> p = constants_block();
+  p.push_back(exact(listed(kReadingFileLabel) + g.table));
   if (g.mm)
-    p.push_back(exact("  Table lengths in mm converted to cm "));
+    p.push_back(exact(listed(kMmConverted)));
   for (Pat q :
-       {exact("  Input Grid parameters "), prefix("  Zmin, Zmax, Nz = "),
-        prefix("  Rmin, Rmax, Nr = "), exact(kSep)}) {
+       {exact(listed(kInputGridHeading)), record(kInputZLabel),
+        record(kInputRLabel), exact(kSep)}) {
     p.push_back(q);
   }
   if (g.shifted) {
-    p.push_back(prefix("  Shifted & Centered Z: Zmin, Zmax= "));
+    p.push_back(record(kCentredZLabel));
     p.push_back({Pat::D24, ""});
     p.push_back(exact(kSep));
   }
   for (Pat q :
-       {prefix("  Input Symmetry key: isym_z= "),
-        exact("  Full Input Grid parameters "),
-        prefix("  Rimin, Rimax, Nir = "), Pat{Pat::I12, ""},
-        prefix("  Zimin, Zimax, Niz = "), Pat{Pat::I12, ""}, exact(kSep),
-        exact(maxwell_text(kMaxwellHeading)), exact(" ")}) {
+       {record(kSymmetryKeyLabel), exact(listed(kFullGridHeading)),
+        record(kFullRLabel), Pat{Pat::I12, ""}, record(kFullZLabel),
+        Pat{Pat::I12, ""}, exact(kSep),
+        exact(listed(kMaxwellHeading)), exact(" ")}) {
     p.push_back(q);
   }
   for (int iz = 0; iz < g.nz_full; ++iz)
     p.push_back({Pat::Slice, ""});
-  p.push_back(maxwell_record(kAvgRatioLabel));
-  p.push_back(maxwell_record(kMaxRatioLabel));
-  p.push_back(maxwell_record(kMinRatioLabel));
+  p.push_back(record(kAvgRatioLabel));
+  p.push_back(record(kMaxRatioLabel));
+  p.push_back(record(kMinRatioLabel));
   return p;
 }
 
 std::vector<Pat> output_grid_block() {
   return {exact(kSep),
-          exact("  Output (VELTA) grid parameters "),
-          prefix("  Xmin, Xmax, Nx = "),
-          prefix("  Ymin, Ymax, Ny = "),
-          prefix("  Zmin, Zmax, Nz = "),
+          exact(listed(kOutputGridHeading)),
+          record(kOutputXLabel),
+          record(kOutputYLabel),
+          record(kOutputZLabel),
           exact(kSep)};
 }
 
@@ -406,10 +399,10 @@ std::vector<Pat> output_grid_block() {
 std::vector<Pat> log_to_output_grid(const LogShape& g) {
   std::vector<Pat> p = log_head(g);
   if (g.warning)
-    p.push_back(exact(maxwell_text(kMaxwellWarnHigh)));
+    p.push_back(exact(listed(kMaxwellWarnHigh)));
   if (g.switched != 0) {
     p.push_back(exact(kIncompatible));
-    p.push_back(maxwell_record(kFirstMaxLabel));
+    p.push_back(record(kFirstMaxLabel));
     p.push_back(exact(g.switched == 'B' ? kSwitchB : kSwitchE));
   }
   for (Pat q : output_grid_block())
@@ -420,10 +413,9 @@ std::vector<Pat> log_to_output_grid(const LogShape& g) {
 // The log of a complete run.
 std::vector<Pat> full_log(const LogShape& g) {
   std::vector<Pat> p = log_to_output_grid(g);
-  for (const char* l :
-       {" Element Length & Aperture = ", " Symmetry Keys: X, Y, Z = ",
-        " Field X limits = ", " Field Y limits = ", " Field Z limits = "}) {
-    p.push_back(prefix(l));
+  for (std::string_view l : {kLengthApertureLabel, kSymmetryKeysLabel,
+                             kXLimitsLabel, kYLimitsLabel, kZLimitsLabel}) {
+    p.push_back(record(l));
   }
   return p;
 }
@@ -467,33 +459,32 @@ TEST_P(ExampleLayout, RunsToTheEndWithTheClosedFormFields) {
   const RunResult r = ex.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(
-      r.out,
-      "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
+  EXPECT_EQ(r.out, console_of("pillbox.txt", true));
 
   // Log: the half table (61 z nodes from z = 0) is centred and mirrored into
   // 121 nodes; the table's H has the solver's sign, so B is switched.
   const std::vector<std::string> log = ex.log();
   EXPECT_TRUE(
       lines_match(log, full_log({"pillbox.txt", 121, true, false, 'B'})));
+  // The values those records carry, from the run's own state.
+  const InputOfRun in = input_of_run(ex.dir.path());
   const double omeg = kPi * 2.0 * 1.3e9;
-  std::vector<double> v = values(log, "  omeg= ");
-  ASSERT_EQ(v.size(), 1u);
-  EXPECT_NEAR(v[0], omeg, 1e-14 * omeg);
-  v = values(log, "  Zmin, Zmax, Nz = ");
-  EXPECT_EQ(v, (std::vector<double>{0.0, 5.75, 61}));
-  v = values(log, "  Rmin, Rmax, Nr = ");
-  ASSERT_EQ(v.size(), 3u);
-  EXPECT_NEAR(v[1], Pillbox{}.radius(), 1e-12);
-  EXPECT_EQ(v[2], 21);
-  v = values(log, "  Zimin, Zimax, Niz = ");
-  EXPECT_EQ(v, (std::vector<double>{-5.75, 5.75}));
-  const zereduv::MaxwellCheck check = maxwell_of_run(ex.dir.path());
+  EXPECT_NEAR(in.s->omeg, omeg, 1e-14 * omeg);
+  EXPECT_EQ(in.header.Zmin, 0.0);
+  EXPECT_EQ(in.header.Zmax, 5.75);
+  EXPECT_EQ(in.header.z_intervals, 60);
+  EXPECT_NEAR(in.header.Rmax, Pillbox{}.radius(), 1e-12);
+  EXPECT_EQ(in.header.r_intervals, 20);
+  EXPECT_EQ(in.s->Nr, 21);
+  EXPECT_EQ(in.s->Zmin, -5.75);
+  EXPECT_EQ(in.s->Zmax, 5.75);
+  EXPECT_EQ(in.s->Nz, 121);
+  EXPECT_EQ(in.s->ElementLength, 12.0);
+  EXPECT_EQ(in.s->Aperture, 2.0);
+  const zereduv::MaxwellCheck check = maxwell_statistics(*in.s);
   EXPECT_NEAR(check.avg, -1.0, 0.01);
   EXPECT_EQ(check.mxEz, 5e4);
   EXPECT_EQ(check.mxsg, 1.0);
-  v = numbers(log.at(log.size() - 5), " Element Length & Aperture = ");
-  EXPECT_EQ(v, (std::vector<double>{12.0, 2.0}));
 
   // The field file: fixed size, its header, and the fields.
   const fs::path file = ex.dir / "eh_ZIV.#01";
@@ -770,7 +761,7 @@ TEST_P(MaxwellCheck, MeanRatioScalesWithTheFrequency) {
   const LogShape shape{"pillbox.txt", 121, true, c.warning, 'B'};
   if (c.stops) {
     EXPECT_EQ(r.err, std::string(zereduv::kMaxwellStop) + "\n");
-    EXPECT_EQ(r.out, "  Reading file: pillbox.txt\n");
+    EXPECT_EQ(r.out, console_of("pillbox.txt", false));
     EXPECT_TRUE(lines_match(log, log_head(shape)));  // the statistics last
     EXPECT_FALSE(fs::exists(ex.dir / "eh_ZIV.#01"));
   } else {
@@ -801,10 +792,8 @@ TEST_P(FormatStop, StopsBeforeAnyFieldFileIsTouched) {
     write_file(ex.dir / "eh_ZIV.#01", "an older field file\n");
   const RunResult r = ex.run();
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.err, kFormatStop);
-  EXPECT_EQ(
-      r.out,
-      "  Reading file: pillbox.txt\n Output field file name = eh_ZIV.#01\n");
+  EXPECT_EQ(r.err, std::string(kFormatStop) + "\n");
+  EXPECT_EQ(r.out, console_of("pillbox.txt", true));
   EXPECT_TRUE(lines_match(
       ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
   if (existing) {
@@ -850,7 +839,7 @@ TEST_P(NonFiniteFields, StopBeforeTheFieldFile) {
   for (const char* v : {"FieldScale", "Aperture", "ElementLength"}) {
     EXPECT_NE(r.err.find(v), std::string::npos) << r.err;
   }
-  EXPECT_EQ(r.out, "  Reading file: pillbox.txt\n");
+  EXPECT_EQ(r.out, console_of("pillbox.txt", false));
   EXPECT_TRUE(lines_match(
       ex.log(), log_to_output_grid({"pillbox.txt", 121, true, false, 'B'})));
   EXPECT_EQ(read_file(ex.dir / "eh_ZIV.#01"), "an older field file\n");
@@ -888,15 +877,14 @@ TEST(MissingInput, FieldTable) {
   write_file(dir / "zereduv.dat", c.text());
   const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
   EXPECT_NE(r.status, 0);
-  EXPECT_EQ(r.out, "  Reading file: nosuch.txt\n");
+  EXPECT_EQ(r.out, console_of("nosuch.txt", false));
   EXPECT_NE(r.err.find("unit 2"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("nosuch.txt"), std::string::npos) << r.err;
   const std::vector<std::string> log =
       split_records(read_file(dir / "zereduv.log"), true);
-  EXPECT_TRUE(lines_match(
-      log,
-      {prefix("  mu0 = "), prefix("  mu1 = "), prefix("  eps0= "),
-       prefix("  omeg= "), exact(kSep), exact("  Reading file: nosuch.txt")}));
+  std::vector<Pat> head = constants_block();
+  head.push_back(exact(listed(kReadingFileLabel) + "nosuch.txt"));
+  EXPECT_TRUE(lines_match(log, head));
   EXPECT_FALSE(fs::exists(dir / "eh_ZIV.#01"));
 }
 
@@ -938,20 +926,17 @@ TEST_P(RealTable, ConvertsWithTheCheckPassing) {
   const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "  Reading file: " + std::string(c.file) +
-                       "\n Output field file name = eh_ZIV.#01\n");
+  EXPECT_EQ(r.out, console_of(c.file, true));
   const std::vector<std::string> log =
       split_records(read_file(dir / "zereduv.log"), true);
   EXPECT_NEAR(mean_ratio(dir.path()), -1.0, 0.05);
   EXPECT_NE(find_line(log, kIncompatible), nullptr);
   EXPECT_TRUE(find_line(log, kSwitchB) != nullptr ||
               find_line(log, kSwitchE) != nullptr);
-  EXPECT_EQ(find_line(log, maxwell_text(kMaxwellWarnHigh)), nullptr);
-  EXPECT_EQ(find_line(log, maxwell_text(kMaxwellWarnLow)), nullptr);
-  EXPECT_EQ(find_line(log, "  Table lengths in mm converted to cm ") != nullptr,
-            c.mm);
-  EXPECT_EQ(log.at(log.size() - 5).rfind(" Element Length & Aperture = ", 0),
-            0u);
+  EXPECT_EQ(find_line(log, listed(kMaxwellWarnHigh)), nullptr);
+  EXPECT_EQ(find_line(log, listed(kMaxwellWarnLow)), nullptr);
+  EXPECT_EQ(find_line(log, listed(kMmConverted)) != nullptr, c.mm);
+  EXPECT_EQ(log.at(log.size() - 5).rfind(listed(kLengthApertureLabel), 0), 0u);
   ASSERT_TRUE(fs::exists(dir / "eh_ZIV.#01"));
   EXPECT_EQ(fs::file_size(dir / "eh_ZIV.#01"), kLayout0Bytes);
   if (c.centre_is_gap) {
