@@ -318,8 +318,11 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
     }
     // The table is named before anything can go wrong with it.
     EXPECT_EQ(s->console.memory(),
-              testing::console_lines(" " + std::string(kReadingFileLabel) + "e.txt\n"));
-    EXPECT_EQ(s->log.memory().rfind(" " + std::string(kReadingFileLabel) + "e.txt\r\n", 0), 0u);
+              testing::console_lines(" " + std::string(kReadingFileLabel) +
+                                     "e.txt\n"));
+    EXPECT_EQ(s->log.memory().rfind(
+                  " " + std::string(kReadingFileLabel) + "e.txt\r\n", 0),
+              0u);
   }
 }
 
@@ -328,7 +331,8 @@ TEST(FieldTableErrors, NameWithoutTrailingBlanks) {
   auto s = table_run(dir, "  lead blank.txt");
   EXPECT_THROW(READ_FIELD_TABLE(*s), IoError);
   EXPECT_EQ(s->console.memory(),
-            testing::console_lines(" " + std::string(kReadingFileLabel) + "  lead blank.txt\n"));
+            testing::console_lines(" " + std::string(kReadingFileLabel) +
+                                   "  lead blank.txt\n"));
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ TEST(T7Tables, ReadsEveryLineLayoutAlike) {
                                       "\r\nnotes after the table\r\n"},
   };
   const std::string head =
-      " " + std::string(kReadingFileLabel) + "gun.T7\r\n"
+      " " + std::string(kReadingFileLabel) +
+      "gun.T7\r\n"
       "  Table read as T7: frequency [MHz] =    175.715180667000     \r\n " +
       std::string(kInputGridHeading) + "\r\n";
   for (const auto& c : cases) {
@@ -134,12 +135,11 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
           *c.outcome ? std::string(c.outcome) : std::string();
       EXPECT_EQ(s->errout.memory(),
                 testing::console_lines(line.empty() ? "" : line + "\n"));
-      EXPECT_NE(
-          s->log.memory().find(line.empty()
-                                   ? std::string(kInputGridHeading)
-                                   : " " + line + "\r\n " +
-                                         std::string(kInputGridHeading)),
-          std::string::npos);
+      EXPECT_NE(s->log.memory().find(line.empty()
+                                         ? std::string(kInputGridHeading)
+                                         : " " + line + "\r\n " +
+                                               std::string(kInputGridHeading)),
+                std::string::npos);
       EXPECT_EQ(s->log.memory().find("Warning") != std::string::npos,
                 !line.empty());
     } catch (const TableRejected& e) {

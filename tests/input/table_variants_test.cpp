@@ -139,8 +139,8 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
       std::string(kInputRLabel) +
       "  0.000000000000000E+000   1.10000000000000                3\r\n " +
       kSeparator + "\r\n " + std::string(kCentredZLabel) +
-      "  -4.00000000000000     \r\n   4.00000000000000     \r\n " +
-      kSeparator + "\r\n";
+      "  -4.00000000000000     \r\n   4.00000000000000     \r\n " + kSeparator +
+      "\r\n";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.units);
     InputScratchDir dir;
@@ -153,7 +153,8 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
     EXPECT_EQ(s->Zmax, c.mm ? 4.0 : 40.0);
     EXPECT_EQ(s->Rmax, c.mm ? 1.1 : 11.0);
     if (c.mm) {
-      EXPECT_EQ(s->log.memory(), " " + std::string(kReadingFileLabel) + "mm.txt\r\n" + grid_mm);
+      EXPECT_EQ(s->log.memory(),
+                " " + std::string(kReadingFileLabel) + "mm.txt\r\n" + grid_mm);
     } else {
       EXPECT_EQ(s->log.memory().find("in mm"), std::string::npos);
     }

@@ -35,8 +35,7 @@ TEST(RunStart, ConstantBlockBytes) {
   // gets a separating blank on top of its own.
   const auto rec = [](std::string_view label, const char* field,
                       std::string_view unit) {
-    return " " + std::string(label) + field + " " + std::string(unit) +
-           "\r\n";
+    return " " + std::string(label) + field + " " + std::string(unit) + "\r\n";
   };
   const std::string expected =
       rec(kMu0Label, "  1.256637061435917E-006", kMu0Unit) +

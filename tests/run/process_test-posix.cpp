@@ -37,8 +37,7 @@ namespace fs = std::filesystem;
 
 const std::string kLine1 =
     " " + std::string(kReadingFileLabel) + "pillbox.txt\n";
-const std::string kLine2 =
-    " " + std::string(kOutputNameLabel) + "eh_ZIV.#01\n";
+const std::string kLine2 = " " + std::string(kOutputNameLabel) + "eh_ZIV.#01\n";
 
 // Starts the program in `dir` with descriptors 0 to 2 taken from `fds`
 // (-1: closed), with SIGINT and SIGTERM at their defaults whatever this
@@ -176,8 +175,7 @@ TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), "  Run interrupted ");
   EXPECT_EQ(
-      std::count(log.begin(), log.end(),
-                 " " + std::string(kOutputGridHeading)),
+      std::count(log.begin(), log.end(), " " + std::string(kOutputGridHeading)),
       c.at_file_name ? 1 : 0);
   EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
   EXPECT_EQ(names_in(dir), kRunFiles);
@@ -251,8 +249,7 @@ TEST_P(StandardStreams, RunEndsAsItShould) {
     }
   }
   // The log holds the run's own lines from its first byte.
-  EXPECT_EQ(dir.read("zereduv.log").rfind(" " + std::string(kMu0Label), 0),
-            0u);
+  EXPECT_EQ(dir.read("zereduv.log").rfind(" " + std::string(kMu0Label), 0), 0u);
   EXPECT_EQ(dir.read("eh_ZIV.#01") == kOlder, c.status != 0);
   EXPECT_EQ(names_in(dir), kRunFiles);
 }

@@ -361,9 +361,8 @@ std::vector<Pat> log_head(const LogShape& g) {
   p.push_back(exact(listed(kReadingFileLabel) + g.table));
   if (g.mm)
     p.push_back(exact(listed(kMmConverted)));
-  for (Pat q :
-       {exact(listed(kInputGridHeading)), record(kInputZLabel),
-        record(kInputRLabel), exact(kSep)}) {
+  for (Pat q : {exact(listed(kInputGridHeading)), record(kInputZLabel),
+                record(kInputRLabel), exact(kSep)}) {
     p.push_back(q);
   }
   if (g.shifted) {
@@ -371,11 +370,10 @@ std::vector<Pat> log_head(const LogShape& g) {
     p.push_back({Pat::D24, ""});
     p.push_back(exact(kSep));
   }
-  for (Pat q :
-       {record(kSymmetryKeyLabel), exact(listed(kFullGridHeading)),
-        record(kFullRLabel), Pat{Pat::I12, ""}, record(kFullZLabel),
-        Pat{Pat::I12, ""}, exact(kSep),
-        exact(listed(kMaxwellHeading)), exact(" ")}) {
+  for (Pat q : {record(kSymmetryKeyLabel), exact(listed(kFullGridHeading)),
+                record(kFullRLabel), Pat{Pat::I12, ""}, record(kFullZLabel),
+                Pat{Pat::I12, ""}, exact(kSep), exact(listed(kMaxwellHeading)),
+                exact(" ")}) {
     p.push_back(q);
   }
   for (int iz = 0; iz < g.nz_full; ++iz)
@@ -387,12 +385,9 @@ std::vector<Pat> log_head(const LogShape& g) {
 }
 
 std::vector<Pat> output_grid_block() {
-  return {exact(kSep),
-          exact(listed(kOutputGridHeading)),
-          record(kOutputXLabel),
-          record(kOutputYLabel),
-          record(kOutputZLabel),
-          exact(kSep)};
+  return {exact(kSep),           exact(listed(kOutputGridHeading)),
+          record(kOutputXLabel), record(kOutputYLabel),
+          record(kOutputZLabel), exact(kSep)};
 }
 
 // The log of a run that gets past the Maxwell check, up to the output grid.
