@@ -1,7 +1,5 @@
 #include "output/field_sink.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "run/errors.h"
@@ -77,31 +75,6 @@ void FieldSink::write(const void* data, std::size_t n) {
     n -= k;
     written_ += k;
   }
-}
-
-BlockWriter::BlockWriter(FieldSink& sink, char* block)
-    : sink_(sink), buf_{block} {}
-
-BlockWriter::~BlockWriter() = default;
-
-void BlockWriter::append(const void* data, std::size_t n) {
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    if (used_ == kBlock)
-      flush();
-    const std::size_t k = std::min(n, kBlock - used_);
-    std::memcpy(buf_.get() + used_, p, k);
-    used_ += k;
-    p += k;
-    n -= k;
-  }
-}
-
-void BlockWriter::flush() {
-  if (used_ == 0)
-    return;
-  sink_.write(buf_.get(), used_);
-  used_ = 0;
 }
 
 }  // namespace zereduv

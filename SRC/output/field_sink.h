@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,41 +64,6 @@ class FieldSink {
   std::intptr_t handle_ = -1;  // the temporary's descriptor or handle
   std::size_t written_ = 0;    // bytes written so far
   bool committed_ = false;
-};
-
-/// Bytes gathered in a large block and handed to a FieldSink whenever the
-/// block is full, so a file of many short lines costs few system calls.
-class BlockWriter {
- public:
-  static constexpr std::size_t kBlock = std::size_t{1} << 20;  // 1 MiB
-
-  /// `block`: kBlock bytes of buffer, the caller's.
-  BlockWriter(FieldSink& sink, char* block);
-  ~BlockWriter();
-  BlockWriter(const BlockWriter&) = delete;
-  BlockWriter& operator=(const BlockWriter&) = delete;
-
-  /// At least n (at most kBlock) free bytes at the returned pointer; fill
-  /// them and pass the end to advance().
-  char* room(std::size_t n) {
-    if (kBlock - used_ < n)
-      flush();
-    return buf_.get() + used_;
-  }
-  void advance(char* end) {
-    used_ = static_cast<std::size_t>(end - buf_.get());
-  }
-  void append(const void* data, std::size_t n);
-  /// Hands the gathered bytes to the sink.
-  void flush();
-
- private:
-  FieldSink& sink_;
-  struct Buffer {
-    char* p;
-    char* get() const { return p; }
-  } buf_;
-  std::size_t used_ = 0;
 };
 
 }  // namespace zereduv

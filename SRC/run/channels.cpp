@@ -113,7 +113,6 @@ TextIn::TextIn(int unit, std::string name)
 
 TextIn::~TextIn() = default;
 TextIn::TextIn(TextIn&&) noexcept = default;
-TextIn& TextIn::operator=(TextIn&&) noexcept = default;
 
 void TextIn::open(const std::filesystem::path& path) {
   auto file = std::make_unique<platform::InputFile>();
@@ -142,10 +141,22 @@ void TextIn::open_memory(std::string_view content) {
     std::memcpy(buf_.data(), content.data(), content.size());
   end_ = content.size();
   total_ = content.size();
-  for (std::size_t k = end_; k > 0; --k) {
-    if (buf_.data()[k - 1] == '\n') {
-      lf_end_ = k;
-      break;
+  find_last_lf(0);
+}
+
+void TextIn::resize_window(std::size_t cap) {
+  BigBlock bigger(cap);
+  std::memcpy(bigger.data(), buf_.data(), end_);
+  buf_ = std::move(bigger);
+  cap_ = cap;
+}
+
+void TextIn::find_last_lf(std::size_t from) {
+  const char* const b = buf_.data();
+  for (const char* p = b + end_; p > b + from;) {
+    if (*--p == '\n') {
+      lf_end_ = static_cast<std::size_t>(p - b) + 1;
+      return;
     }
   }
 }
@@ -173,10 +184,7 @@ void TextIn::fill() {
   // A record longer than the window: a larger one.
   if (end_ == cap_) {
     try {
-      BigBlock bigger(2 * cap_);
-      std::memcpy(bigger.data(), buf_.data(), end_);
-      buf_ = std::move(bigger);
-      cap_ *= 2;
+      resize_window(2 * cap_);
     } catch (const std::bad_alloc&) {
       fail("out of memory",
            "for a record longer than " + std::to_string(end_) + " bytes");
@@ -196,15 +204,10 @@ void TextIn::fill() {
     file_.reset();
     return;
   }
-  const char* const fresh = buf_.data() + end_;
+  const std::size_t fresh = end_;
   end_ += got;
   total_ = std::max(total_, base_ + end_);  // a file that grew meanwhile
-  for (const char* p = buf_.data() + end_; p > fresh;) {
-    if (*--p == '\n') {
-      lf_end_ = static_cast<std::size_t>(p - buf_.data()) + 1;
-      break;
-    }
-  }
+  find_last_lf(fresh);
   if (ahead_)
     post_ahead();
 }
@@ -222,12 +225,8 @@ void TextIn::parse_ahead(std::size_t values) {
     ahead_.reset();
     return;
   }
-  if (cap_ < kAheadWindowBytes) {
-    BigBlock bigger(kAheadWindowBytes);
-    std::memcpy(bigger.data(), buf_.data(), end_);
-    buf_ = std::move(bigger);
-    cap_ = kAheadWindowBytes;
-  }
+  if (cap_ < kAheadWindowBytes)
+    resize_window(kAheadWindowBytes);
   post_ahead();
 }
 

@@ -100,7 +100,9 @@ class TextIn {
   TextIn(int unit, std::string name);
   ~TextIn();
   TextIn(TextIn&&) noexcept;
-  TextIn& operator=(TextIn&&) noexcept;
+  // Not assignable: a helper parsing ahead may be reading the window that
+  // an assignment would free first.
+  TextIn& operator=(TextIn&&) = delete;
 
   /// Opens the file (which must exist and be a regular file) for reading.
   void open(const std::filesystem::path& path);
@@ -187,6 +189,10 @@ class TextIn {
   // Gives the second half of the whole records in the window to the
   // helper that parses ahead.
   void post_ahead();
+  // A window of `cap` bytes holding the present one's.
+  void resize_window(std::size_t cap);
+  // Notes the last LF among the window's bytes from `from` on.
+  void find_last_lf(std::size_t from);
 
   int unit_;
   std::string name_;

@@ -43,8 +43,7 @@ void PlainAhead::start(const char* text, std::size_t from, std::size_t end) {
 void PlainAhead::finish() {
   if (next_ == npos)
     return;
-  std::unique_lock<std::mutex> lock(m_);
-  cv_.wait(lock, [this] { return !job_; });
+  wait_ready();
   next_ = npos;
 }
 
