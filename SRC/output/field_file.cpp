@@ -77,11 +77,14 @@ static_assert(kLayout0Records[11].bytes == sizeof(int32_t));
 
 }  // namespace
 
+std::string field_file_name(const RunState& s) {
+  // The template, then FileNumber in two digits (I2.2); a number outside
+  // 0..99 gives two asterisks.
+  return kTemplate + edit_I(s.FileNumber, 2, 2);
+}
+
 void WRITE_FIELD_FILE(RunState& s) {
-  // The name: the template, then FileNumber in two digits (I2.2); a number
-  // outside 0..99 gives two asterisks.
-  std::string name = kTemplate;
-  name += edit_I(s.FileNumber, 2, 2);
+  const std::string name = field_file_name(s);
   s.OutFileName = name;
   s.OutFileName.resize(80, ' ');
   s.console.list({kOutputNameLabel, name});

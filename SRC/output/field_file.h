@@ -2,6 +2,7 @@
 // unformatted records).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "run/run_state.h"
@@ -15,6 +16,9 @@ inline constexpr std::string_view kFormatStop =
 /// The console record that names the field file before it is written.
 inline constexpr std::string_view kOutputNameLabel =
     "Output field file name = ";
+
+/// The field file's name, "eh_ZIV.#" and FileNumber as I2.2.
+std::string field_file_name(const RunState& s);
 
 /// Builds OutFileName ("eh_ZIV.#" and FileNumber as I2.2), reports it on the
 /// console, sets the header integer and end marker, and writes the field

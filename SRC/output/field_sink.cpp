@@ -1,6 +1,8 @@
 #include "output/field_sink.h"
 
+#include <new>
 #include <string>
+#include <system_error>
 
 #include "run/errors.h"
 #include "run/process.h"
@@ -30,6 +32,27 @@ bool is_field_file_temporary(std::string_view name) {
   const std::size_t dash = name.find('-');
   return dash != std::string_view::npos && all_digits(name.substr(0, dash)) &&
          all_digits(name.substr(dash + 1));
+}
+
+ReplacedFieldFile::ReplacedFieldFile(const std::filesystem::path& target) {
+  // Without a second processor the pages are freed by the rename, as they
+  // would be anyway.
+  if (std::thread::hardware_concurrency() < 2)
+    return;
+  try {
+    helper_ = std::thread([target] { drop_cached_pages(target); });
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+ReplacedFieldFile::~ReplacedFieldFile() {
+  wait();
+}
+
+void ReplacedFieldFile::wait() noexcept {
+  if (helper_.joinable())
+    helper_.join();
 }
 
 // The system calls of a FieldSink are in field_sink-posix.cpp and
