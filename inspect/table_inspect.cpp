@@ -187,8 +187,8 @@ TableReport inspect_table(const std::filesystem::path& file,
   rep.file = file.string();
   double fcheck = opt.frequency.value_or(kReferenceFrequency);
 
-  // 1. The table as read, with the key asked for (or none yet).  A T7
-  //    table states its frequency: the check runs at it unless one is given.
+  // The table as read, with the key asked for (or none yet).  A T7
+  // table states its frequency: the check runs at it unless one is given.
   int32_t key = opt.isym.value_or(0);
   auto s = read_table(file, key, fcheck, rep.header);
   const bool t7_frequency = !opt.frequency &&
@@ -208,7 +208,7 @@ TableReport inspect_table(const std::filesystem::path& file,
   rep.dz = s->Nz > 1 ? (s->Zmax - s->Zmin) / (s->Nz - 1) : 0.0;
   rep.dr = s->Nr > 1 ? (s->Rmax - s->Rmin) / (s->Nr - 1) : 0.0;
 
-  // 2. End planes, measured against each component's peak over the table.
+  // End planes, measured against each component's peak over the table.
   double pez = 0, per = 0, pb = 0;
   for (int32_t i = 1; i <= s->Nr; ++i)
     for (int32_t j = 1; j <= s->Nz; ++j) {
@@ -232,8 +232,8 @@ TableReport inspect_table(const std::filesystem::path& file,
   rep.half_isym = half_reading(rep.first, rep.last, rep.header.Zmin,
                                rep.header.Zmax, rep.symmetry_question);
 
-  // 3. The map the program would use: completed with the key given, or
-  //    with the suggested one (read again, sized for the completion).
+  // The map the program would use: completed with the key given, or
+  // with the suggested one (read again, sized for the completion).
   rep.isym_given = opt.isym.has_value();
   rep.isym = rep.isym_given ? *opt.isym : rep.suggested_isym;
   if (rep.isym != key)
@@ -247,7 +247,7 @@ TableReport inspect_table(const std::filesystem::path& file,
   for (int32_t i = 1; i <= s->Nr; ++i)
     rep.rgrid.push_back(s->Rgrid(i));
 
-  // 4. Field level, before the check may switch a sign (V/cm to MV/m).
+  // Field level, before the check may switch a sign (V/cm to MV/m).
   rep.absE.resize(static_cast<std::size_t>(s->Nr) *
                   static_cast<std::size_t>(s->Nz));
   for (int32_t i = 1; i <= s->Nr; ++i)
@@ -284,8 +284,8 @@ TableReport inspect_table(const std::filesystem::path& file,
     }
   }
 
-  // 5. The Maxwell check's statistics and decision, exactly as the program
-  //    takes them.
+  // The Maxwell check's statistics and decision, exactly as the program
+  // takes them.
   MaxwellStats& m = rep.maxwell;
   m.frequency_given = opt.frequency.has_value() || t7_frequency;
   m.frequency = fcheck;
@@ -297,7 +297,7 @@ TableReport inspect_table(const std::filesystem::path& file,
     m.mismatch = std::abs(m.mismatch_percent) > 1.0;
   }
 
-  // 6. Transit-time factor at the given frequency, else at the implied one.
+  // Transit-time factor at the given frequency, else at the implied one.
   if (m.frequency_given) {
     rep.tt_frequency = fcheck;
     rep.tt_frequency_source = t7_frequency ? "T7 file" : "given";

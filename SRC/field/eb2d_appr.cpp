@@ -61,15 +61,15 @@ MapOffset locate_z(const RunState& s, double z) {
 
 void eb2d_at(const RunState& s, const MapOffset& rr, const MapOffset& zz,
              std::array<double, 3>& E, std::array<double, 3>& B) {
-  // 1. Zero fields unless the point is inside.
+  // Zero fields unless the point is inside.
   E = {0.0, 0.0, 0.0};
   B = {0.0, 0.0, 0.0};
   if (!rr.inside || !zz.inside)
     return;
   const int32_t ir = rr.node, iz = zz.node;
 
-  // 7. Weights of the second-order Taylor expansion about the centre node:
-  //    w0 = 1 - p^2 - q^2, wr+- and wz+- from each offset alone, wc = p q / 4.
+  // Weights of the second-order Taylor expansion about the centre node:
+  // w0 = 1 - p^2 - q^2, wr+- and wz+- from each offset alone, wc = p q / 4.
   const double w0 = 1.0 - rr.tt - zz.tt;
   const double wrp = rr.plus;
   const double wrm = rr.minus;
@@ -77,7 +77,7 @@ void eb2d_at(const RunState& s, const MapOffset& rr, const MapOffset& zz,
   const double wzm = zz.minus;
   const double wc = rr.t * zz.t / 4.0;
 
-  // 8. Nine-point formula, the same block and weights for every component.
+  // Nine-point formula, the same block and weights for every component.
   auto F = [&](const Map2D& A) {
     return w0 * A(ir, iz) + wrp * A(ir + 1, iz) + wrm * A(ir - 1, iz) +
            wzp * A(ir, iz + 1) + wzm * A(ir, iz - 1) +
@@ -85,7 +85,7 @@ void eb2d_at(const RunState& s, const MapOffset& rr, const MapOffset& zz,
                  A(ir + 1, iz - 1));
   };
 
-  // 9. Only E_r, E_z and B_phi exist in the cavity mode.
+  // Only E_r, E_z and B_phi exist in the cavity mode.
   E[0] = F(s.Er2D);
   E[2] = F(s.Ez2D);
   B[1] = F(s.B2D);

@@ -292,8 +292,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   const std::string file(trimmed(s.FieldFileName));
   TableHeader header;
 
-  // 1. Name the table, then open it (the name is shown even when the open
-  //    fails, so the user sees which file was missing).
+  // Name the table, then open it (the name is shown even when the open
+  // fails, so the user sees which file was missing).
   s.console.list({kReadingFileLabel, file});
   s.log.list({kReadingFileLabel, file});
   TextIn in(2, file);
@@ -328,8 +328,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     return header;
   }
 
-  // 2. Header: the first record holding "Zmin" gives Zmin, Rmin; the next
-  //    Zmax, Rmax; the next the z and r interval counts.
+  // Header: the first record holding "Zmin" gives Zmin, Rmin; the next
+  // Zmax, Rmax; the next the z and r interval counts.
   std::string limits_a;
   do {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
@@ -376,7 +376,7 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     s.Rmax = s.Rmax / 10.0;
   }
 
-  // 3. The input grid as read (in cm).
+  // The input grid as read (in cm).
   if (mm)
     s.log.list({kMmConverted});
   log_input_grid(s);
@@ -389,16 +389,16 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
                   tail.ended ? -1 : static_cast<int64_t>(in.remaining()),
                   kMinNodeBytes);
 
-  // 5. Blank, column-title and units records: already read.
+  // Blank, column-title and units records: already read.
   if (tail.ended)
     in.skip("the column titles");
 
-  // 6. Nodes in blocks of Nz records of equal r; a table written in
-  //    decreasing z is stored in increasing z when ReverseZ is set.
-  //    E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
-  //    Records in the tables' plain form are read by the quick path; any
-  //    other goes to the general scanner, which gives the same values and
-  //    reports the faults.
+  // Nodes in blocks of Nz records of equal r; a table written in
+  // decreasing z is stored in increasing z when ReverseZ is set.
+  // E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
+  // Records in the tables' plain form are read by the quick path; any
+  // other goes to the general scanner, which gives the same values and
+  // reports the faults.
   double v[6] = {};
   double& ez = v[2];
   double& er = v[3];
@@ -418,7 +418,6 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     }
   }
 
-  // 7.
   in.close();
   return header;
 }

@@ -117,21 +117,22 @@ void WRITE_LAYOUT0(RunState& s) {
   FieldSink sink(s.path(name), kFieldFileUnit, name);
   Record rec(layout0_largest_record(), *s.big);
 
-  // 1. Element length and aperture as read, and the header integer.
+  // Record 1: element length and aperture as read, and the header
+  // integer.
   rec.begin();
   rec.real(s.ElementLength);
   rec.real(s.Aperture);
   rec.int32(s.HeaderInt);
   rec.write_to(sink);
 
-  // 2. The symmetry keys as read.
+  // Record 2: the symmetry keys as read.
   rec.begin();
   rec.int32(s.SymX);
   rec.int32(s.SymY);
   rec.int32(s.SymZ);
   rec.write_to(sink);
 
-  // 3-5. The grid coordinates.
+  // Records 3-5: the grid coordinates.
   rec.begin();
   rec.reals(s.XOut.v.data(), s.XOut.v.size());
   rec.write_to(sink);
@@ -142,8 +143,8 @@ void WRITE_LAYOUT0(RunState& s) {
   rec.reals(s.ZOut.v.data(), s.ZOut.v.size());
   rec.write_to(sink);
 
-  // 6-11. The six components, each one record, x fastest (the storage
-  //       order of the arrays).
+  // Records 6-11: the six components, each one record, x fastest (the
+  // storage order of the arrays).
   for (const Field3D* f :
        {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D}) {
     rec.begin();
@@ -151,7 +152,7 @@ void WRITE_LAYOUT0(RunState& s) {
     rec.write_to(sink);
   }
 
-  // 12. The end marker.
+  // Record 12: the end marker.
   rec.begin();
   rec.int32(s.EndMarker);
   rec.write_to(sink);

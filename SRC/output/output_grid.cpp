@@ -3,11 +3,11 @@
 namespace zereduv {
 
 void SCALE_AND_GRID(RunState& s) {
-  // 1. The separator closes the Maxwell-check section of the log.
+  // The separator closes the Maxwell-check section of the log.
   s.log.list({kSeparator});
 
-  // 2. Field scaling, after the check so that it always sees the map as
-  //    read.  Exactly 1 leaves the map bit for bit as it is.
+  // Field scaling, after the check so that it always sees the map as
+  // read.  Exactly 1 leaves the map bit for bit as it is.
   if (s.FieldScale != 1.0) {
     for (int32_t i = 1; i <= s.Nr; ++i) {
       for (int32_t j = 1; j <= s.Nz; ++j) {
@@ -18,8 +18,8 @@ void SCALE_AND_GRID(RunState& s) {
     }
   }
 
-  // 3. Limits: +-Aperture across, +-ElementLength/2 along the axis; a set
-  //    symmetry key (any non-zero value) keeps only the upper half.
+  // Limits: +-Aperture across, +-ElementLength/2 along the axis; a set
+  // symmetry key (any non-zero value) keeps only the upper half.
   s.XminOut = -s.Aperture;
   s.XmaxOut = s.Aperture;
   if (s.SymX != 0)
@@ -33,13 +33,13 @@ void SCALE_AND_GRID(RunState& s) {
   if (s.SymZ != 0)
     s.ZminOut = 0.0;
 
-  // 4. Steps over 24, 24 and 200 intervals.
+  // Steps over 24, 24 and 200 intervals.
   s.DxOut = (s.XmaxOut - s.XminOut) / static_cast<double>(kNx - 1);
   s.DyOut = (s.YmaxOut - s.YminOut) / static_cast<double>(kNy - 1);
   s.DzOut = (s.ZmaxOut - s.ZminOut) / static_cast<double>(kNzOut - 1);
 
-  // 5. Each coordinate from its index, so no rounding piles up along the
-  //    axis and the first point is the lower limit exactly.
+  // Each coordinate from its index, so no rounding piles up along the
+  // axis and the first point is the lower limit exactly.
   for (int32_t ix = 1; ix <= kNx; ++ix) {
     s.XOut(ix) = static_cast<double>(ix - 1) * s.DxOut + s.XminOut;
   }
@@ -50,7 +50,7 @@ void SCALE_AND_GRID(RunState& s) {
     s.ZOut(iz) = static_cast<double>(iz - 1) * s.DzOut + s.ZminOut;
   }
 
-  // 6. The grid report.
+  // The grid report.
   s.log.list({kOutputGridHeading});
   s.log.list({kOutputXLabel, s.XminOut, s.XmaxOut, kNx});
   s.log.list({kOutputYLabel, s.YminOut, s.YmaxOut, kNy});

@@ -62,7 +62,8 @@ void WRITE_LAYOUT1(RunState& s) {
   const std::size_t n_pieces = 6 * kPiecesPerArray;
   write_text_file(s, n_pieces + 2, [&](std::size_t k, ListWriter& out) {
     if (k == 0) {
-      // 1-2. Element length, aperture and header integer; the keys.
+      // Statements 1-2: element length, aperture and header integer; the
+      // keys.
       out.real(s.ElementLength);
       out.real(s.Aperture);
       out.integer(s.HeaderInt);
@@ -72,7 +73,7 @@ void WRITE_LAYOUT1(RunState& s) {
       out.integer(s.SymZ);
       out.end();
 
-      // 3-5. The grid coordinates, one statement per axis.
+      // Statements 3-5: the grid coordinates, one per axis.
       out.reals(s.XOut.v.data(), s.XOut.v.size());
       out.end();
       out.reals(s.YOut.v.data(), s.YOut.v.size());
@@ -82,13 +83,13 @@ void WRITE_LAYOUT1(RunState& s) {
       return;
     }
     if (k == n_pieces + 1) {
-      // 12. The end marker.
+      // Statement 12: the end marker.
       out.integer(s.EndMarker);
       out.end();
       return;
     }
-    // 6-11. Each component in one statement, x fastest as stored, so an x
-    //       line of the grid runs on across line ends.
+    // Statements 6-11: each component in one statement, x fastest as
+    // stored, so an x line of the grid runs on across line ends.
     const std::size_t a = (k - 1) / kPiecesPerArray;
     const std::size_t p = (k - 1) % kPiecesPerArray;
     const std::size_t first = piece_start(p);
@@ -100,7 +101,7 @@ void WRITE_LAYOUT1(RunState& s) {
 void WRITE_LAYOUT2(RunState& s) {
   write_text_file(s, kNodeParts + 1, [&s](std::size_t k, ListWriter& out) {
     if (k == 0) {
-      // 1-4. Limits with the point counts (x, y, z), then the keys.
+      // Lines 1-4: limits with the point counts (x, y, z), then the keys.
       const struct {
         double lo, hi;
         int32_t n;

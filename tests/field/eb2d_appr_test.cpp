@@ -213,7 +213,7 @@ TEST(EB2D_APPR, SecondOrderFieldsAreReproducedEverywhereInside) {
   check(rN, z1);
 }
 
-TEST(EB2D_APPR, ValuesToTheLastBitFollowTheDocumentedOrder) {
+TEST(EB2D_APPR, ValuesToTheLastBitFollowTheOperandOrder) {
   // Expected bits from an independent transcription of the nine-point
   // formula (IEEE doubles, same operand order, no fused operations), at
   // inner and border-cell points of a map with no structure.

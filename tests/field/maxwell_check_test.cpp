@@ -62,8 +62,8 @@ struct Slice {
   double ratio;
 };
 
-// The documented flux and line integrals of one slice of the reference map,
-// used only to tune B0.
+// The flux and line integrals of one slice of the reference map, in the
+// check's own operation order, used only to tune B0.
 double ref_I_E(const RunState& s, double ez) {
   const int32_t ic = s.Nr / 2;
   const double dr = s.Rgrid(2) - s.Rgrid(1);
@@ -284,7 +284,7 @@ double tune_B(const RunState& s, double ez, double target) {
 TEST(MaxwellCheck, ThresholdsAreStrictToTheLastBitOnManyGrids) {
   // Whether a mean lands exactly on a threshold or one bit beside it depends
   // on the last bit of every I_H and I_E.  Two equal slices make the mean
-  // exactly the slice ratio, tuned here under the documented operation
+  // exactly the slice ratio, tuned here under the check's operation
   // order to 1.5, 2 and the doubles just above them.
   struct Row {
     double avg;

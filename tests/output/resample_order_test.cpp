@@ -1,4 +1,4 @@
-// The resampling against the documented walk, point by point: ix, iy, iz
+// The resampling against the plain walk, point by point: ix, iy, iz
 // nested with iz innermost, one EB2D_APPR call per point at
 // r = sqrt(x*x + y*y), the products divided by r.  Every array must agree
 // to the bit (sign of zero included) on maps and grids that put points on
@@ -19,7 +19,7 @@
 namespace zereduv {
 namespace {
 
-void documented_walk(const RunState& s, std::array<Field3D, 6>& out) {
+void plain_walk(const RunState& s, std::array<Field3D, 6>& out) {
   std::array<double, 3> E{}, B{};
   for (int32_t ix = 1; ix <= kNx; ++ix) {
     for (int32_t iy = 1; iy <= kNy; ++iy) {
@@ -55,7 +55,7 @@ struct Case {
   int32_t symx, symy, symz;
 };
 
-TEST(ResampleOrder, BitsOfTheDocumentedWalk) {
+TEST(ResampleOrder, BitsOfThePlainWalk) {
   const Case cases[] = {
       // Grid well inside the map; the middle plane x = 0 a rounding residue.
       {"inside", 41, 201, 3.0, -6.0, 6.0, 10.0, 1.5, 0, 0, 0},
@@ -76,7 +76,7 @@ TEST(ResampleOrder, BitsOfTheDocumentedWalk) {
                           [&](int32_t, int32_t) { return 1000.0 * u(rng); });
     output_test::set_grid(*s, c.length, c.aperture, c.symx, c.symy, c.symz);
     auto want = std::make_unique<std::array<Field3D, 6>>();
-    documented_walk(*s, *want);
+    plain_walk(*s, *want);
     RESAMPLE(*s);
     const Field3D* got[6] = {&s->Ex3D, &s->Ey3D, &s->Ez3D,
                              &s->Bx3D, &s->By3D, &s->Bz3D};

@@ -98,7 +98,7 @@ void check_neighbourhood(double v, int ulps, SweepCount& c) {
   }
 }
 
-TEST(FastD24, DocumentedExamplesAndZeros) {
+TEST(FastD24, ListDirectedExamplesAndZeros) {
   struct Row {
     double v;
     const char* field;
