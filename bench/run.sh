@@ -119,9 +119,8 @@ fi
 if [ "$have_valgrind" = 1 ]; then
   # Least work: every table value read by the fixed-layout node parser and
   # every output value formatted (both at their measured instructions per
-  # value), plus the resampling (the planes of both threads) and the
-  # Maxwell check as the program does them (their instructions in this very
-  # profile).
+  # value), plus the resampling and the Maxwell check as the program does
+  # them (their instructions in this very profile).
   cd "$work/layout1"
   valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$build/zereduv" \
     >/dev/null 2>&1
@@ -131,7 +130,7 @@ if [ "$have_valgrind" = 1 ]; then
     callgrind_annotate --inclusive=yes "$work/callgrind.out" |
       awk -v f="$1" 'index($0, f) { gsub(/,/, "", $1); print $1; exit }'
   }
-  resample=$(incl 'resample_planes(')
+  resample=$(incl 'zereduv::RESAMPLE(')
   check=$(incl 'zereduv::CHECK_MAXWELL(')
   parse_per_value=87
   format_per_value=117

@@ -2,10 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <system_error>
-#include <thread>
 
 #include "field/eb2d_appr.h"
 
@@ -19,21 +15,30 @@ constexpr double kOnAxis = 1e-12;  // [cm]
 
 }  // namespace
 
-namespace {
-
-// The r-dependent part of EB2D_APPR for one (ix, iy) line of the grid.
-struct Column {
-  double x, y, r;
-  MapOffset at;
-};
-using Columns = std::array<Column, static_cast<std::size_t>(kNx) * kNy>;
-
-// The planes iz = first .. last of the output arrays.
-void resample_planes(RunState& s, const Columns& columns, int32_t first,
-                     int32_t last) {
+void RESAMPLE(RunState& s) {
+  // Every point takes the arithmetic of EB2D_APPR(s, r, z, E, B) at its own
+  // r and z; the parts of it that depend on r alone (with r itself) or on z
+  // alone are the same for whole lines and planes of the grid, so they are
+  // worked out once per (ix, iy) and once per iz.  The points are
+  // independent, and walking them in storage order (ix fastest) writes the
+  // six arrays contiguously.
+  struct Column {
+    double x, y, r;
+    MapOffset at;
+  };
+  std::array<Column, static_cast<std::size_t>(kNx) * kNy> columns;
+  for (int32_t iy = 1; iy <= kNy; ++iy) {
+    for (int32_t ix = 1; ix <= kNx; ++ix) {
+      Column& c = columns[static_cast<std::size_t>((iy - 1) * kNx + (ix - 1))];
+      c.x = s.XOut(ix);
+      c.y = s.YOut(iy);
+      c.r = std::sqrt(c.x * c.x + c.y * c.y);
+      c.at = locate_r(s, c.r);
+    }
+  }
   std::array<double, 3> E{};
   std::array<double, 3> B{};
-  for (int32_t iz = first; iz <= last; ++iz) {
+  for (int32_t iz = 1; iz <= kNzOut; ++iz) {
     const MapOffset zat = locate_z(s, s.ZOut(iz));
     for (int32_t iy = 1; iy <= kNy; ++iy) {
       for (int32_t ix = 1; ix <= kNx; ++ix) {
@@ -64,42 +69,6 @@ void resample_planes(RunState& s, const Columns& columns, int32_t first,
       }
     }
   }
-}
-
-}  // namespace
-
-void RESAMPLE(RunState& s) {
-  // Every point takes the arithmetic of EB2D_APPR(s, r, z, E, B) at its own
-  // r and z; the parts of it that depend on r alone (with r itself) or on z
-  // alone are the same for whole lines and planes of the grid, so they are
-  // worked out once per (ix, iy) and once per iz.  The points are
-  // independent, and walking them in storage order (ix fastest) writes the
-  // six arrays contiguously.
-  Columns columns;
-  for (int32_t iy = 1; iy <= kNy; ++iy) {
-    for (int32_t ix = 1; ix <= kNx; ++ix) {
-      Column& c = columns[static_cast<std::size_t>((iy - 1) * kNx + (ix - 1))];
-      c.x = s.XOut(ix);
-      c.y = s.YOut(iy);
-      c.r = std::sqrt(c.x * c.x + c.y * c.y);
-      c.at = locate_r(s, c.r);
-    }
-  }
-  // The upper planes on a helper thread where the machine has a second
-  // processor: each point is written by one thread only and reads nothing
-  // another writes, so the values are those of one pass in order.
-  constexpr int32_t kSplit = kNzOut / 2;
-  std::thread helper;
-  if (std::thread::hardware_concurrency() > 1) {
-    try {
-      helper = std::thread(
-          [&s, &columns] { resample_planes(s, columns, kSplit + 1, kNzOut); });
-    } catch (const std::system_error&) {
-    }
-  }
-  resample_planes(s, columns, 1, helper.joinable() ? kSplit : kNzOut);
-  if (helper.joinable())
-    helper.join();
 }
 
 }  // namespace zereduv
