@@ -7,11 +7,16 @@
 #   safe floor  the same, written as the program writes its field file:
 #               a temporary, fsync, rename over the previous file (floor safe)
 #
-# Each round runs the program and both floors back to back, so that all
-# three see the same moment of a shared machine; every process is timed
-# whole, start-up included, by bench/floor/runstat (wall clock, CPU time,
-# peak resident memory).  Prints the medians, the ratio of the program to
-# each floor, zereduv-inspect's CPU time on the same table, the instruction
+# Beside them, the cpu floor with fsync into a new file (floor flush): the
+# safe floor's excess over it (column "replace") is what replacing the
+# previous file costs on this file system, which the cpu floor never pays.
+#
+# Each round runs the program and the three floors back to back, so that
+# all of them see the same moment of a shared machine; every process is
+# timed whole, start-up included, by bench/floor/runstat (wall clock, CPU
+# time, peak resident memory).  Prints the medians, the ratio of the
+# program to each floor, the cost of replacing the previous file,
+# zereduv-inspect's CPU time on the same table, the instruction
 # count of a layout 1 run (callgrind) beside the least-work estimate, the
 # load of the machine, and the targets.
 #
@@ -73,10 +78,10 @@ control() {  # layout, table, isym_z
 
 echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf 'table: 200 x 1000 nodes, %d bytes; %d rounds of program, cpu floor, safe floor\n' \
+printf 'table: 200 x 1000 nodes, %d bytes; %d rounds of program, cpu floor, safe floor, flush floor\n' \
   "$table_bytes" "$runs"
-printf '%-6s %8s %7s %8s %10s %9s %9s %8s %8s\n' layout wall_ms cpu_ms peak_MB out_bytes \
-  cpu_floor safe_floor x_cpu x_safe
+printf '%-6s %8s %7s %8s %10s %9s %9s %8s %8s %8s\n' layout wall_ms cpu_ms peak_MB out_bytes \
+  cpu_floor safe_floor x_cpu x_safe replace
 declare -A cpu_of
 for layout in 0 1 2; do
   dir="$work/layout$layout"
@@ -86,23 +91,27 @@ for layout in 0 1 2; do
   "$build/zereduv" >/dev/null  # warm-up; leaves the field file the next runs replace
   out_bytes=$(stat -c %s "$dir/eh_ZIV.#01")
   "$build/floor" safe "$table" "$dir/safe.out" "$out_bytes"
-  prog=() cpuf=() safef=()
+  prog=() cpuf=() safef=() flushf=()
   for _ in $(seq "$runs"); do
     prog+=("$(stat_of "$build/zereduv")")
     rm -f "$dir/cpu.out"
     cpuf+=("$(stat_of "$build/floor" cpu "$table" "$dir/cpu.out" "$out_bytes")")
     safef+=("$(stat_of "$build/floor" safe "$table" "$dir/safe.out" "$out_bytes")")
+    rm -f "$dir/flush.out"
+    flushf+=("$(stat_of "$build/floor" flush "$table" "$dir/flush.out" "$out_bytes")")
   done
   wall=$(printf '%s\n' "${prog[@]}" | col 1 | median)
   cpu=$(printf '%s\n' "${prog[@]}" | col 2 | median)
   peak=$(printf '%s\n' "${prog[@]}" | col 3 | sort -g | tail -n 1)
   fc=$(printf '%s\n' "${cpuf[@]}" | col 1 | median)
   fs=$(printf '%s\n' "${safef[@]}" | col 1 | median)
+  ff=$(printf '%s\n' "${flushf[@]}" | col 1 | median)
   cpu_of[$layout]=$cpu
-  printf '%-6s %8s %7s %8.1f %10d %9s %9s %8s %8s\n' "$layout" "$wall" "$cpu" \
+  printf '%-6s %8s %7s %8.1f %10d %9s %9s %8s %8s %8s\n' "$layout" "$wall" "$cpu" \
     "$(awk -v k="$peak" 'BEGIN { print k * 1024 / 1e6 }')" "$out_bytes" "$fc" "$fs" \
-    "$(ratio "$wall" "$fc")" "$(ratio "$wall" "$fs")"
-  rm -f "$dir/cpu.out" "$dir/safe.out"
+    "$(ratio "$wall" "$fc")" "$(ratio "$wall" "$fs")" \
+    "$(awk -v a="$fs" -v b="$ff" 'BEGIN { printf "%.1f", a - b }')"
+  rm -f "$dir/cpu.out" "$dir/safe.out" "$dir/flush.out"
   cd "$root"
 done
 

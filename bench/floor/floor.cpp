@@ -8,6 +8,10 @@
 //                                   writes its field file: into a temporary
 //                                   beside OUTPUT, flushed to disk with
 //                                   fsync(), renamed over OUTPUT
+//   floor flush TABLE OUTPUT BYTES  the cpu floor flushed to disk with
+//                                   fsync(), replacing nothing: the safe
+//                                   floor's excess over it is what replacing
+//                                   the previous file costs by itself
 //
 // The bytes written come straight from the mapped table (repeated when the
 // output is the longer), so the floor touches no fresh memory: every page it
@@ -44,12 +48,14 @@ bool write_all(int fd, const char* p, std::size_t n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 ||
-      (std::strcmp(argv[1], "cpu") != 0 && std::strcmp(argv[1], "safe") != 0)) {
-    std::fprintf(stderr, "usage: floor cpu|safe TABLE OUTPUT BYTES\n");
+  if (argc != 5 || (std::strcmp(argv[1], "cpu") != 0 &&
+                    std::strcmp(argv[1], "safe") != 0 &&
+                    std::strcmp(argv[1], "flush") != 0)) {
+    std::fprintf(stderr, "usage: floor cpu|safe|flush TABLE OUTPUT BYTES\n");
     return 2;
   }
   const bool safe = std::strcmp(argv[1], "safe") == 0;
+  const bool flush = safe || std::strcmp(argv[1], "flush") == 0;
   const std::string out = argv[3];
   const std::size_t out_bytes = std::strtoull(argv[4], nullptr, 10);
 
@@ -83,7 +89,7 @@ int main(int argc, char** argv) {
       return fail("write");
     done += n;
   }
-  if (safe && ::fsync(fd) != 0)
+  if (flush && ::fsync(fd) != 0)
     return fail("fsync");
   if (::close(fd) != 0)
     return fail("close");
