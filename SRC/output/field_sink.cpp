@@ -1,10 +1,9 @@
 #include "output/field_sink.h"
 
-#include <new>
 #include <string>
-#include <system_error>
 
 #include "run/errors.h"
+#include "run/helper_thread.h"
 #include "run/process.h"
 
 namespace zereduv {
@@ -35,15 +34,9 @@ bool is_field_file_temporary(std::string_view name) {
 }
 
 ReplacedFieldFile::ReplacedFieldFile(const std::filesystem::path& target) {
-  // Without a second processor the pages are freed by the rename, as they
-  // would be anyway.
-  if (std::thread::hardware_concurrency() < 2)
-    return;
-  try {
-    helper_ = std::thread([target] { drop_cached_pages(target); });
-  } catch (const std::system_error&) {
-  } catch (const std::bad_alloc&) {
-  }
+  // Without a helper the pages are freed by the rename, as they would be
+  // anyway.
+  helper_ = helper_thread([target] { drop_cached_pages(target); });
 }
 
 ReplacedFieldFile::~ReplacedFieldFile() {

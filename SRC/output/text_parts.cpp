@@ -4,11 +4,11 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "output/field_sink.h"
+#include "run/helper_thread.h"
 
 namespace zereduv {
 
@@ -129,26 +129,19 @@ void write_parts(FieldSink& sink, BigRegion& region, std::size_t n_parts,
                  std::size_t part_bytes,
                  const std::function<void(std::size_t, LineBuffer&)>& format) {
   Parts parts(region, n_parts, part_bytes, format);
-  // One helper thread where the machine has a second processor; without
-  // one (or when no thread can be had) this thread formats every part.
-  std::thread helper;
-  if (std::thread::hardware_concurrency() > 1) {
-    try {
-      helper = std::thread([&parts] { parts.help(); });
-    } catch (const std::system_error&) {
+  // Without a helper this thread formats every part.  However the writing
+  // ends (an error of the sink included), the helper is stopped and waited
+  // for before the parts go.
+  struct Helper {
+    Parts& parts;
+    std::thread thread;
+    ~Helper() {
+      parts.stop();
+      if (thread.joinable())
+        thread.join();
     }
-  }
-  try {
-    parts.write_all(sink);
-  } catch (...) {
-    parts.stop();
-    if (helper.joinable())
-      helper.join();
-    throw;
-  }
-  parts.stop();
-  if (helper.joinable())
-    helper.join();
+  } helper{parts, helper_thread([&parts] { parts.help(); })};
+  parts.write_all(sink);
 }
 
 }  // namespace zereduv

@@ -2,17 +2,14 @@
 
 #include <cstddef>
 #include <new>
-#include <system_error>
 
 #include "run/free_format.h"
+#include "run/helper_thread.h"
 
 namespace zereduv {
 
 PlainAhead::PlainAhead(std::size_t values) : values_(values) {
-  try {
-    helper_ = std::thread([this] { run(); });
-  } catch (const std::system_error&) {
-  }
+  helper_ = helper_thread([this] { run(); });
 }
 
 PlainAhead::~PlainAhead() {
