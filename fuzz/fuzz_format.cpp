@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 
 using namespace zereduv;
 

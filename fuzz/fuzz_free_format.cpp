@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
-#include "run/channels.h"
+#include "run/text/channels.h"
 #include "run/errors.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 
 using namespace zereduv;
 

@@ -13,7 +13,7 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/number_fields.h"
+#include "run/text/number_fields.h"
 #include "run/run_state.h"
 #include "transit.h"
 

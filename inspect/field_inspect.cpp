@@ -7,7 +7,7 @@
 #include <span>
 #include <system_error>
 
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 namespace zereduv::inspect {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "files.h"
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 namespace zereduv::inspect {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli.h"
-#include "run/console_text.h"
-#include "run/platform.h"
+#include "run/text/console_text.h"
+#include "run/system/platform.h"
 
 int main(int argc, char** argv) {
   using namespace zereduv::inspect;

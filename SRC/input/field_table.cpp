@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "input/t7_table.h"
-#include "run/channels.h"
+#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <string>
 
-#include "run/channels.h"
+#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/free_format.h"
+#include "run/text/free_format.h"
 
 namespace zereduv {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "output/field_layout.h"
-#include "output/field_sink.h"
+#include "run/system/field_sink.h"
 #include "output/text_layouts.h"
 #include "run/errors.h"
-#include "run/number_fields.h"
+#include "run/text/number_fields.h"
 
 namespace zereduv {
 

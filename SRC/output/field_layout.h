@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "run/list_layout.h"    // kLineWidth
-#include "run/number_fields.h"  // kIntWidth, kDoubleWidth
+#include "run/text/list_layout.h"    // kLineWidth
+#include "run/text/number_fields.h"  // kIntWidth, kDoubleWidth
 #include "run/run_state.h"      // kNx, kNy, kNzOut, kOutPoints
 
 namespace zereduv {

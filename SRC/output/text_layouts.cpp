@@ -4,9 +4,9 @@
 #include <string>
 
 #include "output/field_layout.h"
-#include "output/field_sink.h"
+#include "run/system/field_sink.h"
 #include "output/text_parts.h"
-#include "run/list_layout.h"
+#include "run/text/list_layout.h"
 
 namespace zereduv {
 

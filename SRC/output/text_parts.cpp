@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "output/field_sink.h"
-#include "run/helper_thread.h"
+#include "run/system/field_sink.h"
+#include "run/system/helper_thread.h"
 
 namespace zereduv {
 

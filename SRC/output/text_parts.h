@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 namespace zereduv {
 

@@ -1,6 +1,6 @@
 #include "run/control.h"
 
-#include "run/channels.h"
+#include "run/text/channels.h"
 
 namespace zereduv {
 

@@ -7,13 +7,13 @@
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "output/field_file.h"
-#include "output/field_sink.h"
+#include "run/system/field_sink.h"
 #include "output/output_grid.h"
 #include "output/resample.h"
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/process.h"
+#include "run/system/process.h"
 
 namespace zereduv {
 

@@ -13,7 +13,7 @@
 #include <new>
 #include <vector>
 
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 namespace zereduv {
 

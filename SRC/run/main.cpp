@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "output/field_sink.h"
-#include "run/console_text.h"
+#include "run/system/field_sink.h"
+#include "run/text/console_text.h"
 #include "run/driver.h"
 #include "run/errors.h"
-#include "run/process.h"
+#include "run/system/process.h"
 #include "run/run_state.h"
 
 #ifndef ZEREDUV_VERSION

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "run/big_memory.h"
-#include "run/channels.h"
+#include "run/system/big_memory.h"
+#include "run/text/channels.h"
 #include "run/field_arrays.h"
 
 namespace zereduv {

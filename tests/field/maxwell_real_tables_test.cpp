@@ -13,9 +13,9 @@
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
 #include "input/symmetry.h"
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 #include "support/maps.h"
 
 namespace zereduv {

@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "output/field_sink.h"
+#include "run/system/field_sink.h"
 #include "output/output_fixture.h"
 #include "run/errors.h"
 #include "support/console.h"

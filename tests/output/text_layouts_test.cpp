@@ -10,9 +10,9 @@
 
 #include "output/field_file.h"
 #include "output/output_fixture.h"
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {

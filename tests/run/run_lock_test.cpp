@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "run/example_dir.h"
-#include "run/process.h"
+#include "run/system/process.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 

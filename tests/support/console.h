@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 namespace zereduv::testing {
 

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 namespace zereduv {
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <new>
 
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 namespace zereduv {
 namespace {

@@ -1,7 +1,7 @@
 // The parts of the platform interface that are the same on every system,
 // built on the system's own calls in platform-posix.cpp or
 // platform-win32.cpp.
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 #include <cstdint>
 #include <cstring>

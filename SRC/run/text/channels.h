@@ -14,10 +14,10 @@
 #include <string>
 #include <string_view>
 
-#include "run/free_format.h"
-#include "run/list_layout.h"
-#include "run/plain_ahead.h"
-#include "run/platform.h"
+#include "run/text/free_format.h"
+#include "run/text/list_layout.h"
+#include "run/text/plain_ahead.h"
+#include "run/system/platform.h"
 
 namespace zereduv {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "run/process.h"
+#include "run/system/process.h"
 
 namespace zereduv {
 

@@ -1,6 +1,6 @@
 // The process interface on POSIX systems: signals, flock and a directory
 // scan.
-#include "run/process.h"
+#include "run/system/process.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "output/field_sink.h"
-#include "run/platform.h"
-#include "run/process.h"
+#include "run/system/field_sink.h"
+#include "run/system/platform.h"
+#include "run/system/process.h"
 
 namespace zereduv {
 

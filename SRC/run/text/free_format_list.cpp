@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "run/free_format.h"
+#include "run/text/free_format.h"
 
 namespace zereduv {
 

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "run/channels.h"
+#include "run/text/channels.h"
 #include "run/errors.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
-#include "run/reference_format.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
+#include "run/text/reference_format.h"
 
 namespace zereduv {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/channels.h"
+#include "run/text/channels.h"
 
 #include <algorithm>
 #include <cstring>

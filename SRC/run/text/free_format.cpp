@@ -1,4 +1,4 @@
-#include "run/free_format.h"
+#include "run/text/free_format.h"
 
 #include <array>
 #include <bit>

@@ -10,8 +10,8 @@
 #include <string>
 #include <system_error>
 
-#include "output/field_sink.h"
-#include "run/process.h"
+#include "run/system/field_sink.h"
+#include "run/system/process.h"
 
 namespace zereduv {
 

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 
 namespace zereduv::reference {
 

@@ -1,6 +1,6 @@
-#include "run/console_text.h"
+#include "run/text/console_text.h"
 
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 namespace zereduv {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 namespace zereduv::platform {
 

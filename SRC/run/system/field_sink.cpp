@@ -1,10 +1,10 @@
-#include "output/field_sink.h"
+#include "run/system/field_sink.h"
 
 #include <string>
 
 #include "run/errors.h"
-#include "run/helper_thread.h"
-#include "run/process.h"
+#include "run/system/helper_thread.h"
+#include "run/system/process.h"
 
 namespace zereduv {
 

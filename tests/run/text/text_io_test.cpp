@@ -3,9 +3,9 @@
 // worked out from the layout rules (15 significant digits decide the form,
 // fixed form keeps 15 digits, exponent form 16 digits and 3 exponent digits,
 // correct rounding of the binary value with ties to even).
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 
 #include <gtest/gtest.h>
 

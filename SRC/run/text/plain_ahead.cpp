@@ -1,10 +1,10 @@
-#include "run/plain_ahead.h"
+#include "run/text/plain_ahead.h"
 
 #include <cstddef>
 #include <new>
 
-#include "run/free_format.h"
-#include "run/helper_thread.h"
+#include "run/text/free_format.h"
+#include "run/system/helper_thread.h"
 
 namespace zereduv {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "run/platform.h"
+#include "run/system/platform.h"
 
 namespace zereduv::platform {
 

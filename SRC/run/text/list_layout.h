@@ -20,8 +20,8 @@
 #include <string>
 #include <string_view>
 
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 
 namespace zereduv {
 

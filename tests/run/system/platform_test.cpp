@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "run/channels.h"
+#include "run/text/channels.h"
 #include "run/errors.h"
-#include "run/platform.h"
+#include "run/system/platform.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {

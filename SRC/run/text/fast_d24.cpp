@@ -1,6 +1,6 @@
-#include "run/fast_d24.h"
+#include "run/text/fast_d24.h"
 
-#include "run/number_fields.h"
+#include "run/text/number_fields.h"
 
 // The fast field needs 128-bit integers and the SSE2 integer instructions of
 // a 64-bit x86 processor; everywhere else (a 32-bit build among them) the

@@ -20,9 +20,9 @@
 #include <system_error>
 #include <vector>
 
-#include "run/channels.h"
-#include "run/fast_d24.h"
-#include "run/number_fields.h"
+#include "run/text/channels.h"
+#include "run/text/fast_d24.h"
+#include "run/text/number_fields.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {

@@ -1,4 +1,4 @@
-#include "run/big_memory.h"
+#include "run/system/big_memory.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "run/number_fields.h"
+#include "run/text/number_fields.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "run/fast_d24.h"
+#include "run/text/fast_d24.h"
 
 namespace zereduv {
 
