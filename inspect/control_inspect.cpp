@@ -48,13 +48,17 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.Aperture = s->Aperture;
   r.FieldScale = s->FieldScale;
 
-  // The table on its own: kind, end planes, implied frequency (at the
-  // control file's frequency and key, so the check is the run's).
-  TableOptions topt;
+  // The run's phases up to the resampling, in memory, the table read
+  // once: its kind, end planes and implied frequency (at the control file's
+  // frequency and key, so the check is the run's) come from the map as
+  // read.
+  set_constants(*s, derive_constants(s->Frequency));
+  const FieldTable table = READ_FIELD_TABLE(*s);
+  const TableHeader& header = table.header;
+  std::optional<double> fcheck;
   if (s->Frequency > 0.0 && std::isfinite(s->Frequency))
-    topt.frequency = s->Frequency;
-  topt.isym = s->isym_z;
-  const TableReport tr = inspect_table(s->path(r.table), topt);
+    fcheck = s->Frequency;
+  const TableReport tr = inspect_read_table(*s, header, r.table, fcheck);
   r.table_kind = variant_text(tr.header);
   // Read with ReverseZ the table's first plane becomes the map's last.
   r.suggested_isym = s->ReverseZ != 0 ? -tr.suggested_isym : tr.suggested_isym;
@@ -66,16 +70,11 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.implied_ok = tr.maxwell.implied_ok;
   r.implied_frequency = tr.maxwell.implied_frequency;
   r.implied_percent = percent(s->Frequency, r.implied_frequency);
-
-  // The run's phases up to the resampling, in memory.
-  DERIVE_CONSTANTS(*s);
-  const TableHeader header = READ_FIELD_TABLE(*s);
   if (header.variant == TableHeader::Variant::T7) {
     r.t7 = true;
     r.t7_frequency = header.frequency_MHz * 1.0e6;
     r.t7_percent = percent(s->Frequency, r.t7_frequency);
   }
-  COMPLETE_SYMMETRY(*s);
   r.nr = s->Nr;
   r.nz = s->Nz;
   r.zmin = s->Zmin;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -247,21 +248,45 @@ int32_t node_count(int32_t intervals, const std::string& file,
   return intervals + 1;
 }
 
-// The input grid as read (in cm).
-void log_input_grid(RunState& s) {
-  s.log.list({kInputGridHeading});
-  s.log.list({kInputZLabel, s.Zmin, s.Zmax, s.Nz});
-  s.log.list({kInputRLabel, s.Rmin, s.Rmax, s.Nr});
-  s.log.list({kSeparator});
+// The table's grid in cm as read: the header limits (converted when the
+// table is in mm) and the node counts.
+FieldTable table_grid(const TableHeader& h, int32_t Nz, int32_t Nr) {
+  FieldTable t;
+  t.header = h;
+  t.Zmin = h.Zmin;
+  t.Rmin = h.Rmin;
+  t.Zmax = h.Zmax;
+  t.Rmax = h.Rmax;
+  if (h.unit == TableHeader::LengthUnit::Mm) {
+    t.Zmin = t.Zmin / 10.0;
+    t.Rmin = t.Rmin / 10.0;
+    t.Zmax = t.Zmax / 10.0;
+    t.Rmax = t.Rmax / 10.0;
+  }
+  t.Nz = Nz;
+  t.Nr = Nr;
+  return t;
+}
+
+// Centres the z range on 0 unless it is centred already: the nodes keep
+// their values, so the whole map moves along z.
+void centre_z(FieldTable& t) {
+  t.Zmin_centred = t.Zmin;
+  t.Zmax_centred = t.Zmax;
+  if (!(t.Zmin == -t.Zmax)) {
+    const double h = (t.Zmax - t.Zmin) / 2.0;
+    t.shifted = true;
+    t.Zmax_centred = h;
+    t.Zmin_centred = -h;
+  }
 }
 
 // Refuses a map that cannot be held before any node is read (nor one whose
 // nodes the `rest` bytes after the header cannot hold, unless rest < 0),
 // sizes the map once for its completed form (mirror image included), and
-// centres the z range on 0: the nodes keep their values, so the whole map
-// moves along z.
-void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
-                     int64_t rest, int64_t node_bytes) {
+// centres the z range on 0 and logs it.
+void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
+                     const TextIn& in, int64_t rest, int64_t node_bytes) {
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
   if (rest >= 0)
@@ -277,20 +302,32 @@ void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
                       " nodes",
                   in.line());
   }
-  if (!(s.Zmin == -s.Zmax)) {
-    const double h = (s.Zmax - s.Zmin) / 2.0;
-    s.Zmax = h;
-    s.Zmin = -h;
-    s.log.list({kCentredZLabel, s.Zmin, s.Zmax});
-    s.log.list({kSeparator});
-  }
+  centre_z(t);
+  s.Zmin = t.Zmin_centred;
+  s.Zmax = t.Zmax_centred;
+  log_centred_z(s.log, t);
 }
 
 }  // namespace
 
-TableHeader READ_FIELD_TABLE(RunState& s) {
+void log_input_grid(TextOut& log, const FieldTable& t) {
+  if (t.header.unit == TableHeader::LengthUnit::Mm)
+    log.list({kMmConverted});
+  log.list({kInputGridHeading});
+  log.list({kInputZLabel, t.Zmin, t.Zmax, t.Nz});
+  log.list({kInputRLabel, t.Rmin, t.Rmax, t.Nr});
+  log.list({kSeparator});
+}
+
+void log_centred_z(TextOut& log, const FieldTable& t) {
+  if (t.shifted) {
+    log.list({kCentredZLabel, t.Zmin_centred, t.Zmax_centred});
+    log.list({kSeparator});
+  }
+}
+
+FieldTable READ_FIELD_TABLE(RunState& s) {
   const std::string file(trimmed(s.FieldFileName));
-  TableHeader header;
 
   // Name the table, then open it (the name is shown even when the open
   // fails, so the user sees which file was missing).
@@ -303,18 +340,7 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   // range, frequency, r range); it carries no length unit and no titles.
   T7Table t7(in);
   if (const auto h = t7.header(file)) {
-    s.Zmin = h->Zmin;
-    s.Zmax = h->Zmax;
-    s.Rmin = h->Rmin;
-    s.Rmax = h->Rmax;
-    s.Nz = node_count(h->z_intervals, file, "z");
-    s.Nr = node_count(h->r_intervals, file, "r");
-    report_t7(s, *h);
-    log_input_grid(s);
-    // Four numbers a node, each of one character and a separator at least.
-    size_and_centre(s, file, in, t7.remaining(), 8);
-    t7.nodes(s);
-    in.close();
+    TableHeader header;
     header.variant = TableHeader::Variant::T7;
     header.limits_line = 1;
     header.first_node_line = 4;
@@ -325,40 +351,47 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     header.z_intervals = h->z_intervals;
     header.r_intervals = h->r_intervals;
     header.frequency_MHz = h->frequency_MHz;
-    return header;
+    FieldTable t = table_grid(header, node_count(h->z_intervals, file, "z"),
+                              node_count(h->r_intervals, file, "r"));
+    s.Zmin = t.Zmin;
+    s.Zmax = t.Zmax;
+    s.Rmin = t.Rmin;
+    s.Rmax = t.Rmax;
+    s.Nz = t.Nz;
+    s.Nr = t.Nr;
+    report_t7(s, *h);
+    log_input_grid(s.log, t);
+    // Four numbers a node, each of one character and a separator at least.
+    size_and_centre(s, t, file, in, t7.remaining(), 8);
+    t7.nodes(s);
+    in.close();
+    return t;
   }
 
   // Header: the first record holding "Zmin" gives Zmin, Rmin; the next
   // Zmax, Rmax; the next the z and r interval counts.
+  TableHeader header;
   std::string limits_a;
   do {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
   header.limits_line = in.line();
   in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
-               {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
+               {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
 
   std::string rec;
 
   rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
   in.read_from(std::string_view(rec).substr(kLimitsFrom),
-               {real_item(s.Zmax, "Zmax"), real_item(s.Rmax, "Rmax")});
+               {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
 
   rec = in.read_text(kHeaderWidth, "the record of the interval counts");
-  int32_t z_intervals = 0;
-  int32_t r_intervals = 0;
   in.read_from(std::string_view(rec).substr(counts_start(rec)),
-               {int_item(z_intervals, "number of z intervals"),
-                int_item(r_intervals, "number of r intervals")});
+               {int_item(header.z_intervals, "number of z intervals"),
+                int_item(header.r_intervals, "number of r intervals")});
   header.wide_counts = counts_start(rec) < kCountsFrom;
-  header.z_intervals = z_intervals;
-  header.r_intervals = r_intervals;
-  header.Zmin = s.Zmin;
-  header.Rmin = s.Rmin;
-  header.Zmax = s.Zmax;
-  header.Rmax = s.Rmax;
-  s.Nz = node_count(z_intervals, file, "z");
-  s.Nr = node_count(r_intervals, file, "r");
+  const int32_t Nz = node_count(header.z_intervals, file, "z");
+  const int32_t Nr = node_count(header.r_intervals, file, "r");
 
   // The records up to the first node tell the length unit and the kind of
   // table, both needed before the grid is reported.  A file that ends among
@@ -368,24 +401,20 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   describe_tail(tail, header);
   if (!tail.ended && !in.at_end())
     header.first_node_line = in.line() + 1;
-  const bool mm = header.unit == TableHeader::LengthUnit::Mm;
-  if (mm) {
-    s.Zmin = s.Zmin / 10.0;
-    s.Rmin = s.Rmin / 10.0;
-    s.Zmax = s.Zmax / 10.0;
-    s.Rmax = s.Rmax / 10.0;
-  }
+  FieldTable t = table_grid(header, Nz, Nr);
+  s.Zmin = t.Zmin;
+  s.Zmax = t.Zmax;
+  s.Rmin = t.Rmin;
+  s.Rmax = t.Rmax;
+  s.Nz = t.Nz;
+  s.Nr = t.Nr;
+  log_input_grid(s.log, t);
 
-  // The input grid as read (in cm).
-  if (mm)
-    s.log.list({kMmConverted});
-  log_input_grid(s);
-
-  // Refuse what cannot be held before reading any node, then size the map
-  // and centre it.
+  // Refuse what cannot be held before reading any node, then centre the
+  // map and size it.
   reject_wrong_kind(limits_a, tail, file);
   // (A file that ended among the column titles says so when they are read.)
-  size_and_centre(s, file, in,
+  size_and_centre(s, t, file, in,
                   tail.ended ? -1 : static_cast<int64_t>(in.remaining()),
                   kMinNodeBytes);
 
@@ -419,7 +448,7 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   }
 
   in.close();
-  return header;
+  return t;
 }
 
 }  // namespace zereduv

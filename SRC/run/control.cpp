@@ -47,19 +47,38 @@ void read_control(RunState& s, std::string_view name) {
   in.close();
 }
 
-void DERIVE_CONSTANTS(RunState& s) {
-  s.pi = 3.141592653589793;
-  s.c = 299792458.0;
-  s.mu0 = (s.pi * 4.0) * 1e-7;
-  s.mu1 = s.mu0 * 1e4;
-  s.eps0 = 1.0 / ((s.c * s.c) * s.mu0);
-  s.omeg = (s.pi * 2.0) * s.Frequency;
+Constants derive_constants(double Frequency) {
+  Constants k;
+  k.pi = 3.141592653589793;
+  k.c = 299792458.0;
+  k.mu0 = (k.pi * 4.0) * 1e-7;
+  k.mu1 = k.mu0 * 1e4;
+  k.eps0 = 1.0 / ((k.c * k.c) * k.mu0);
+  k.omeg = (k.pi * 2.0) * Frequency;
+  return k;
+}
 
-  s.log.list({kMu0Label, s.mu0, kMu0Unit});
-  s.log.list({kMu1Label, s.mu1, kMu1Unit});
-  s.log.list({kEps0Label, s.eps0, kEps0Unit});
-  s.log.list({kOmegLabel, s.omeg, kOmegUnit});
-  s.log.list({kSeparator});
+void set_constants(RunState& s, const Constants& k) {
+  s.pi = k.pi;
+  s.c = k.c;
+  s.mu0 = k.mu0;
+  s.mu1 = k.mu1;
+  s.eps0 = k.eps0;
+  s.omeg = k.omeg;
+}
+
+void log_constants(TextOut& log, const Constants& k) {
+  log.list({kMu0Label, k.mu0, kMu0Unit});
+  log.list({kMu1Label, k.mu1, kMu1Unit});
+  log.list({kEps0Label, k.eps0, kEps0Unit});
+  log.list({kOmegLabel, k.omeg, kOmegUnit});
+  log.list({kSeparator});
+}
+
+void DERIVE_CONSTANTS(RunState& s) {
+  const Constants k = derive_constants(s.Frequency);
+  set_constants(s, k);
+  log_constants(s.log, k);
 }
 
 }  // namespace zereduv

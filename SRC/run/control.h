@@ -31,8 +31,28 @@ inline constexpr std::string_view kEps0Unit = " F/m ";
 inline constexpr std::string_view kOmegLabel = " omeg= ";
 inline constexpr std::string_view kOmegUnit = " Hz ";
 
-/// Sets pi and c and derives mu0, mu1, eps0, omeg; writes the constant
-/// block (four lines and the separator) to the log.
+/// The physical constants of a run.  Only omeg depends on the input.
+struct Constants {
+  double pi = 0.0;    // [-]
+  double c = 0.0;     // speed of light [m/s]
+  double mu0 = 0.0;   // [T*m/A]
+  double mu1 = 0.0;   // [Gs*m/A]
+  double eps0 = 0.0;  // [F/m]
+  double omeg = 0.0;  // [rad/s]
+};
+
+/// pi and c, then mu0, mu1, eps0 and omeg from them, each product taken
+/// left to right in double precision.
+Constants derive_constants(double Frequency);
+
+/// Stores the constants in the run state.
+void set_constants(RunState& s, const Constants& k);
+
+/// Writes the constant block (four lines and the separator) to the log.
+void log_constants(TextOut& log, const Constants& k);
+
+/// Derives the constants from Frequency, stores them and writes their
+/// block to the log.
 void DERIVE_CONSTANTS(RunState& s);
 
 }  // namespace zereduv

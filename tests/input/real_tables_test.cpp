@@ -84,7 +84,7 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   std::filesystem::copy_file(path, dir.path() / t.file);
   auto s = test::table_run(dir, t.file, t.isym_z);
   s->mu1 = 4.0e-3 * 3.14159265358979323846;
-  const TableHeader header = READ_FIELD_TABLE(*s);
+  const TableHeader header = READ_FIELD_TABLE(*s).header;
   ASSERT_EQ(s->Nz, t.nz);
   ASSERT_EQ(s->Nr, t.nr);
   EXPECT_EQ(s->Rmin, 0.0);

@@ -40,7 +40,7 @@ TEST(TableVariants, CountsOfAThousandIntervalsAndMore) {
     h.counts = c.counts;
     dir.write("long.txt", sf7_table(h, c.nr, c.nz, tagged_node, "\n"));
     auto s = table_run(dir, "long.txt");
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.wide_counts, c.nz > 1000);
     EXPECT_EQ(header.z_intervals, c.nz - 1);
     EXPECT_EQ(s->Nz, c.nz);
@@ -99,7 +99,7 @@ TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
     dir.write("gun.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "gun.txt");
     s->ReverseZ = 1;
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.variant, variant);
     EXPECT_EQ(header.records_between, 2 + static_cast<int32_t>(extra.size()));
     EXPECT_EQ(header.first_node_line,
@@ -148,7 +148,7 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
     h.units = c.units;
     dir.write("mm.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "mm.txt");
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.unit == TableHeader::LengthUnit::Mm, c.mm);
     EXPECT_EQ(s->Zmax, c.mm ? 4.0 : 40.0);
     EXPECT_EQ(s->Rmax, c.mm ? 1.1 : 11.0);

@@ -321,7 +321,7 @@ InputOfRun input_of_run(const fs::path& dir) {
   in.s->WorkDir = dir;
   read_control(*in.s, "zereduv.dat");
   DERIVE_CONSTANTS(*in.s);
-  in.header = READ_FIELD_TABLE(*in.s);
+  in.header = READ_FIELD_TABLE(*in.s).header;
   COMPLETE_SYMMETRY(*in.s);
   return in;
 }
