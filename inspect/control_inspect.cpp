@@ -34,7 +34,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
   auto s = std::make_unique<RunState>();
   const std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
-  read_control(*s, file.filename().string());
+  read_control_file(*s, file.filename().string());
   r.table = std::string(trimmed(s->FieldFileName));
   r.isym_z = s->isym_z;
   r.FileNumber = s->FileNumber;
@@ -52,7 +52,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
   // once: its kind, end planes and implied frequency (at the control file's
   // frequency and key, so the check is the run's) come from the map as
   // read.
-  set_constants(*s, derive_constants(s->Frequency));
+  set_constants(*s, physical_constants(s->Frequency));
   const FieldTable table = READ_FIELD_TABLE(*s);
   const TableHeader& header = table.header;
   std::optional<double> fcheck;

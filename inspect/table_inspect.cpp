@@ -33,7 +33,7 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   s->Frequency = frequency;
   s->ReverseZ = 0;
   s->FieldScale = 1.0;
-  set_constants(*s, derive_constants(s->Frequency));
+  set_constants(*s, physical_constants(s->Frequency));
   header = READ_FIELD_TABLE(*s).header;
   return s;
 }

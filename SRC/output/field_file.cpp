@@ -99,20 +99,20 @@ void WRITE_FIELD_FILE(RunState& s) {
 
   switch (s.FieldFormat) {
   case 0:
-    WRITE_LAYOUT0(s);
+    write_layout0(s);
     break;
   case 1:
-    WRITE_LAYOUT1(s);
+    write_layout1(s);
     break;
   case 2:
-    WRITE_LAYOUT2(s);
+    write_layout2(s);
     break;
   default:
-    STOP_RUN(kFormatStop);
+    stop_run(kFormatStop);
   }
 }
 
-void WRITE_LAYOUT0(RunState& s) {
+void write_layout0(RunState& s) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
   Record rec(layout0_largest_record(), *s.big);

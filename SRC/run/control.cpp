@@ -15,10 +15,10 @@ void OPEN_LOG(RunState& s) {
 }
 
 void READ_CONTROL(RunState& s) {
-  read_control(s, "zereduv.dat");
+  read_control_file(s, "zereduv.dat");
 }
 
-void read_control(RunState& s, std::string_view name) {
+void read_control_file(RunState& s, std::string_view name) {
   TextIn in(1, std::string(name));
   in.open(s.path(name));
   in.skip("title record 1");
@@ -47,7 +47,7 @@ void read_control(RunState& s, std::string_view name) {
   in.close();
 }
 
-Constants derive_constants(double Frequency) {
+Constants physical_constants(double Frequency) {
   Constants k;
   k.pi = 3.141592653589793;
   k.c = 299792458.0;
@@ -76,7 +76,7 @@ void log_constants(TextOut& log, const Constants& k) {
 }
 
 void DERIVE_CONSTANTS(RunState& s) {
-  const Constants k = derive_constants(s.Frequency);
+  const Constants k = physical_constants(s.Frequency);
   set_constants(s, k);
   log_constants(s.log, k);
 }

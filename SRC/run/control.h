@@ -18,7 +18,7 @@ void READ_CONTROL(RunState& s);
 
 /// The same reading from the control file `name` in the working directory
 /// (a pre-flight look at a control file of another name).
-void read_control(RunState& s, std::string_view name);
+void read_control_file(RunState& s, std::string_view name);
 
 /// The constant block's labels and units in the log, each label followed
 /// by its value and the value by its unit.
@@ -43,7 +43,7 @@ struct Constants {
 
 /// pi and c, then mu0, mu1, eps0 and omeg from them, each product taken
 /// left to right in double precision.
-Constants derive_constants(double Frequency);
+Constants physical_constants(double Frequency);
 
 /// Stores the constants in the run state.
 void set_constants(RunState& s, const Constants& k);

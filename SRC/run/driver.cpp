@@ -30,7 +30,7 @@ bool all_finite(const double* v, std::size_t n) {
 
 }  // namespace
 
-void CHECK_FINITE_FIELDS(const RunState& s) {
+void check_finite_fields(const RunState& s) {
   const double scalars[] = {s.ElementLength, s.Aperture, s.XminOut, s.XmaxOut,
                             s.YminOut,       s.YmaxOut,  s.ZminOut, s.ZmaxOut,
                             s.DxOut,         s.DyOut,    s.DzOut};
@@ -43,14 +43,14 @@ void CHECK_FINITE_FIELDS(const RunState& s) {
     ok = ok && all_finite(f->data(), kOutPoints);
   }
   if (!ok) {
-    STOP_RUN(
+    stop_run(
         "zereduv: the field file would hold values that are not finite numbers "
         "(Infinity or NaN); check FieldScale, Aperture and ElementLength in "
         "\"zereduv.dat\"");
   }
 }
 
-void RUN(RunState& s) {
+void run_phases(RunState& s) {
   // An interruption ends the run between two phases, or inside the field
   // file's writing; once the field file is in place the run finishes.
   OPEN_LOG(s);
@@ -69,7 +69,7 @@ void RUN(RunState& s) {
   SCALE_AND_GRID(s);
   RESAMPLE(s);
   check_interrupted();
-  CHECK_FINITE_FIELDS(s);
+  check_finite_fields(s);
   replaced.wait();
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);

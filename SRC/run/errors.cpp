@@ -33,7 +33,7 @@ TableRejected::TableRejected(std::string file_, std::string problem_)
       file(std::move(file_)),
       problem(std::move(problem_)) {}
 
-void STOP_RUN(std::string_view message) {
+void stop_run(std::string_view message) {
   throw RunStop{std::string(message)};
 }
 

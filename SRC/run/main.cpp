@@ -113,7 +113,7 @@ int run() {
     case RunLock::State::Unavailable:
       break;
     }
-    RUN(*s);
+    run_phases(*s);
     return kExitNormal;
   } catch (const RunInterrupted& i) {
     // Interruptions are looked at only after the log is opened and between

@@ -319,7 +319,7 @@ struct InputOfRun {
 InputOfRun input_of_run(const fs::path& dir) {
   InputOfRun in;
   in.s->WorkDir = dir;
-  read_control(*in.s, "zereduv.dat");
+  read_control_file(*in.s, "zereduv.dat");
   DERIVE_CONSTANTS(*in.s);
   in.header = READ_FIELD_TABLE(*in.s).header;
   COMPLETE_SYMMETRY(*in.s);

@@ -18,7 +18,7 @@ namespace zereduv::testing {
 /// derivation.
 inline void set_constants(RunState& s, double Frequency) {
   s.Frequency = Frequency;
-  zereduv::set_constants(s, derive_constants(Frequency));
+  zereduv::set_constants(s, physical_constants(Frequency));
 }
 
 /// A run state holding an Nr x Nz map of zeros on the equally spaced grid
