@@ -53,9 +53,13 @@ for v in "$@"; do
   else
     git -C "$root" diff "$base_rev" "$v" -- SRC CMakeLists.txt >"$patch_file"
   fi
-  (cd "$src" && git apply "$patch_file")
+  patch -s -p1 -d "$src" <"$patch_file"
   build "variant$k"
-  (cd "$src" && git apply -R "$patch_file")
+  patch -s -R -p1 -d "$src" <"$patch_file"
+  if cmp -s "$work/bin/base" "$work/bin/variant$k"; then
+    echo "bench/compare.sh: $v builds the same program as $base_rev" >&2
+    exit 1
+  fi
   names+=("variant$k")
 done
 
