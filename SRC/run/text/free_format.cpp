@@ -518,10 +518,10 @@ constexpr uint64_t bytes_equal(uint64_t chunk, char c) {
 [[gnu::always_inline]] inline bool fields4_in_form(const char* p) {
   // Per column of the 14: the allowed characters (0xff: none, a digit's
   // column).
-  static constexpr char kFirst[14] = {' ', ' ', -1,  '.', -1, -1, -1,
-                                      -1,  -1,  -1,  'E', '+', -1, -1};
-  static constexpr char kSecond[14] = {' ', '-', -1,  '.', -1, -1, -1,
-                                       -1,  -1,  -1,  'E', '-', -1, -1};
+  static constexpr char kFirst[14] = {' ', ' ', -1, '.', -1,  -1, -1,
+                                      -1,  -1,  -1, 'E', '+', -1, -1};
+  static constexpr char kSecond[14] = {' ', '-', -1, '.', -1,  -1, -1,
+                                       -1,  -1,  -1, 'E', '-', -1, -1};
   struct Pattern {
     alignas(16) char first[16];
     alignas(16) char second[16];
@@ -546,8 +546,8 @@ constexpr uint64_t bytes_equal(uint64_t chunk, char c) {
   const __m128i nine = _mm_set1_epi8(9);
   __m128i bad = zero;
   for (std::size_t k = 0; k < 4; ++k) {
-    const __m128i v = _mm_loadu_si128(
-        reinterpret_cast<const __m128i*>(p + kOffset[k]));
+    const __m128i v =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kOffset[k]));
     const Pattern& t = kAt[k];
     const __m128i first =
         _mm_load_si128(reinterpret_cast<const __m128i*>(t.first));
@@ -556,12 +556,11 @@ constexpr uint64_t bytes_equal(uint64_t chunk, char c) {
     const __m128i digit_col =
         _mm_load_si128(reinterpret_cast<const __m128i*>(t.digit));
     // A digit: (byte - '0') at most 9 as an unsigned byte.
-    const __m128i is_digit = _mm_cmpeq_epi8(
-        _mm_subs_epu8(_mm_sub_epi8(v, ascii0), nine), zero);
-    const __m128i ok =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, first),
-                                  _mm_cmpeq_epi8(v, second)),
-                     _mm_and_si128(is_digit, digit_col));
+    const __m128i is_digit =
+        _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, ascii0), nine), zero);
+    const __m128i ok = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, first), _mm_cmpeq_epi8(v, second)),
+        _mm_and_si128(is_digit, digit_col));
     bad = _mm_or_si128(bad, _mm_cmpeq_epi8(ok, zero));
   }
   return _mm_movemask_epi8(bad) == 0;
