@@ -435,7 +435,6 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
   const ReadItem node[] = {real_item(v[0], "Z"),   real_item(v[1], "R"),
                            real_item(ez, "Ez"),    real_item(er, "Er"),
                            real_item(v[4], "|E|"), real_item(h, "H")};
-  in.parse_ahead(6);
   for (int32_t i = 1; i <= s.Nr; ++i) {
     for (int32_t n = 1; n <= s.Nz; ++n) {
       const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;

@@ -7,7 +7,6 @@
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "output/field_file.h"
-#include "run/system/field_sink.h"
 #include "output/output_grid.h"
 #include "output/resample.h"
 #include "output/summary.h"
@@ -57,9 +56,6 @@ void run_phases(RunState& s) {
   check_interrupted();
   READ_CONTROL(s);
   DERIVE_CONSTANTS(s);
-  // The field file this run replaces gives back its cached pages while the
-  // table is read and the field computed.
-  ReplacedFieldFile replaced(s.path(field_file_name(s)));
   check_interrupted();
   READ_FIELD_TABLE(s);
   check_interrupted();
@@ -70,7 +66,6 @@ void run_phases(RunState& s) {
   RESAMPLE(s);
   check_interrupted();
   check_finite_fields(s);
-  replaced.wait();
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);
 }

@@ -212,35 +212,6 @@ TEST(FieldFileReplace, KeepsPermissionsAndSymbolicLinks) {
   EXPECT_EQ(dir_names(dir / "runs"), std::vector<std::string>{"field.bin"});
 }
 
-// The field file about to be replaced gives back its cached pages on a
-// helper thread: whatever has the name, it stays as it was, and nothing
-// under that name (a FIFO with no writer among them) can hold the run.
-TEST(FieldFileReplace, GivingBackTheOlderPagesLeavesEveryKindAlone) {
-  enum Kind { kNone, kFile, kLink, kFifo, kDirectory };
-  for (const Kind kind : {kNone, kFile, kLink, kFifo, kDirectory}) {
-    SCOPED_TRACE(kind);
-    ScratchDir dir;
-    const fs::path target = dir / "eh_ZIV.#01";
-    std::ofstream(dir / "older.bin") << "older run";
-    if (kind == kFile)
-      fs::copy_file(dir / "older.bin", target);
-    std::error_code no_link;
-    if (kind == kLink)
-      fs::create_symlink("older.bin", target, no_link);
-    if (no_link || (kind == kFifo && !testing::make_fifo(target)))
-      continue;  // no symbolic links or FIFOs on this system
-    if (kind == kDirectory)
-      fs::create_directory(target);
-    const fs::file_type before = fs::symlink_status(target).type();
-    ReplacedFieldFile(target).wait();
-    EXPECT_EQ(fs::symlink_status(target).type(), before);
-    EXPECT_EQ(slurp(dir / "older.bin"), "older run");
-    if (kind == kFile || kind == kLink) {
-      EXPECT_EQ(slurp(target), "older run");
-    }
-  }
-}
-
 // A directory where the field file should go cannot be replaced: unit 7
 // reports it, and nothing is left behind in the directory.
 TEST(FieldFileErrors, DirectoryOfThatNameIsAnIoErrorOnUnit7) {

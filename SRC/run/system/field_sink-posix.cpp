@@ -60,29 +60,6 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   }
 }
 
-void ReplacedFieldFile::drop_cached_pages(
-    const std::filesystem::path& target) noexcept {
-#if defined(POSIX_FADV_DONTNEED)
-  // Only a regular file (through a symbolic link, as the field file is
-  // written): opening a device or a FIFO could have effects of its own, and
-  // O_NONBLOCK makes sure that one swapped in meanwhile cannot hold the run.
-  struct stat st {};
-  if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return;
-  const int fd =
-      ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0)
-    return;
-  // Clean pages are dropped (their bytes are on disk); pages not yet
-  // written back stay, and the system only starts writing them.
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-  ::close(fd);
-#else
-  (void)target;
-#endif
-}
-
 std::optional<std::string> FieldSink::create_new(bool& taken) {
   const int fd =
       ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -19,12 +19,6 @@ HANDLE handle_of(std::intptr_t h) {
 
 }  // namespace
 
-// Windows frees a replaced file's cache lazily: nothing to do ahead.
-void ReplacedFieldFile::drop_cached_pages(
-    const std::filesystem::path& target) noexcept {
-  (void)target;
-}
-
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
                      std::string name)
     : target_(target), unit_(unit), name_(std::move(name)) {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "run/errors.h"
-#include "run/system/helper_thread.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -31,21 +30,6 @@ bool is_field_file_temporary(std::string_view name) {
   const std::size_t dash = name.find('-');
   return dash != std::string_view::npos && all_digits(name.substr(0, dash)) &&
          all_digits(name.substr(dash + 1));
-}
-
-ReplacedFieldFile::ReplacedFieldFile(const std::filesystem::path& target) {
-  // Without a helper the pages are freed by the rename, as they would be
-  // anyway.
-  helper_ = helper_thread([target] { drop_cached_pages(target); });
-}
-
-ReplacedFieldFile::~ReplacedFieldFile() {
-  wait();
-}
-
-void ReplacedFieldFile::wait() noexcept {
-  if (helper_.joinable())
-    helper_.join();
 }
 
 // The system calls of a FieldSink are in field_sink-posix.cpp and

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace zereduv {
 
@@ -19,31 +18,6 @@ namespace zereduv {
 /// file eh_ZIV.#NN: ".eh_ZIV.#NN.part<process id>-<k>".  A run that holds
 /// the directory's lock removes those left by runs that were killed.
 bool is_field_file_temporary(std::string_view name);
-
-/// The field file a run is about to replace, its cached pages given back on
-/// a helper thread while the run reads and computes.  Its content stays on
-/// disk, untouched until the rename; but the rename no longer has to free
-/// the thousands of cached pages of an 18 MB file at the very end of the
-/// run.  Only a hint to the system: anything but a regular file (or a file
-/// that cannot be opened) is left alone, and so is everything on Windows.
-class ReplacedFieldFile {
- public:
-  explicit ReplacedFieldFile(const std::filesystem::path& target);
-  /// Waits for the helper.
-  ~ReplacedFieldFile();
-  ReplacedFieldFile(const ReplacedFieldFile&) = delete;
-  ReplacedFieldFile& operator=(const ReplacedFieldFile&) = delete;
-
-  /// Waits for the helper (done before the field file is written, so that
-  /// the two do not share the processors).
-  void wait() noexcept;
-
-  /// The system's part (field_sink-posix.cpp, field_sink-win32.cpp).
-  static void drop_cached_pages(const std::filesystem::path& target) noexcept;
-
- private:
-  std::thread helper_;
-};
 
 class FieldSink {
  public:

@@ -162,7 +162,6 @@ void TextIn::find_last_lf(std::size_t from) {
 }
 
 void TextIn::close() {
-  ahead_.reset();
   file_.reset();
   buf_ = {};
   cap_ = 0;
@@ -171,8 +170,6 @@ void TextIn::close() {
 }
 
 void TextIn::fill() {
-  if (ahead_)
-    ahead_->finish();
   // The bytes not taken yet go to the window's front.
   if (pos_ > 0) {
     std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
@@ -208,38 +205,6 @@ void TextIn::fill() {
   end_ += got;
   total_ = std::max(total_, base_ + end_);  // a file that grew meanwhile
   find_last_lf(fresh);
-  if (ahead_)
-    post_ahead();
-}
-
-// The window of a file parsed ahead: halves large enough that handing one
-// to the helper costs little beside parsing it.
-constexpr std::size_t kAheadWindowBytes = std::size_t{1} << 20;
-constexpr std::size_t kAheadLeastBytes = std::size_t{1} << 16;
-
-void TextIn::parse_ahead(std::size_t values) {
-  if (eof_ || ahead_)
-    return;
-  ahead_ = std::make_unique<PlainAhead>(values);
-  if (!ahead_->working()) {
-    ahead_.reset();
-    return;
-  }
-  if (cap_ < kAheadWindowBytes)
-    resize_window(kAheadWindowBytes);
-  post_ahead();
-}
-
-void TextIn::post_ahead() {
-  if (lf_end_ <= pos_ || lf_end_ - pos_ < kAheadLeastBytes)
-    return;
-  const char* const b = buf_.data();
-  const std::size_t half = pos_ + (lf_end_ - pos_) / 2;
-  const void* nl = std::memchr(b + half, '\n', lf_end_ - half);
-  const std::size_t mid =
-      static_cast<std::size_t>(static_cast<const char*>(nl) - b) + 1;
-  if (mid < lf_end_)
-    ahead_->start(b, mid, lf_end_);
 }
 
 std::string_view TextIn::record_at(std::size_t& next) {
