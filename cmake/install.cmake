@@ -57,6 +57,7 @@ configure_file(${ZEREDUV_PKG_DIR}/changelog.in
 set(ZEREDUV_GZ_FILES)
 foreach(src IN ITEMS ${CMAKE_SOURCE_DIR}/man/zereduv.1
                      ${CMAKE_SOURCE_DIR}/man/zereduv-inspect.1
+                     ${CMAKE_SOURCE_DIR}/man/zereduv-field.5
                      ${CMAKE_BINARY_DIR}/packaging/changelog)
   get_filename_component(name ${src} NAME)
   set(gz ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
@@ -70,9 +71,12 @@ add_custom_target(zereduv_compressed_docs ALL DEPENDS ${ZEREDUV_GZ_FILES})
 install(FILES ${CMAKE_BINARY_DIR}/packaging/zereduv.1.gz
               ${CMAKE_BINARY_DIR}/packaging/zereduv-inspect.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/zereduv-field.5.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES ${ZEREDUV_PKG_DIR}/copyright
               ${CMAKE_BINARY_DIR}/packaging/changelog.gz
               ${CMAKE_SOURCE_DIR}/README.md
+              ${CMAKE_SOURCE_DIR}/docs/field-file.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/examples/pillbox/README.md
               ${CMAKE_SOURCE_DIR}/examples/pillbox/zereduv.dat

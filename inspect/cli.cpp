@@ -7,11 +7,16 @@
 #include <optional>
 #include <system_error>
 
+#include "compare.h"
 #include "control_inspect.h"
 #include "files.h"
+#include "numfmt.h"
 #include "onaxis.h"
+#include "openpmd.h"
 #include "report.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
+#include "table_map.h"
 #include "transit.h"
 
 #ifndef ZEREDUV_VERSION
@@ -24,12 +29,20 @@ namespace {
 
 constexpr const char* kProg = "zereduv-inspect";
 
+/// The options of the openPMD export and of compare.
+struct FieldFileOptions {
+  std::optional<std::string> openpmd;  // OUT.h5
+  std::optional<double> tolerance;     // relative bound of compare
+  std::string second;                  // compare's second FILE
+};
+
 struct Options {
   std::string command, file;
   TableOptions table;
   ControlOptions control;
   bool json = false;
   std::optional<std::string> csv, svg, onaxis;
+  FieldFileOptions fieldfile;
 };
 
 struct UsageError {
@@ -50,6 +63,55 @@ bool parse_key(const std::string& s, int32_t& v) {
     ++b;
   auto r = std::from_chars(b, s.data() + s.size(), v);
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+/// Takes --openpmd and --tolerance; false for any other option.
+template <class Take>
+bool fieldfile_option(const std::string& a, Take take, FieldFileOptions& o) {
+  if (a == "--openpmd") {
+    if (!openpmd_available())
+      throw UsageError{
+          "--openpmd is not available in this build (built without HDF5; "
+          "Debian package libhdf5-dev)"};
+    o.openpmd = take();
+    return true;
+  }
+  if (a == "--tolerance") {
+    double t;
+    std::string v = take();
+    bool percent = !v.empty() && v.back() == '%';
+    if (percent)
+      v.pop_back();
+    if (!parse_number(v, t) || !(t >= 0) || !std::isfinite(t))
+      throw UsageError{
+          "--tolerance wants a relative bound such as 0.01 or 1%, got \"" + v +
+          (percent ? "%" : "") + "\""};
+    o.tolerance = percent ? t / 100.0 : t;
+    return true;
+  }
+  return false;
+}
+
+/// The rules of compare's and --openpmd's command lines, after the rest.
+void check_fieldfile_args(Options& o, std::vector<std::string>& plain) {
+  if (o.command == "compare") {
+    if (plain.size() != 3)
+      throw UsageError{"compare needs two FILEs: A B"};
+    o.fieldfile.second = plain[2];
+    plain.pop_back();
+    if (o.csv || o.svg || o.onaxis || o.fieldfile.openpmd)
+      throw UsageError{
+          "compare takes --tolerance, --json, --isym and --frequency only"};
+    return;
+  }
+  if (o.fieldfile.tolerance)
+    throw UsageError{"--tolerance applies to compare only"};
+  if (o.fieldfile.openpmd && o.command == "control")
+    throw UsageError{"--openpmd applies to table and field"};
+  if (o.fieldfile.openpmd && o.command == "field" && !o.table.frequency)
+    throw UsageError{
+        "--openpmd of a field file needs --frequency HZ: the field file does "
+        "not hold the frequency"};
 }
 
 Options parse_args(const std::vector<std::string>& args) {
@@ -110,6 +172,7 @@ Options parse_args(const std::vector<std::string>& args) {
           "nlohmann-json; Debian package nlohmann-json3-dev)"};
 #endif
       o.json = true;
+    } else if (fieldfile_option(a, take, o.fieldfile)) {
     } else if (a == "--csv") {
       o.csv = take();
     } else if (a == "--svg") {
@@ -125,9 +188,11 @@ Options parse_args(const std::vector<std::string>& args) {
   if (plain.empty())
     throw UsageError{"no command given"};
   o.command = plain[0];
-  if (o.command != "table" && o.command != "field" && o.command != "control")
+  if (o.command != "table" && o.command != "field" && o.command != "control" &&
+      o.command != "compare")
     throw UsageError{"unknown command \"" + o.command +
-                     "\" (use table, field or control)"};
+                     "\" (use table, field, control or compare)"};
+  check_fieldfile_args(o, plain);
   if (plain.size() < 2 && o.command == "control")
     plain.push_back("zereduv.dat");
   if (plain.size() < 2)
@@ -135,8 +200,8 @@ Options parse_args(const std::vector<std::string>& args) {
   if (plain.size() > 2)
     throw UsageError{"one FILE only"};
   o.file = plain[1];
-  if (o.command != "table" && o.table.isym)
-    throw UsageError{"--isym applies to table only"};
+  if (o.command != "table" && o.command != "compare" && o.table.isym)
+    throw UsageError{"--isym applies to table and compare only"};
   if (o.command == "control" && o.table.frequency)
     throw UsageError{"control takes the frequency from the control file"};
   const bool scaling = o.control.peak_ez || o.control.voltage || o.control.beta;
@@ -146,8 +211,8 @@ Options parse_args(const std::vector<std::string>& args) {
         "control only"};
   if (o.control.voltage && !o.control.beta)
     throw UsageError{"--scale-voltage needs --beta"};
-  if (o.command == "control" && (o.csv || o.svg))
-    throw UsageError{"--csv and --svg apply to table and field"};
+  if (o.command == "control" && o.csv)
+    throw UsageError{"--csv applies to table and field"};
   return o;
 }
 
@@ -164,7 +229,10 @@ void check_files(const Options& o) {
     const std::optional<std::string>& path;
     PathFacts facts{};
   };
-  Output outs[] = {{"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
+  Output outs[] = {{"--csv", o.csv},
+                   {"--svg", o.svg},
+                   {"--onaxis", o.onaxis},
+                   {"--openpmd", o.fieldfile.openpmd}};
   for (auto& out : outs) {
     if (!out.path)
       continue;
@@ -174,8 +242,8 @@ void check_files(const Options& o) {
                        " is the file " + o.file +
                        " being read; it would be overwritten"};
   }
-  for (std::size_t a = 0; a < 3; ++a)
-    for (std::size_t b = a + 1; b < 3; ++b)
+  for (std::size_t a = 0; a < std::size(outs); ++a)
+    for (std::size_t b = a + 1; b < std::size(outs); ++b)
       if (outs[a].path && outs[b].path &&
           (*outs[a].path == *outs[b].path ||
            same_file(outs[a].facts, outs[b].facts)))
@@ -209,6 +277,128 @@ std::string as_json(const Report&) {
 }
 #endif
 
+/// compare A B: exit 0 within the tolerance, 1 beyond it, 2 on any error
+/// (as cmp and diff).
+constexpr int kCompareBeyond = 1;
+constexpr int kCompareTrouble = 2;
+
+bool is_compare(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a.empty() || a[0] != '-')
+      return a == "compare";
+  return false;
+}
+
+/// A field file is told from a table by its size: every field file has
+/// one of the three sizes of its layouts.
+bool looks_like_field_file(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t n = std::filesystem::file_size(path, ec);
+  return !ec &&
+         (n == kLayout0Bytes || n == kLayout1Bytes || n == kLayout2Bytes);
+}
+
+int run_compare(const Options& o, std::string& out, std::string& err) {
+  auto trouble = [&](const std::string& m) {
+    err += std::string(kProg) + ": " + m + "\n";
+    return kCompareTrouble;
+  };
+  const std::string& a = o.file;
+  const std::string& b = o.fieldfile.second;
+  try {
+    for (const std::string* f : {&a, &b}) {
+      const PathFacts p = path_facts(*f);
+      if (!p.exists)
+        return trouble("cannot read \"" + *f + "\": no such file");
+      if (p.kind != nullptr)
+        return trouble("cannot read \"" + *f + "\": it is " + p.kind +
+                       ", not a regular file");
+    }
+    const bool fa = looks_like_field_file(a), fb = looks_like_field_file(b);
+    if (!fa && !fb)
+      return trouble("compare needs at least one field file; neither \"" + a +
+                     "\" nor \"" + b +
+                     "\" has the size of a field file of layout 0, 1 or 2");
+    FieldFile first = read_field_file(fa ? a : b);
+    std::string kind_first =
+        "field file, layout " + std::to_string(first.layout);
+    FieldFile second;
+    std::string kind_second;
+    if (fa && fb) {
+      second = read_field_file(b);
+      kind_second = "field file, layout " + std::to_string(second.layout);
+    } else {
+      TableMap m = table_map(fa ? b : a, o.table);
+      second = resample_on_grid(m, first);
+      kind_second =
+          "table on the field file's grid, isym_z = " + std::to_string(m.isym) +
+          (o.table.isym ? ""
+                        : " as its end planes suggest; --isym "
+                          "sets the run's key");
+    }
+    // The order of the command line: A is the reference.
+    if (!fa)
+      std::swap(first, second), std::swap(kind_first, kind_second);
+    CompareReport r =
+        compare_fields(first, second, o.fieldfile.tolerance.value_or(0.0));
+    r.file_a = a;
+    r.file_b = b;
+    r.kind_a = kind_first;
+    r.kind_b = kind_second;
+#ifdef ZEREDUV_HAVE_JSON
+    out += o.json ? json_text(compare_json(r)) : compare_text(r);
+#else
+    out += compare_text(r);
+#endif
+    return r.within ? kExitOk : kCompareBeyond;
+  } catch (const GridMismatch& g) {
+    return trouble("\"" + a + "\" and \"" + b +
+                   "\" are not on the same grid: " + g.what);
+  } catch (const FieldFileDamaged& e) {
+    return trouble("a field file is damaged at " + e.where + ": " +
+                   e.what_expected);
+  } catch (const IoError& e) {
+    return trouble("cannot read table \"" + e.file + "\": " + e.kind +
+                   (e.detail.empty() ? "" : ": " + e.detail));
+  } catch (const TableRejected& e) {
+    return trouble("table \"" + e.file + "\" cannot be used: " + e.problem);
+  } catch (const std::bad_alloc&) {
+    return trouble("out of memory");
+  } catch (const std::exception& e) {
+    return trouble(e.what());
+  }
+}
+
+/// The map a run with this control file would read, for its picture.
+TableMap control_map(const std::string& control_file, const ControlReport& r) {
+  TableOptions t;
+  t.isym = r.isym_z;
+  if (r.Frequency > 0 && std::isfinite(r.Frequency))
+    t.frequency = r.Frequency;
+  const std::filesystem::path dir =
+      std::filesystem::path(control_file).parent_path();
+  return table_map((dir.empty() ? std::filesystem::path(".") : dir) /
+                       platform::file_path(r.table),
+                   t, r.ReverseZ);
+}
+
+/// The openPMD file of a table or a field file, as bytes; `note` says which
+/// frequency a table's file carries.
+std::string openpmd_output(const Options& o, const FieldReport* field,
+                           std::string& note) {
+  if (field != nullptr)
+    return openpmd_field(field->f, *o.table.frequency,
+                         std::filesystem::path(o.file).filename().string());
+  const TableMap m = table_map(o.file, o.table);
+  if (!(m.frequency > 0))
+    throw UsageError{
+        "the table states no frequency and implies none: give "
+        "--frequency HZ"};
+  note = "openPMD fundamental frequency: " + num(m.frequency, 10) + " Hz (" +
+         m.frequency_source + ")\n";
+  return openpmd_table(m, std::filesystem::path(o.file).filename().string());
+}
+
 }  // namespace
 
 std::string version_text() {
@@ -218,19 +408,22 @@ std::string version_text() {
 std::string help_text() {
   return std::string("Usage: ") + kProg +
          " table FILE [--frequency HZ] [--isym K] [--json] [--csv OUT.csv]\n"
-         "                             [--svg OUT.svg] [--onaxis OUT]\n"
+         "                             [--svg OUT.svg] [--onaxis OUT] "
+         "[--openpmd OUT.h5]\n"
          "       " +
          kProg +
          " field FILE [--frequency HZ] [--json] [--csv OUT.csv] [--svg "
          "OUT.svg]\n"
-         "                             [--onaxis OUT]\n"
+         "                             [--onaxis OUT] [--openpmd OUT.h5]\n"
          "       " +
          kProg +
          " control [FILE] [--scale-peak-ez MV/m | --scale-voltage MV --beta "
          "B]\n"
-         "                             [--beta B] [--json] [--onaxis OUT]\n"
+         "                             [--beta B] [--json] [--onaxis OUT] "
+         "[--svg OUT.svg]\n"
          "       " +
-         kProg +
+         kProg + " compare A B [--tolerance REL] [--json] [--frequency HZ]\n" +
+         "       " + kProg +
          " --help | --version\n"
          "\n"
          "Looks at a Superfish field table (six-column or T7), at a field file "
@@ -258,7 +451,16 @@ std::string help_text() {
          "             FieldScale on the axis, the resampling error, the "
          "Maxwell decision,\n"
          "             the crest phase and the field file.  Writes nothing but "
-         "--onaxis.\n"
+         "--onaxis\n"
+         "             and --svg (the map with the output grid over it).\n"
+         "compare A B  two field files (any layouts, one grid), or a field "
+         "file and a table\n"
+         "             evaluated on the file's grid: per component the largest "
+         "|B - A|,\n"
+         "             absolute and relative to A's peak, where it is, and the "
+         "rms.\n"
+         "             Exit 0 within --tolerance (default 0: identical), 1 "
+         "beyond, 2 on an error.\n"
          "\n"
          "Options:\n"
          "  --frequency HZ  RF frequency [Hz]: for table the Maxwell check "
@@ -277,6 +479,12 @@ std::string help_text() {
          "  --csv OUT.csv   write z and Ez on the axis (units in the header)\n"
          "  --svg OUT.svg   write a picture: Ez on the axis and colour maps "
          "of |E| and |B|\n"
+         "  --openpmd OUT.h5  write the map as an openPMD BeamPhysics field "
+         "mesh (SI units,\n"
+         "                  complex E and B, harmonic 1); a field file needs "
+         "--frequency\n"
+         "  --tolerance REL compare: the largest relative difference allowed "
+         "(0.01 or 1%)\n"
          "  --onaxis OUT    write Ez on the axis as two columns in SI units, "
          "z [m] and\n"
          "                  Ez [V/m], after a comment line giving the "
@@ -286,7 +494,10 @@ std::string help_text() {
          "\n"
          "Exit status: 0 report written, 1 bad command line, 2 a file cannot "
          "be read or\nwritten, 3 a table zereduv cannot use, 4 a damaged or "
-         "unknown field file.\n";
+         "unknown field file.\n"
+         "\n"
+         "The field file's layouts, units and index orders: "
+         "zereduv-field(5).\n";
 }
 
 int run_inspect(const std::vector<std::string>& args, std::string& out,
@@ -307,10 +518,12 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\nTry '" + kProg +
            " --help'.\n";
-    return kExitUsage;
+    return is_compare(args) ? kCompareTrouble : kExitUsage;
   }
+  if (o.command == "compare")
+    return run_compare(o, out, err);
 
-  std::string text, csv, svg, onaxis;
+  std::string text, csv, svg, onaxis, openpmd, openpmd_note;
   try {
     check_files(o);
     if (o.command == "table") {
@@ -322,11 +535,15 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
         svg = table_svg(r);
       if (o.onaxis)
         onaxis = table_onaxis(r);
+      if (o.fieldfile.openpmd)
+        openpmd = openpmd_output(o, nullptr, openpmd_note);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(o.file, o.control);
       text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis)
         onaxis = control_onaxis(r);
+      if (o.svg)
+        svg = control_svg(r, control_map(o.file, r));
     } else {
       FieldReport r = inspect_field(o.file);
       if (o.table.frequency)
@@ -338,6 +555,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
         svg = field_svg(r);
       if (o.onaxis)
         onaxis = field_onaxis(r);
+      if (o.fieldfile.openpmd)
+        openpmd = openpmd_output(o, &r, openpmd_note);
     }
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\n";
@@ -392,6 +611,11 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     put(*o.svg, svg, "Picture written to ");
   if (o.onaxis)
     put(*o.onaxis, onaxis, "On-axis Ez written to ");
+  if (o.fieldfile.openpmd) {
+    if (!o.json)
+      out += openpmd_note;
+    put(*o.fieldfile.openpmd, openpmd, "openPMD field mesh written to ");
+  }
   return ok ? kExitOk : kExitUnreadable;
 }
 

@@ -66,7 +66,8 @@ constexpr const char* kHelp =
     "  -h, --help  show this text\n"
     "  --version   show the version\n"
     "\n"
-    "More in the manual page: see zereduv(1).\n";
+    "More in the manual page: see zereduv(1).\n"
+    "The field file (E in V/cm, B in Gauss, no frequency): zereduv-field(5).\n";
 
 // One complete line on standard error.
 void error_line(const std::string& text) {
