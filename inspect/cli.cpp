@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -289,13 +290,42 @@ bool is_compare(const std::vector<std::string>& args) {
   return false;
 }
 
-/// A field file is told from a table by its size: every field file has
-/// one of the three sizes of its layouts.
+/// A field file is told from a table by its size (every field file has
+/// one of the three sizes of its layouts) or, when it was cut or damaged,
+/// by its beginning: the first record's length, or the first lines of a
+/// text layout.  So a damaged field file is reported as one, not read as
+/// a table.
 bool looks_like_field_file(const std::string& path) {
-  std::error_code ec;
-  const std::uintmax_t n = std::filesystem::file_size(path, ec);
-  return !ec &&
-         (n == kLayout0Bytes || n == kLayout1Bytes || n == kLayout2Bytes);
+  platform::InputFile in;
+  if (in.open(platform::file_path(path)))
+    return false;
+  const std::uint64_t n = in.size();
+  if (n == kLayout0Bytes || n == kLayout1Bytes || n == kLayout2Bytes)
+    return true;
+  std::string head(256, '\0');
+  std::size_t got = 0, at = 0;
+  do {
+    if (in.read_some(head.data() + at, head.size() - at, got))
+      return false;
+    at += got;
+  } while (got > 0 && at < head.size());
+  head.resize(at);
+  const bool text = std::all_of(head.begin(), head.end(), [](char c) {
+    return c == '\r' || c == '\n' || (c >= ' ' && c <= '~');
+  });
+  const int layout = recognise_layout(head);
+  return text ? layout == 1 || layout == 2
+              : head.size() >= 4 && head.compare(0, 4, "\x14\0\0\0", 4) == 0;
+}
+
+/// A field file read for compare; damage is reported with the file's name.
+FieldFile read_compared(const std::string& path) {
+  try {
+    return read_field_file(path);
+  } catch (const FieldFileDamaged& e) {
+    throw std::runtime_error("field file \"" + path + "\" is damaged at " +
+                             e.where + ": " + e.what_expected);
+  }
 }
 
 int run_compare(const Options& o, std::string& out, std::string& err) {
@@ -318,14 +348,14 @@ int run_compare(const Options& o, std::string& out, std::string& err) {
     if (!fa && !fb)
       return trouble("compare needs at least one field file; neither \"" + a +
                      "\" nor \"" + b +
-                     "\" has the size of a field file of layout 0, 1 or 2");
-    FieldFile first = read_field_file(fa ? a : b);
+                     "\" is a field file of layout 0, 1 or 2");
+    FieldFile first = read_compared(fa ? a : b);
     std::string kind_first =
         "field file, layout " + std::to_string(first.layout);
     FieldFile second;
     std::string kind_second;
     if (fa && fb) {
-      second = read_field_file(b);
+      second = read_compared(b);
       kind_second = "field file, layout " + std::to_string(second.layout);
     } else {
       TableMap m = table_map(fa ? b : a, o.table);
@@ -354,9 +384,6 @@ int run_compare(const Options& o, std::string& out, std::string& err) {
   } catch (const GridMismatch& g) {
     return trouble("\"" + a + "\" and \"" + b +
                    "\" are not on the same grid: " + g.what);
-  } catch (const FieldFileDamaged& e) {
-    return trouble("a field file is damaged at " + e.where + ": " +
-                   e.what_expected);
   } catch (const IoError& e) {
     return trouble("cannot read table \"" + e.file + "\": " + e.kind +
                    (e.detail.empty() ? "" : ": " + e.detail));
@@ -454,13 +481,14 @@ std::string help_text() {
          "--onaxis\n"
          "             and --svg (the map with the output grid over it).\n"
          "compare A B  two field files (any layouts, one grid), or a field "
-         "file and a table\n"
-         "             evaluated on the file's grid: per component the largest "
-         "|B - A|,\n"
-         "             absolute and relative to A's peak, where it is, and the "
-         "rms.\n"
-         "             Exit 0 within --tolerance (default 0: identical), 1 "
-         "beyond, 2 on an error.\n"
+         "file and a\n"
+         "             table evaluated on the file's grid: per component "
+         "the largest\n"
+         "             |B - A|, absolute and relative to A's peak, where it "
+         "is, and its\n"
+         "             rms.  Exit 0 within --tolerance (default 0: "
+         "identical), 1 beyond,\n"
+         "             2 on an error.\n"
          "\n"
          "Options:\n"
          "  --frequency HZ  RF frequency [Hz]: for table the Maxwell check "
@@ -480,9 +508,10 @@ std::string help_text() {
          "  --svg OUT.svg   write a picture: Ez on the axis and colour maps "
          "of |E| and |B|\n"
          "  --openpmd OUT.h5  write the map as an openPMD BeamPhysics field "
-         "mesh (SI units,\n"
-         "                  complex E and B, harmonic 1); a field file needs "
-         "--frequency\n"
+         "mesh (SI\n"
+         "                  units, complex E and B, harmonic 1); a field file "
+         "needs\n"
+         "                  --frequency\n"
          "  --tolerance REL compare: the largest relative difference allowed "
          "(0.01 or 1%)\n"
          "  --onaxis OUT    write Ez on the axis as two columns in SI units, "

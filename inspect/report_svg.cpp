@@ -162,7 +162,7 @@ std::string control_svg(const ControlReport& r, const TableMap& tm) {
   g.label = "output grid (every x line, every 10th z plane)";
   for (ColourMap& m : maps)
     m.overlay.push_back(g);
-  std::string heading = "Control file " + short_name(r.file) + ": table " +
+  std::string heading = "Control file " + short_name(r.file, 40) + ": table " +
                         short_name(r.table, 32) +
                         " (isym_z = " + std::to_string(r.isym_z) +
                         ") and the output grid";

@@ -373,7 +373,12 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
   o += "<rect x=\"0\" y=\"0\" width=\"" + n1(width) + "\" height=\"" +
        n1(height) + "\" fill=\"#fff\"/>\n";
   o += kNoFieldPattern;
-  o += text(width / 2, 24, heading, "middle", 15);
+  // A long heading (a deep path) gets a smaller font rather than running
+  // past the picture's edges.
+  int heading_size = 15;
+  while (heading_size > 8 && text_width(heading, heading_size) > width - 16)
+    --heading_size;
+  o += text(width / 2, 24, heading, "middle", heading_size);
 
   // One z range for every panel: the line's and the maps' together.
   std::vector<double> all_z = plot.x;

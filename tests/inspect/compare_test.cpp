@@ -151,6 +151,8 @@ TEST(InspectCompare, ExitStatusesOfWholeRuns) {
   run_with("plain0", "0", "1.0");
   run_with("plain2", "2", "1.0");
   run_with("scaled0", "0", "1.02");
+  // Cut short, as by a full disk: still a field file, a damaged one.
+  dir.write("cut2", dir.read("plain2").substr(0, 100000));
   const std::string p0 = (dir / "plain0").string(),
                     p2 = (dir / "plain2").string(),
                     s0 = (dir / "scaled0").string(),
@@ -174,6 +176,7 @@ TEST(InspectCompare, ExitStatusesOfWholeRuns) {
       {{"compare", p0, tab}, 1, "isym_z = 0"},
       {{"compare", tab, s0, "--isym", "2", "--tolerance", "0.01"}, 1, "beyond"},
       {{"compare", p0, (dir / "none").string()}, 2, "no such file"},
+      {{"compare", p0, (dir / "cut2").string()}, 2, "cut2\" is damaged at"},
       {{"compare", tab, tab}, 2, "at least one field file"},
       {{"compare", p0}, 2, "two FILEs"},
       {{"compare", p0, p0, "--tolerance", "-1"}, 2, "--tolerance"},
