@@ -36,6 +36,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -111,7 +112,9 @@ std::string read_file(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   if (!in)
     throw std::runtime_error("cannot read " + p.string());
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 void write_file(const fs::path& p, const std::string& text) {

@@ -177,9 +177,9 @@ TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     files.push_back(testing::read_field_file(dir / "eh_ZIV.#01", 0));
   }
-  for (int c = 0; c < 6; c += 3) {
+  for (std::size_t c = 0; c < 6; c += 3) {
     double peak = 0.0, worst = 0.0;
-    for (int k = c; k < c + 3; ++k) {
+    for (std::size_t k = c; k < c + 3; ++k) {
       for (std::size_t p = 0; p < files[1].f[k].size(); ++p) {
         peak = std::max(peak, std::fabs(files[1].f[k][p]));
         worst = std::max(worst, std::fabs(files[0].f[k][p] - files[1].f[k][p]));

@@ -144,11 +144,13 @@ TEST_F(Layout0, RecordFramesAndCoordinates) {
         << f.at;
   }
   for (int32_t i = 1; i <= kNx; ++i) {
-    EXPECT_EQ(le_f64(b, kRec3 + 4 + 8 * (i - 1)), s->XOut(i));
-    EXPECT_EQ(le_f64(b, kRec3 + 212 + 8 * (i - 1)), s->YOut(i));
+    const auto at = 8 * static_cast<std::size_t>(i - 1);
+    EXPECT_EQ(le_f64(b, kRec3 + 4 + at), s->XOut(i));
+    EXPECT_EQ(le_f64(b, kRec3 + 212 + at), s->YOut(i));
   }
   for (int32_t i = 1; i <= kNzOut; ++i) {
-    EXPECT_EQ(le_f64(b, kRec5 + 4 + 8 * (i - 1)), s->ZOut(i));
+    EXPECT_EQ(le_f64(b, kRec5 + 4 + 8 * static_cast<std::size_t>(i - 1)),
+              s->ZOut(i));
   }
   EXPECT_EQ(le_f64(b, kRec3 + 4), 0.0);
   EXPECT_EQ(le_f64(b, kRec3 + 212 + 8 * 24), 1.5);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <limits>
 #include <random>
 #include <string>
@@ -513,8 +514,9 @@ TEST(FastScanReal, NodeRecordsOfARealTable) {
   std::ifstream f(path, std::ios::binary);
   if (!f)
     GTEST_SKIP() << "no table at " << path;
-  const std::string content((std::istreambuf_iterator<char>(f)),
-                            std::istreambuf_iterator<char>());
+  std::ostringstream bytes;
+  bytes << f.rdbuf();
+  const std::string content = std::move(bytes).str();
   const std::size_t first = content.find("(MV/m)");
   ASSERT_NE(first, std::string::npos);
   const std::size_t body = content.find('\n', first) + 1;
