@@ -5,10 +5,10 @@
 # stops with status 1.
 #
 #   tools/setup-deps.sh         build, the example, the tests, the package
-#   tools/setup-deps.sh --ci    also what CI adds: cppcheck, clang and its
-#                               fuzzer runtime, chromium, expat and zlib
-#                               for the picture tests, lintian for the
-#                               package
+#   tools/setup-deps.sh --ci    also what CI adds: cppcheck, clang-format
+#                               14, clang and its fuzzer runtime,
+#                               chromium, expat and zlib for the picture
+#                               tests, lintian for the package
 set -eu
 
 # cmake, g++, make: the build; libgtest-dev: the tests;
@@ -17,7 +17,7 @@ pkgs="cmake g++ make libgtest-dev nlohmann-json3-dev file"
 case "${1-}" in
   "") ;;
   --ci)
-    pkgs="$pkgs cppcheck clang libclang-rt-14-dev chromium libexpat1-dev zlib1g-dev lintian" ;;
+    pkgs="$pkgs cppcheck clang clang-format-14 libclang-rt-14-dev chromium libexpat1-dev zlib1g-dev lintian" ;;
   *)
     echo "usage: $0 [--ci]" >&2
     exit 2 ;;
