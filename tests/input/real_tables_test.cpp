@@ -14,12 +14,12 @@
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "support/input_tables.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
 
-const std::filesystem::path kTables =
-    std::filesystem::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
+const std::filesystem::path kTables = testing::shared_tables_dir();
 
 struct RealTable {
   const char* file;

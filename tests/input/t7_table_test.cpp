@@ -15,6 +15,7 @@
 #include "support/field_file_reader.h"
 #include "support/input_tables.h"
 #include "support/run_program.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
@@ -156,8 +157,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
 // print different digits of the same field: the two field files agree to
 // 1e-6 of each field's peak.
 TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
-  const std::filesystem::path tables(ZEREDUV_SOURCE_DIR
-                                     "/../shared/data/superfish");
+  const std::filesystem::path tables = testing::shared_tables_dir();
   const std::string names[2] = {"swifel-qwr-gun-176mhz.T7",
                                 "swifel-qwr-gun-176mhz.txt"};
   for (const auto& n : names) {

@@ -25,6 +25,7 @@
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
@@ -509,8 +510,10 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
 // Every node record of a real table, read through the input channel, gives
 // the values std::from_chars gives for its six blank-separated words.
 TEST(FastScanReal, NodeRecordsOfARealTable) {
-  const std::string path = ZEREDUV_SOURCE_DIR
-      "/../shared/data/superfish/sns-mebt-rebuncher-402mhz-301x101-large.txt";
+  const std::string path =
+      (testing::shared_tables_dir() /
+       "sns-mebt-rebuncher-402mhz-301x101-large.txt")
+          .string();
   std::ifstream f(path, std::ios::binary);
   if (!f)
     GTEST_SKIP() << "no table at " << path;
