@@ -79,7 +79,7 @@ void BM_EB2D_APPR(benchmark::State& state) {
     benchmark::DoNotOptimize(sum);
   }
   state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * points.size()));
+      state.iterations() * static_cast<int64_t>(points.size()));
 }
 BENCHMARK(BM_EB2D_APPR)->Unit(benchmark::kMillisecond);
 
@@ -91,7 +91,7 @@ void BM_RESAMPLE(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * kOutPoints));
+      state.iterations() * static_cast<int64_t>(kOutPoints));
 }
 BENCHMARK(BM_RESAMPLE)->Unit(benchmark::kMillisecond);
 

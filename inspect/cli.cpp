@@ -10,12 +10,12 @@
 
 #include "compare.h"
 #include "control_inspect.h"
-#include "files.h"
 #include "numfmt.h"
 #include "onaxis.h"
 #include "openpmd.h"
 #include "report.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "run/system/platform.h"
 #include "table_map.h"
 #include "transit.h"
@@ -49,6 +49,28 @@ struct Options {
 struct UsageError {
   std::string message;
 };
+
+/// A file refused before anything is read, already worded for the user.
+struct FileError {
+  std::string message;
+};
+
+using platform::PathFacts;
+
+PathFacts path_facts(const std::string& path) {
+  return platform::path_facts(platform::file_path(path));
+}
+
+/// Writes `content` to `path` through the program's own sink: a regular
+/// file (or a new one) through a temporary moved into place once complete,
+/// so a full disk or a failed write leaves the earlier file as it was and
+/// no cut one; a device named on purpose (/dev/stdout, NUL) directly.
+void write_output(const std::string& path, const std::string& content) {
+  FieldSink sink(platform::file_path(path), 0, path,
+                 SinkDevices::write_directly);
+  sink.write(content.data(), content.size());
+  sink.commit();
+}
 
 bool parse_number(const std::string& s, double& v) {
   const char* b = s.data();
@@ -238,7 +260,7 @@ void check_files(const Options& o) {
     if (!out.path)
       continue;
     out.facts = path_facts(*out.path);
-    if (same_file(in, out.facts))
+    if (platform::same_file(in, out.facts))
       throw UsageError{std::string(out.opt) + " " + *out.path +
                        " is the file " + o.file +
                        " being read; it would be overwritten"};
@@ -247,7 +269,7 @@ void check_files(const Options& o) {
     for (std::size_t b = a + 1; b < std::size(outs); ++b)
       if (outs[a].path && outs[b].path &&
           (*outs[a].path == *outs[b].path ||
-           same_file(outs[a].facts, outs[b].facts)))
+           platform::same_file(outs[a].facts, outs[b].facts)))
         throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
                          " name the same file " + *outs[b].path};
 }
@@ -629,8 +651,9 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       write_output(path, content);
       if (!o.json)
         out += done + path + "\n";
-    } catch (const FileError& e) {
-      err += std::string(kProg) + ": " + e.message + "\n";
+    } catch (const SinkError& e) {
+      err += std::string(kProg) + ": cannot write \"" + path + "\": " +
+             e.reason + "\n";
       ok = false;
     }
   };

@@ -15,6 +15,7 @@
 #include "support/field_file_reader.h"
 #include "support/input_tables.h"
 #include "support/run_program.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
@@ -156,8 +157,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
 // print different digits of the same field: the two field files agree to
 // 1e-6 of each field's peak.
 TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
-  const std::filesystem::path tables(ZEREDUV_SOURCE_DIR
-                                     "/../shared/data/superfish");
+  const std::filesystem::path tables = testing::shared_tables_dir();
   const std::string names[2] = {"swifel-qwr-gun-176mhz.T7",
                                 "swifel-qwr-gun-176mhz.txt"};
   for (const auto& n : names) {
@@ -177,9 +177,9 @@ TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     files.push_back(testing::read_field_file(dir / "eh_ZIV.#01", 0));
   }
-  for (int c = 0; c < 6; c += 3) {
+  for (std::size_t c = 0; c < 6; c += 3) {
     double peak = 0.0, worst = 0.0;
-    for (int k = c; k < c + 3; ++k) {
+    for (std::size_t k = c; k < c + 3; ++k) {
       for (std::size_t p = 0; p < files[1].f[k].size(); ++p) {
         peak = std::max(peak, std::fabs(files[1].f[k][p]));
         worst = std::max(worst, std::fabs(files[0].f[k][p] - files[1].f[k][p]));

@@ -8,6 +8,7 @@
 
 #include "inspect_tables.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 #include "table_inspect.h"
 
 namespace zereduv::inspect {
@@ -262,8 +263,7 @@ TEST(TransitTime, BestGainOnASideLobeBetweenTablePoints) {
 // sources give (within 0.05 % where the solver's own frequency is known).
 
 TEST(RealTables, KeyAndFrequency) {
-  const std::filesystem::path dir =
-      ZEREDUV_SOURCE_DIR "/../shared/data/superfish";
+  const std::filesystem::path dir = testing::shared_tables_dir();
   if (!std::filesystem::exists(dir))
     GTEST_SKIP() << "no " << dir;
   struct Row {

@@ -14,11 +14,13 @@
 
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
 namespace {
 
+using zereduv::testing::io_error_of;
 using zereduv::testing::ScratchDir;
 
 // The control file of a 2856 MHz pillbox run, one string per record.
@@ -227,13 +229,9 @@ TEST(ControlFile, ShortRecord7WithTwelveRecordsEndsTheFile) {
   dir.write("zereduv.dat", join(recs));
   auto s = state_in(dir);
   OPEN_LOG(*s);
-  try {
-    READ_CONTROL(*s);
-    ADD_FAILURE() << "no IoError";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
   s->log.close_quietly();
   EXPECT_EQ(dir.read("zereduv.log"), "");
 }
@@ -269,15 +267,13 @@ TEST(ControlFile, BadRecordsEndTheRunWithTheirLine) {
     dir.write("zereduv.dat", join(recs));
     auto s = state_in(dir);
     OPEN_LOG(*s);
-    try {
+    const IoError e = io_error_of([&] {
       READ_CONTROL(*s);
       DERIVE_CONSTANTS(*s);
-      ADD_FAILURE() << "no IoError";
-    } catch (const IoError& e) {
-      EXPECT_EQ(e.unit, 1);
-      EXPECT_EQ(e.file, "zereduv.dat");
-      EXPECT_EQ(e.line, static_cast<long>(c.record));
-    }
+    });
+    EXPECT_EQ(e.unit, 1);
+    EXPECT_EQ(e.file, "zereduv.dat");
+    EXPECT_EQ(e.line, static_cast<long>(c.record));
     s->log.close_quietly();
     EXPECT_EQ(dir.read("zereduv.log"), "");
   }
@@ -292,13 +288,9 @@ TEST(ControlFile, EndsEarly) {
     dir.write("zereduv.dat", join(recs));
     auto s = state_in(dir);
     OPEN_LOG(*s);
-    try {
-      READ_CONTROL(*s);
-      ADD_FAILURE() << "no IoError";
-    } catch (const IoError& e) {
-      EXPECT_EQ(e.unit, 1);
-      EXPECT_EQ(e.file, "zereduv.dat");
-    }
+    const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+    EXPECT_EQ(e.unit, 1);
+    EXPECT_EQ(e.file, "zereduv.dat");
     s->log.close_quietly();
     EXPECT_EQ(dir.read("zereduv.log"), "");
   }
@@ -309,15 +301,11 @@ TEST(ControlFile, MissingFileLeavesAnEmptyLog) {
   auto s = state_in(dir);
   OPEN_LOG(*s);
   EXPECT_TRUE(dir.exists("zereduv.log"));
-  try {
-    READ_CONTROL(*s);
-    ADD_FAILURE() << "no IoError";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-    const std::string msg = e.what();
-    EXPECT_NE(msg.find("zereduv.dat"), std::string::npos) << msg;
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
+  const std::string msg = e.what();
+  EXPECT_NE(msg.find("zereduv.dat"), std::string::npos) << msg;
   s->log.close_quietly();
   ASSERT_TRUE(dir.exists("zereduv.log"));
   EXPECT_EQ(dir.read("zereduv.log"), "");

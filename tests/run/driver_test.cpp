@@ -8,11 +8,13 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
 namespace {
 
+using testing::io_error_of;
 using testing::ScratchDir;
 
 std::string control_file(const std::string& frequency) {
@@ -54,14 +56,10 @@ TEST(RunStart, MissingControlFileNamesUnitOneAndLeavesEmptyLog) {
   RunState s;
   s.WorkDir = dir.path();
   OPEN_LOG(s);
-  try {
-    READ_CONTROL(s);
-    FAIL() << "no error for a missing control file";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-    EXPECT_NE(std::string(e.what()).find("unit 1"), std::string::npos);
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
+  EXPECT_NE(std::string(e.what()).find("unit 1"), std::string::npos);
   s.log.close_quietly();
   EXPECT_TRUE(dir.exists("zereduv.log"));
   EXPECT_EQ(dir.read("zereduv.log"), "");

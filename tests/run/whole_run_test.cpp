@@ -27,6 +27,8 @@
 #include "support/field_file_reader.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
+#include "support/pillbox.h"
+#include "support/shared_tables.h"
 
 namespace zereduv::testing {
 namespace {
@@ -34,17 +36,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kC = 299792458.0;
-constexpr double kJ01 = 2.404825557695773;
 
 const fs::path kExampleDir =
     fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
-#ifdef ZEREDUV_DATA_DIR
-const fs::path kRealTables = fs::path(ZEREDUV_DATA_DIR);
-#else
-const fs::path kRealTables =
-    fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
-#endif
+const fs::path kRealTables = testing::shared_tables_dir();
 
 const std::string kSep = " " + std::string(kSeparator);
 // A list-directed record as the log or the console holds it, from the
@@ -136,8 +131,9 @@ struct Pillbox {
   bool mm = false;
   int nz = 60, nr = 20;
 
-  double k() const { return (kPi * 2.0 * frequency) / kC; }  // [1/m]
-  double radius() const { return kJ01 / k() * 100.0; }       // [cm]
+  PillboxMode mode() const { return {frequency, std::fabs(e0)}; }
+  double k() const { return mode().k(); }                // [1/m]
+  double radius() const { return mode().radius_cm(); }  // [cm]
 
   void write(const fs::path& dir, const std::string& name) const {
     std::vector<std::string> args = {"--frequency", num(frequency),
@@ -162,12 +158,10 @@ struct Pillbox {
   //   Ez = |E0| J0(kr) * 1e4 V/cm,  B_phi = -|E0| 1e6 / eta0 * J1(kr) * mu1 Gs,
   // and mu1 / eta0 = 1e4 / c; both times FieldScale.
   double ez(double r_cm, double scale) const {
-    return std::fabs(e0) * std::cyl_bessel_j(0.0, k() * r_cm / 100.0) * 1e4 *
-           scale;
+    return mode().ez(r_cm) * 1e4 * scale;
   }
   double bphi(double r_cm, double scale) const {
-    return -std::fabs(e0) * 1e10 / kC *
-           std::cyl_bessel_j(1.0, k() * r_cm / 100.0) * scale;
+    return -mode().h(r_cm) * (kEta0 * 1e4 / kC) * scale;
   }
 };
 

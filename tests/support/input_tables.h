@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "run/run_state.h"
+#include "support/pillbox.h"
 
 namespace zereduv::test {
 
@@ -114,6 +115,11 @@ struct Sf7Header {
   std::string units =
       "    (cm)          (cm)           (MV/m)        (MV/m)        (MV/m)  "
       "      (A/m) ";
+  /// The node records in right-justified columns (z, r fixed with five
+  /// decimals, the fields in exponent form) instead of blank-separated
+  /// shortest text.
+  bool columns = false;
+  std::vector<std::string> after_nodes = {"", "Table ends here."};
 };
 
 /// A six-character integer field, right-justified (I6).
@@ -135,6 +141,28 @@ inline Sf7Header sf7_header(double zmin, double rmin, double zmax, double rmax,
 inline std::string node_record(const Sf7Node& n) {
   return "  " + g(n.z) + "  " + g(n.r) + "  " + e6(n.ez) + "  " + e6(n.er) +
          "  " + e6(n.e_abs) + "  " + e6(n.h);
+}
+
+/// Fixed form with five decimals: 1.50000.
+inline std::string f5(double v) {
+  char buf[48];
+  auto r =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
+  return std::string(buf, r.ptr);
+}
+
+/// `s` right-justified in `w` characters.
+inline std::string right(std::string s, std::size_t w) {
+  if (s.size() < w)
+    s.insert(0, w - s.size(), ' ');
+  return s;
+}
+
+/// A node record in columns: z and r in 10 and 14 characters, the fields
+/// in 18, 14, 14 and 14.
+inline std::string column_record(const Sf7Node& n) {
+  return right(f5(n.z), 10) + right(f5(n.r), 14) + right(e6(n.ez), 18) +
+         right(e6(n.er), 14) + right(e6(n.e_abs), 14) + right(e6(n.h), 14);
 }
 
 /// A whole table: header, then nz x nr node records, z fastest; `node(i, n)`
@@ -159,11 +187,13 @@ inline std::string sf7_table(
   line(h.titles);
   line(h.units);
   for (int32_t i = 1; i <= nr; ++i) {
-    for (int32_t n = 1; n <= nz; ++n)
-      line(node_record(node(i, n)));
+    for (int32_t n = 1; n <= nz; ++n) {
+      const Sf7Node v = node(i, n);
+      line(h.columns ? column_record(v) : node_record(v));
+    }
   }
-  line("");
-  line("Table ends here.");
+  for (const auto& l : h.after_nodes)
+    line(l);
   return t;
 }
 
@@ -177,23 +207,6 @@ inline Sf7Node tagged_node(int32_t i, int32_t n) {
 
 // ---- tables for end-to-end runs ---------------------------------------
 
-namespace detail {
-
-// Bessel functions J0 and J1 by their power series; enough terms for
-// arguments up to the first zero of J0 (2.405) to double precision.
-inline double bessel_j(int order, double x) {
-  double term = order == 0 ? 1.0 : x / 2.0;
-  double sum = term;
-  const double q = -(x * x) / 4.0;
-  for (int k = 1; k < 40; ++k) {
-    term = term * q / (static_cast<double>(k) * static_cast<double>(k + order));
-    sum += term;
-  }
-  return sum;
-}
-
-}  // namespace detail
-
 /// The TM010 mode of a long pillbox cavity (radius 4.0175 cm, about
 /// 2856 MHz), tabled like a post-processor output with 1200 z intervals
 /// (z 0 .. 12 cm) and 20 r intervals (r 0 .. 3 cm), in cm, CR LF.
@@ -202,20 +215,18 @@ inline double bessel_j(int order, double x) {
 /// the Maxwell check switches one sign). Frequency: `kPillbox1200Frequency`.
 inline constexpr double kPillbox1200Radius = 4.0175;  // cm
 inline constexpr double kPillbox1200Frequency =
-    2.404825557695773 * 299792458.0 /
+    testing::kJ01 * testing::kC /
     (2.0 * 3.14159265358979323846 * kPillbox1200Radius / 100.0);  // Hz
 
 inline std::string pillbox_table_1200() {
   constexpr int32_t kZi = 1200, kRi = 20;
-  constexpr double kZ0 = 376.730313668;  // impedance of free space [ohm]
-  const double k = 2.404825557695773 / kPillbox1200Radius;  // 1/cm
+  const testing::PillboxMode mode{kPillbox1200Frequency};
   const Sf7Header h = sf7_header(0.0, 0.0, 12.0, 3.0, kZi, kRi);
   return sf7_table(h, kRi + 1, kZi + 1, [&](int32_t i, int32_t n) {
     const double r = 3.0 * (i - 1) / kRi;
     const double z = 12.0 * (n - 1) / kZi;
-    const double ez = detail::bessel_j(0, k * r);
-    const double hphi = 1.0e6 * detail::bessel_j(1, k * r) / kZ0;
-    return Sf7Node{z, r, ez, 0.0, ez, hphi};
+    const double ez = mode.ez(r);
+    return Sf7Node{z, r, ez, 0.0, ez, mode.h(r)};
   });
 }
 

@@ -25,7 +25,9 @@ inline std::string read_file(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
   if (!in)
     throw std::runtime_error("cannot read " + p.string());
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 inline void write_file(const std::filesystem::path& p,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "run/system/field_sink.h"
 #include "run/system/process.h"
@@ -24,8 +25,10 @@ std::string error_text(int err) {
 }  // namespace
 
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
-                     std::string name)
+                     std::string name, SinkDevices devices)
     : target_(target), unit_(unit), name_(std::move(name)) {
+  if (devices == SinkDevices::write_directly && open_device())
+    return;
   // A field file reached through a symbolic link is written where the link
   // points, as writing it in place would do.
   std::error_code ec;
@@ -60,6 +63,21 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   }
 }
 
+bool FieldSink::open_device() {
+  // Before any symbolic link is followed: /dev/stdout names the process's
+  // own output, whatever it is.
+  struct stat st {};
+  if (::stat(target_.c_str(), &st) != 0 || S_ISREG(st.st_mode) ||
+      S_ISDIR(st.st_mode))
+    return false;
+  const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0)
+    fail("cannot create file", "cannot open", error_text(errno));
+  handle_ = fd;
+  direct_ = true;
+  return true;
+}
+
 std::optional<std::string> FieldSink::create_new(bool& taken) {
   const int fd =
       ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -92,6 +110,13 @@ std::size_t FieldSink::write_some(const char* p, std::size_t n) {
 }
 
 void FieldSink::commit() {
+  if (direct_) {
+    const int fd = static_cast<int>(std::exchange(handle_, -1));
+    if (::close(fd) != 0)
+      fail("write error", "cannot close", error_text(errno));
+    committed_ = true;
+    return;
+  }
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the rename could leave an empty field file.
   if (::fsync(static_cast<int>(handle_)) != 0) {

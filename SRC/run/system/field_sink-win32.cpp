@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "run/system/field_sink.h"
 #include "run/system/platform.h"
@@ -20,8 +21,10 @@ HANDLE handle_of(std::intptr_t h) {
 }  // namespace
 
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
-                     std::string name)
+                     std::string name, SinkDevices devices)
     : target_(target), unit_(unit), name_(std::move(name)) {
+  if (devices == SinkDevices::write_directly && open_device())
+    return;
   // A directory under the field file's name cannot be replaced, nor can a
   // read-only file: say so now rather than after 18 MB.
   const DWORD attributes = ::GetFileAttributesW(target_.c_str());
@@ -37,6 +40,23 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   }
 
   create_temporary(std::to_string(::GetCurrentProcessId()));
+}
+
+bool FieldSink::open_device() {
+  const platform::PathFacts f = platform::path_facts(target_);
+  if (!f.exists || f.kind == nullptr || f.directory)
+    return false;
+  const HANDLE h =
+      ::CreateFileW(target_.c_str(), GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    fail("cannot create file", "cannot open",
+         platform::system_error_text(::GetLastError()));
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  direct_ = true;
+  return true;
 }
 
 std::optional<std::string> FieldSink::create_new(bool& taken) {
@@ -67,6 +87,15 @@ std::size_t FieldSink::write_some(const char* p, std::size_t n) {
 }
 
 void FieldSink::commit() {
+  if (direct_) {
+    const HANDLE h = handle_of(std::exchange(handle_, -1));
+    if (!::CloseHandle(h)) {
+      fail("write error", "cannot close",
+           platform::system_error_text(::GetLastError()));
+    }
+    committed_ = true;
+    return;
+  }
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the move could leave an empty field file.
   if (!::FlushFileBuffers(handle_of(handle_))) {

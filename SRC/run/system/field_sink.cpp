@@ -38,7 +38,8 @@ bool is_field_file_temporary(std::string_view name) {
 void FieldSink::fail(std::string_view kind, const std::string& what,
                      const std::string& reason) {
   discard();
-  throw IoError(unit_, name_, std::string(kind), what + ": " + reason);
+  throw SinkError(unit_, name_, std::string(kind), what + ": " + reason,
+                  reason);
 }
 
 void FieldSink::create_temporary(const std::string& process_id) {

@@ -161,4 +161,30 @@ void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
   handle_ = -1;
 }
 
+PathFacts path_facts(const std::filesystem::path& path) {
+  PathFacts f;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return f;
+  f.exists = true;
+  f.directory = S_ISDIR(st.st_mode);
+  if (S_ISREG(st.st_mode))
+    f.kind = nullptr;
+  else if (S_ISDIR(st.st_mode))
+    f.kind = "a directory";
+  else if (S_ISFIFO(st.st_mode))
+    f.kind = "a FIFO";
+  else if (S_ISCHR(st.st_mode))
+    f.kind = "a character device";
+  else if (S_ISBLK(st.st_mode))
+    f.kind = "a block device";
+  else if (S_ISSOCK(st.st_mode))
+    f.kind = "a socket";
+  else
+    f.kind = "a special file";
+  f.device = static_cast<std::uint64_t>(st.st_dev);
+  f.file = static_cast<std::uint64_t>(st.st_ino);
+  return f;
+}
+
 }  // namespace zereduv::platform

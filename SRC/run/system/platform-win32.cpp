@@ -207,4 +207,35 @@ void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
   handle_ = -1;
 }
 
+PathFacts path_facts(const std::filesystem::path& path) {
+  PathFacts f;
+  // No access asked for: only the file's facts are read.  Backup semantics
+  // open a directory too.
+  const HANDLE h = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return f;
+  f.exists = true;
+  const DWORD type = ::GetFileType(h);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (type == FILE_TYPE_CHAR) {
+    f.kind = "a character device";
+  } else if (type == FILE_TYPE_PIPE) {
+    f.kind = "a FIFO";
+  } else if (type != FILE_TYPE_DISK ||
+             !::GetFileInformationByHandle(h, &info)) {
+    f.kind = "a special file";
+  } else {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      f.kind = "a directory";
+      f.directory = true;
+    }
+    f.device = info.dwVolumeSerialNumber;
+    f.file = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  }
+  ::CloseHandle(h);
+  return f;
+}
+
 }  // namespace zereduv::platform

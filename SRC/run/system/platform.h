@@ -1,6 +1,6 @@
 // What the run needs from the operating system, behind one small interface:
-// reading a whole input file, writing an output file, and the system's own
-// words for a failure.  One implementation per system, in the files
+// reading a whole input file, writing an output file, what a name stands
+// for, and the system's own words for a failure.  One implementation per system, in the files
 // platform-posix.cpp and platform-win32.cpp; the build picks the one that
 // fits.  Every file is handled as bytes (binary mode): line ends come from
 // the text layer alone.
@@ -29,6 +29,25 @@ std::string system_error_text(unsigned long code);
 /// The end of a console line (standard output and standard error): CR LF
 /// on Windows, LF elsewhere.
 std::string_view console_line_end() noexcept;
+
+/// What a name stands for, after symbolic links: nothing, a regular file or
+/// something else, and which file it is.
+struct PathFacts {
+  bool exists = false;
+  /// Null for a regular file; otherwise what the name is, for a message:
+  /// "a directory", "a FIFO", "a character device", ...
+  const char* kind = nullptr;
+  bool directory = false;
+  std::uint64_t device = 0;  // with `file`, the file's identity
+  std::uint64_t file = 0;
+};
+
+PathFacts path_facts(const std::filesystem::path& path);
+
+/// True when both names stand for one existing file.
+inline bool same_file(const PathFacts& a, const PathFacts& b) {
+  return a.exists && b.exists && a.device == b.device && a.file == b.file;
+}
 
 /// The outcome of a file operation: empty when it succeeded, otherwise the
 /// kind of I/O error ("file not found", "read error", ...) and the reason

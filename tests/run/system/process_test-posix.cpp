@@ -55,13 +55,13 @@ pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
       if (fds[i] >= 0)
-        ::dup2(fds[i], i);
+        ::dup2(fds[i], static_cast<int>(i));
     }
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
       if (fds[i] < 0)
-        ::close(i);
+        ::close(static_cast<int>(i));
     }
     if (::chdir(d.c_str()) != 0)
       ::_exit(127);

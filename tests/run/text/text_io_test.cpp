@@ -18,11 +18,14 @@
 #include <vector>
 
 #include "run/errors.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
 
+using zereduv::testing::io_error_of;
 using zereduv::testing::ScratchDir;
 
 std::string hex(double v) {
@@ -750,17 +753,6 @@ TextIn memory_in(std::string content, int unit = 1,
   return in;
 }
 
-template <class F>
-IoError io_error_of(F&& f) {
-  try {
-    f();
-  } catch (const IoError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no IoError raised";
-  return IoError(0, "", "", "");
-}
-
 int32_t read_int(TextIn& in) {
   int32_t v = -7777;
   in.read_list({int_item(v, "v")});
@@ -979,8 +971,8 @@ TEST(TextInput, MissingFile) {
 }
 
 TEST(TextInput, RealTableHeaderAndNodes) {
-  const char* path =
-      ZEREDUV_SOURCE_DIR "/../shared/data/superfish/pillbox-2856mhz-mm.txt";
+  const std::filesystem::path path =
+      testing::shared_tables_dir() / "pillbox-2856mhz-mm.txt";
   if (!std::filesystem::exists(path))
     GTEST_SKIP() << "no " << path;
   TextIn in(2, "pillbox-2856mhz-mm.txt");
