@@ -186,6 +186,9 @@ class TextIn {
   // The next record's extent [pos_, end of record) and where the one after
   // it begins.
   std::string_view record_at(std::size_t& next);
+  // Refuses a file whose first record (as read, line end included) shows
+  // UTF-16 text.
+  void refuse_utf16(std::string_view first_record) const;
   // Gives the second half of the whole records in the window to the
   // helper that parses ahead.
   void post_ahead();
