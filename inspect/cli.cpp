@@ -12,6 +12,7 @@
 #include "onaxis.h"
 #include "report.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
 #include "transit.h"
 
 #ifndef ZEREDUV_VERSION
@@ -314,7 +315,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   try {
     check_files(o);
     if (o.command == "table") {
-      TableReport r = inspect_table(o.file, o.table);
+      TableReport r = inspect_table(platform::file_path(o.file), o.table);
       text = o.json ? as_json(r) : table_text(r);
       if (o.csv)
         csv = table_csv(r);
@@ -323,12 +324,12 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       if (o.onaxis)
         onaxis = table_onaxis(r);
     } else if (o.command == "control") {
-      ControlReport r = inspect_control(o.file, o.control);
+      ControlReport r = inspect_control(platform::file_path(o.file), o.control);
       text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis)
         onaxis = control_onaxis(r);
     } else {
-      FieldReport r = inspect_field(o.file);
+      FieldReport r = inspect_field(platform::file_path(o.file));
       if (o.table.frequency)
         field_crest(r, *o.table.frequency);
       text = o.json ? as_json(r) : field_text(r);

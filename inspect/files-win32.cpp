@@ -1,5 +1,6 @@
-// zereduv-inspect's file-system calls on Windows.  Names are the bytes of
-// the command line, in the ANSI code page (the -A calls).
+// zereduv-inspect's file-system calls on Windows.  Names are the command
+// line's arguments in UTF-8, reaching the wide (-W) calls through
+// platform::file_path.
 #include <windows.h>
 
 #include <string>
@@ -39,8 +40,8 @@ PathFacts path_facts(const std::string& path) {
   PathFacts f;
   // No access asked for: only the file's facts are read.  Backup semantics
   // open a directory too.
-  const HANDLE h = ::CreateFileA(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const HANDLE h = ::CreateFileW(
+      platform::file_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return f;
@@ -70,7 +71,7 @@ void write_output(const std::string& path, const std::string& content) {
     if (std::string(facts.kind) == "a directory") {
       throw FileError{"cannot write \"" + path + "\": Is a directory"};
     }
-    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE,
+    const HANDLE h = ::CreateFileW(platform::file_path(path).c_str(), GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -93,7 +94,7 @@ void write_output(const std::string& path, const std::string& content) {
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int k = 0; h == INVALID_HANDLE_VALUE; ++k) {
     temp = stem + std::to_string(k);
-    h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    h = ::CreateFileW(platform::file_path(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD err = ::GetLastError();
     if (h == INVALID_HANDLE_VALUE && (err != ERROR_FILE_EXISTS || k >= 100)) {
@@ -106,12 +107,13 @@ void write_output(const std::string& path, const std::string& content) {
   if (!::CloseHandle(h) && err == ERROR_SUCCESS)
     err = ::GetLastError();
   if (err == ERROR_SUCCESS &&
-      !::MoveFileExA(temp.c_str(), path.c_str(),
+      !::MoveFileExW(platform::file_path(temp).c_str(),
+                     platform::file_path(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     err = ::GetLastError();
   }
   if (err != ERROR_SUCCESS) {
-    ::DeleteFileA(temp.c_str());
+    ::DeleteFileW(platform::file_path(temp).c_str());
     throw failure(path, err);
   }
 }

@@ -4,6 +4,7 @@
 
 #include "run/errors.h"
 #include "run/system/helper_thread.h"
+#include "run/system/platform.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -71,7 +72,8 @@ void FieldSink::create_temporary(const std::string& process_id) {
       return;
     if (!taken || k >= 100) {
       temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(),
+      fail("cannot create file",
+           "in " + platform::shown_path(target_.parent_path()),
            *failure);
     }
   }

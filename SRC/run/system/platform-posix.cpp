@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "run/system/platform.h"
 
@@ -31,6 +32,16 @@ std::filesystem::path file_path(std::string_view name) {
 
 std::string system_error_text(unsigned long code) {
   return std::strerror(static_cast<int>(code));
+}
+
+std::string file_error_text(const std::filesystem::path& path,
+                            unsigned long code) {
+  (void)path;
+  return system_error_text(code);
+}
+
+std::vector<std::string> arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 std::string_view console_line_end() noexcept {
@@ -159,6 +170,10 @@ void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
   if (owned_)
     ::close(fd_of(handle_));
   handle_ = -1;
+}
+
+bool same_file_name(std::string_view a, std::string_view b) {
+  return a == b;
 }
 
 }  // namespace zereduv::platform
