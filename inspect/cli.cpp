@@ -578,7 +578,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   try {
     check_files(o);
     if (o.command == "table") {
-      TableReport r = inspect_table(o.file, o.table);
+      TableReport r = inspect_table(platform::file_path(o.file), o.table);
       text = o.json ? as_json(r) : table_text(r);
       if (o.csv)
         csv = table_csv(r);
@@ -589,14 +589,14 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       if (o.fieldfile.openpmd)
         openpmd = openpmd_output(o, nullptr, openpmd_note);
     } else if (o.command == "control") {
-      ControlReport r = inspect_control(o.file, o.control);
+      ControlReport r = inspect_control(platform::file_path(o.file), o.control);
       text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis)
         onaxis = control_onaxis(r);
       if (o.svg)
         svg = control_svg(r, control_map(o.file, r));
     } else {
-      FieldReport r = inspect_field(o.file);
+      FieldReport r = inspect_field(platform::file_path(o.file));
       if (o.table.frequency)
         field_crest(r, *o.table.frequency);
       text = o.json ? as_json(r) : field_text(r);

@@ -13,6 +13,7 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
 #include "run/text/number_fields.h"
 #include "run/run_state.h"
 #include "transit.h"
@@ -30,11 +31,11 @@ double percent(double given, double reference) {
 ControlReport inspect_control(const std::filesystem::path& file,
                               const ControlOptions& opt) {
   ControlReport r;
-  r.file = file.string();
+  r.file = platform::shown_path(file);
   auto s = std::make_unique<RunState>();
   const std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
-  read_control_file(*s, file.filename().string());
+  read_control_file(*s, platform::shown_path(file.filename()));
   r.table = std::string(trimmed(s->FieldFileName));
   r.isym_z = s->isym_z;
   r.FileNumber = s->FileNumber;
@@ -157,7 +158,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
         r.at_beta.T = v0 > 0.0 ? r.at_beta.gain / v0 : 0.0;
       }
       const auto ph = axis_phasor(zm, r.axis_ez, omega, r.best.beta, s->c);
-      r.crest_deg = -std::arg(ph) * 180.0 / s->pi;
+      r.crest_deg = -stable_arg(ph) * 180.0 / s->pi;
       if (r.crest_deg <= -180.0)
         r.crest_deg += 360.0;
       // The 201 output points on the grid line nearest x = y = 0.

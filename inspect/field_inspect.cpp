@@ -381,9 +381,9 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   platform::InputFile in;
   if (const platform::FileError e = in.open(path)) {
     if (e.kind == "not a regular file")
-      throw std::runtime_error("cannot read \"" + path.string() +
+      throw std::runtime_error("cannot read \"" + platform::shown_path(path) +
                                "\": " + e.reason + ", not a regular file");
-    throw std::runtime_error("cannot open \"" + path.string() +
+    throw std::runtime_error("cannot open \"" + platform::shown_path(path) +
                              "\": " + e.reason);
   }
   // Every field file has one of three sizes: a larger file is none of them
@@ -401,7 +401,7 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   // Read to its end, so that a file that grew since is seen too.
   platform::FileBytes bytes;
   if (const platform::FileError e = in.read_all(bytes))
-    throw std::runtime_error("cannot read \"" + path.string() +
+    throw std::runtime_error("cannot read \"" + platform::shown_path(path) +
                              "\": " + e.reason);
   return parse_field_file(std::string_view(bytes.data.data(), bytes.size));
 }
@@ -455,7 +455,7 @@ FieldReport field_report(std::string file, FieldFile f) {
 }
 
 FieldReport inspect_field(const std::filesystem::path& path) {
-  return field_report(path.string(), read_field_file(path));
+  return field_report(platform::shown_path(path), read_field_file(path));
 }
 
 }  // namespace zereduv::inspect

@@ -62,7 +62,7 @@ void field_crest(FieldReport& r, double frequency) {
   const double omega = 2.0 * kPi * frequency;
   r.best = best_gain(z, ez, omega, kC);
   r.crest_deg =
-      -std::arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
+      -stable_arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
   if (r.crest_deg <= -180.0)
     r.crest_deg += 360.0;
 }

@@ -11,6 +11,7 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "run/system/platform.h"
 
 namespace zereduv::inspect {
 
@@ -24,9 +25,9 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   auto s = std::make_unique<RunState>();
   std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
-  std::string name = file.filename().string();
+  std::string name = platform::shown_path(file.filename());
   if (name.size() > 80)
-    throw TableRejected(file.string(),
+    throw TableRejected(platform::shown_path(file),
                         "file name longer than 80 characters; rename it");
   s->FieldFileName = name + std::string(80 - name.size(), ' ');
   s->isym_z = isym;
@@ -314,7 +315,7 @@ void analyse_completed(RunState& st, TableReport& rep, bool frequency_given,
 TableReport inspect_table(const std::filesystem::path& file,
                           const TableOptions& opt) {
   TableReport rep;
-  rep.file = file.string();
+  rep.file = platform::shown_path(file);
   double fcheck = opt.frequency.value_or(kReferenceFrequency);
 
   // The table as read, with the key asked for (or none yet).  A T7

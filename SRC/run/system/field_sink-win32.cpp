@@ -35,7 +35,7 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     }
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
       fail("cannot create file", "the file is write-protected",
-           "Permission denied");
+           platform::file_error_text(target_, ERROR_ACCESS_DENIED));
     }
   }
 
@@ -60,9 +60,12 @@ bool FieldSink::open_device() {
 }
 
 std::optional<std::string> FieldSink::create_new(bool& taken) {
-  const HANDLE h =
-      ::CreateFileW(temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Hidden, as a dot file is elsewhere, and temporary, so that the system
+  // keeps it in memory where it can; both are cleared before it becomes
+  // the field file.
+  const HANDLE h = ::CreateFileW(
+      temp_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
     taken = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS;
@@ -109,10 +112,15 @@ void FieldSink::commit() {
     fail("write error", "cannot close",
          platform::system_error_text(::GetLastError()));
   }
+  if (!::SetFileAttributesW(temp_.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    fail("write error", "cannot close",
+         platform::system_error_text(::GetLastError()));
+  }
   if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD err = ::GetLastError();
     fail("write error", "cannot replace the file",
-         platform::system_error_text(::GetLastError()));
+         platform::file_error_text(target_, err));
   }
   committed_ = true;
 }

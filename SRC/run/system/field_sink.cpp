@@ -3,6 +3,7 @@
 #include <string>
 
 #include "run/errors.h"
+#include "run/system/platform.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -56,7 +57,8 @@ void FieldSink::create_temporary(const std::string& process_id) {
       return;
     if (!taken || k >= 100) {
       temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(),
+      fail("cannot create file",
+           "in " + platform::shown_path(target_.parent_path()),
            *failure);
     }
   }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "run/system/platform.h"
 
@@ -31,6 +32,16 @@ std::filesystem::path file_path(std::string_view name) {
 
 std::string system_error_text(unsigned long code) {
   return std::strerror(static_cast<int>(code));
+}
+
+std::string file_error_text(const std::filesystem::path& path,
+                            unsigned long code) {
+  (void)path;
+  return system_error_text(code);
+}
+
+std::vector<std::string> arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 std::string_view console_line_end() noexcept {
@@ -185,6 +196,10 @@ PathFacts path_facts(const std::filesystem::path& path) {
   f.device = static_cast<std::uint64_t>(st.st_dev);
   f.file = static_cast<std::uint64_t>(st.st_ino);
   return f;
+}
+
+bool same_file_name(std::string_view a, std::string_view b) {
+  return a == b;
 }
 
 }  // namespace zereduv::platform

@@ -12,19 +12,41 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/system/big_memory.h"
 
 namespace zereduv::platform {
 
 /// The path of the file that the control file names `name`: its bytes as
-/// they stand (on Windows, in the ANSI code page, as the system's own
-/// programs read them).
+/// they stand (on Windows read as UTF-8 when they are valid UTF-8, as
+/// editors save text today, otherwise in the ANSI code page, as older
+/// programs write it).
 std::filesystem::path file_path(std::string_view name);
 
 /// The operating system's words for the error number `code` (errno on
 /// POSIX systems, GetLastError() on Windows).
 std::string system_error_text(unsigned long code);
+
+/// The words for the failure `code` of an operation on the file at `path`:
+/// on Windows a sharing violation says that another program has the file
+/// open, and a refusal on a read-only file says that it is read-only;
+/// otherwise system_error_text(code).
+std::string file_error_text(const std::filesystem::path& path,
+                            unsigned long code);
+
+/// The program's arguments (without its own name): on Windows taken from
+/// the wide command line and given in UTF-8, so that any name survives;
+/// elsewhere the bytes of argv.
+std::vector<std::string> arguments(int argc, char** argv);
+
+/// True when `a` and `b` name the same file in one folder: byte for byte
+/// on POSIX systems, regardless of case on Windows.
+bool same_file_name(std::string_view a, std::string_view b);
+
+/// `path` as the system writes it (on Windows with backslashes), for a
+/// message on the console: UTF-8 where the path is not plain bytes.
+std::string shown_path(const std::filesystem::path& path);
 
 /// The end of a console line (standard output and standard error): CR LF
 /// on Windows, LF elsewhere.

@@ -119,4 +119,11 @@ void remove_files(const std::filesystem::path& dir,
   ::closedir(d);
 }
 
+// A terminal's window belongs to its shell: nothing to keep open.
+bool console_owned_alone() noexcept {
+  return false;
+}
+
+void wait_for_key() noexcept {}
+
 }  // namespace zereduv

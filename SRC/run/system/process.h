@@ -20,6 +20,14 @@ namespace zereduv {
 /// unit 6 instead of ending the process without a word.
 void prepare_standard_streams() noexcept;
 
+/// True when the process is alone on its console: started from Explorer
+/// (by a double-click or a file dropped on it), not from a console or a
+/// script.  Then the window closes when the process ends.
+bool console_owned_alone() noexcept;
+
+/// Waits for a key on the console (nothing when there is none).
+void wait_for_key() noexcept;
+
 /// From now on an interruption (Ctrl-C, a termination request) is only
 /// noted; the run looks at it at safe points through check_interrupted()
 /// and ends there.  A second interruption ends the process at once.

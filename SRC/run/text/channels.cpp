@@ -216,6 +216,8 @@ std::string_view TextIn::record_at(std::size_t& next) {
       nl == nullptr
           ? end_
           : static_cast<std::size_t>(static_cast<const char*>(nl) - b);
+  if (base_ + pos_ == 0)
+    refuse_utf16(std::string_view(b, end));
   std::string_view rec(b + pos_, end - pos_);
   if (!rec.empty() && rec.back() == '\r')
     rec.remove_suffix(1);
@@ -319,6 +321,21 @@ void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {
     fail("end of record", "expected " + describe(items[filled]));
   fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
                                    ", found \"" + found_text(text, r) + "\"");
+}
+
+// Text saved as UTF-16 (Windows editors' "Unicode") starts with its byte
+// order mark, or has a NUL beside every ASCII character: read as bytes, its
+// numbers and names would be garbage, so it is refused whole, saying how to
+// save it instead.
+void TextIn::refuse_utf16(std::string_view first_record) const {
+  const bool bom = first_record.starts_with("\xFF\xFE") ||
+                   first_record.starts_with("\xFE\xFF");
+  if (bom || first_record.find('\0') != std::string_view::npos) {
+    fail("UTF-16 text",
+         "the file is saved as UTF-16 (\"Unicode\"), which zereduv does not "
+         "read: save it as UTF-8 or ANSI text (in Notepad: Save As, "
+         "Encoding UTF-8)");
+  }
 }
 
 void TextIn::fail(std::string kind, std::string detail) const {

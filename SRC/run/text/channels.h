@@ -174,6 +174,9 @@ class TextIn {
   // The next record's extent [pos_, end of record) and where the one after
   // it begins.
   std::string_view record_at(std::size_t& next);
+  // Refuses a file whose first record (as read, line end included) shows
+  // UTF-16 text.
+  void refuse_utf16(std::string_view first_record) const;
   // A window of `cap` bytes holding the present one's.
   void resize_window(std::size_t cap);
   // Notes the last LF among the window's bytes from `from` on.
