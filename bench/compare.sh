@@ -10,8 +10,11 @@
 # a share of the revision's, and the load of the machine before and after.
 #
 # Usage: bench/compare.sh [-n rounds (default 15)] revision variant...
-#   bench/compare.sh HEAD bench/without/parse_ahead.patch
+#   bench/compare.sh HEAD bench/without/text_parts.patch
 #   bench/compare.sh 1a2b3c4 1a2b3c4~1      # a removal, against before it
+# (bench/without/parse_ahead.patch and replaced_pages.patch switch off
+# mechanisms since removed: they apply to c9a1c85, the revision they were
+# measured on.)
 #
 # The sources are built once, in build-bench/compare/src, and each variant
 # by an incremental build there (patch applied, built, taken back).

@@ -93,8 +93,10 @@ for layout in "${rows[@]}"; do
   dir="$work/layout$layout"
   mkdir -p "$dir"
   if [ "$layout" = sns ]; then
-    table=$sns
-    control 1 "$sns" 2 402.5E6 10.0 1.0 >"$dir/zereduv.dat"
+    # A copy beside the control file: table names hold at most 80 characters.
+    cp "$sns" "$dir/sns.txt"
+    table="$dir/sns.txt"
+    control 1 sns.txt 2 402.5E6 10.0 1.0 >"$dir/zereduv.dat"
   else
     table="$work/pillbox.txt"
     control "$layout" ../pillbox.txt 0 >"$dir/zereduv.dat"

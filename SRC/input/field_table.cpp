@@ -292,9 +292,9 @@ void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
   if (rest >= 0)
     check_room_for_nodes(s, in, file, rest, node_bytes);
   try {
-    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
   } catch (const std::bad_alloc&) {
     throw IoError(2, file, "out of memory",
                   "while reading the field table: no room for the map of " +

@@ -24,8 +24,8 @@ template <class Part>
 void write_text_file(RunState& s, std::size_t n_parts, Part part) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  write_parts(sink, *s.big, n_parts, kPartBytes,
-              [&part](std::size_t k, LineBuffer& lines) {
+  write_parts(sink, s.write_room(kPartBuffers * kPartBytes), n_parts,
+              kPartBytes, [&part](std::size_t k, LineBuffer& lines) {
                 ListWriter out(lines);
                 part(k, out);
               });
