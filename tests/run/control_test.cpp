@@ -14,6 +14,7 @@
 
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
 #include "support/io_error.h"
 #include "support/scratch_dir.h"
 
@@ -25,7 +26,7 @@ using zereduv::testing::ScratchDir;
 
 // The control file of a 2856 MHz pillbox run, one string per record.
 std::vector<std::string> standard_records() {
-  return {
+  return testing::ControlRecords{
       "zereduv control file: 2856 MHz pillbox",
       "table, symmetry, file number, layout, keys, frequency, lengths",
       "pillbox-2856mhz-mm.txt",
@@ -37,19 +38,13 @@ std::vector<std::string> standard_records() {
       "10.0   element length",
       "1.5    aperture",
       "0      reverse z",
-      "1.0    field scale",
-  };
+      "1.0    field scale"}
+      .records();
 }
 
 std::string join(const std::vector<std::string>& records,
                  const std::string& eol = "\r\n", bool last_eol = true) {
-  std::string out;
-  for (std::size_t k = 0; k < records.size(); ++k) {
-    out += records[k];
-    if (k + 1 < records.size() || last_eol)
-      out += eol;
-  }
-  return out;
+  return testing::join_records(records, eol, last_eol);
 }
 
 std::unique_ptr<RunState> state_in(const ScratchDir& dir) {

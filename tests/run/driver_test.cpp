@@ -8,6 +8,7 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
 #include "support/io_error.h"
 #include "support/scratch_dir.h"
 
@@ -18,9 +19,14 @@ using testing::io_error_of;
 using testing::ScratchDir;
 
 std::string control_file(const std::string& frequency) {
-  return "pillbox test\r\nsecond title\r\ntable.txt\r\n2\r\n1\r\n0\r\n0 0 "
-         "0\r\n" +
-         frequency + "\r\n10.0\r\n1.5\r\n0\r\n1.0\r\n";
+  testing::ControlRecords c;
+  c.title = "pillbox test";
+  c.subtitle = "second title";
+  c.table = "table.txt";
+  c.frequency = frequency;
+  c.element_length = "10.0";
+  c.aperture = "1.5";
+  return c.text();
 }
 
 TEST(RunStart, ConstantBlockBytes) {

@@ -24,10 +24,11 @@
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
 #include "support/field_file_reader.h"
+#include "support/pillbox.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
-#include "support/pillbox.h"
 #include "support/shared_tables.h"
 
 namespace zereduv::testing {
@@ -89,22 +90,21 @@ struct Control {
   double field_scale = 1.0;
 
   std::string text() const {
-    std::string t;
-    auto rec = [&t](const std::string& s) { t += s + "\r\n"; };
-    rec("whole-run test");
-    rec("generated control file");
-    rec(table);
-    rec(std::to_string(isym_z) + "   isym_z");
-    rec(std::to_string(file_number) + "   FileNumber");
-    rec(std::to_string(field_format) + "   FieldFormat");
-    rec(std::to_string(sym[0]) + " " + std::to_string(sym[1]) + " " +
-        std::to_string(sym[2]) + "   SymX SymY SymZ");
-    rec(num(frequency) + "   Frequency [Hz]");
-    rec(num(element_length) + "   ElementLength [cm]");
-    rec(num(aperture) + "   Aperture [cm]");
-    rec(std::to_string(reverse_z) + "   ReverseZ");
-    rec(num(field_scale) + "   FieldScale");
-    return t;
+    ControlRecords c;
+    c.title = "whole-run test";
+    c.subtitle = "generated control file";
+    c.table = table;
+    c.isym_z = std::to_string(isym_z) + "   isym_z";
+    c.file_number = std::to_string(file_number) + "   FileNumber";
+    c.field_format = std::to_string(field_format) + "   FieldFormat";
+    c.sym = std::to_string(sym[0]) + " " + std::to_string(sym[1]) + " " +
+            std::to_string(sym[2]) + "   SymX SymY SymZ";
+    c.frequency = num(frequency) + "   Frequency [Hz]";
+    c.element_length = num(element_length) + "   ElementLength [cm]";
+    c.aperture = num(aperture) + "   Aperture [cm]";
+    c.reverse_z = std::to_string(reverse_z) + "   ReverseZ";
+    c.field_scale = num(field_scale) + "   FieldScale";
+    return c.text();
   }
 };
 
