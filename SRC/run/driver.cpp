@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <string>
 
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
@@ -65,11 +66,16 @@ void run_phases(RunState& s) {
   check_interrupted();
   COMPLETE_SYMMETRY(s);
   CHECK_MAXWELL(s);
+  // Taken from the map as checked, before FieldScale; said only once the
+  // field file's values are known to be finite.
+  const ZMirror mirror = z_mirror(s);
   check_interrupted();
   SCALE_AND_GRID(s);
   RESAMPLE(s);
   check_interrupted();
   check_finite_fields(s);
+  for (const std::string& line : grid_warnings(s, mirror))
+    write_warning(s, line);
   replaced.wait();
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);
