@@ -22,34 +22,26 @@ namespace zereduv::inspect {
 
 namespace {
 
-// Output grid points inside the map's limits where every map node of the
-// cell around them holds no field (E and B zero): points in the metal of
-// the cavity's walls, written as zeros.
+// Output grid points inside the map's limits where the resampling found
+// no field: every map node the interpolation takes around them holds zero
+// (E and B), so they lie in the metal of the cavity's walls.
 int64_t points_in_metal(const RunState& s) {
-  const double dr = (s.Rmax - s.Rmin) / (s.Nr - 1);
-  const double dz = (s.Zmax - s.Zmin) / (s.Nz - 1);
-  auto cell = [](double x, double lo, double d, int32_t n) {
-    int32_t k = static_cast<int32_t>((x - lo) / d) + 1;
-    return std::clamp(k, 1, n - 1);
-  };
-  auto zero = [&s](int32_t i, int32_t j) {
-    return s.Ez2D(i, j) == 0.0 && s.Er2D(i, j) == 0.0 && s.B2D(i, j) == 0.0;
-  };
   int64_t n = 0;
   for (int32_t iz = 1; iz <= kNzOut; ++iz) {
     const double z = s.ZOut(iz);
     if (z < s.Zmin || z > s.Zmax)
       continue;
-    const int32_t j = cell(z, s.Zmin, dz, s.Nz);
     for (int32_t iy = 1; iy <= kNy; ++iy)
       for (int32_t ix = 1; ix <= kNx; ++ix) {
         const double x = s.XOut(ix), y = s.YOut(iy);
         const double rho = std::sqrt(x * x + y * y);
         if (rho < s.Rmin || rho > s.Rmax)
           continue;
-        const int32_t i = cell(rho, s.Rmin, dr, s.Nr);
-        if (zero(i, j) && zero(i + 1, j) && zero(i, j + 1) &&
-            zero(i + 1, j + 1))
+        bool zero = true;
+        for (const Field3D* f :
+             {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D})
+          zero = zero && (*f)(ix, iy, iz) == 0.0;
+        if (zero)
           ++n;
       }
   }
