@@ -62,7 +62,17 @@ void run_phases(RunState& s) {
   // table is read and the field computed.
   ReplacedFieldFile replaced(s.path(field_file_name(s)));
   check_interrupted();
-  READ_FIELD_TABLE(s);
+  try {
+    READ_FIELD_TABLE(s);
+  } catch (const IoError& e) {
+    if (e.unit != 2 || e.kind != "file not found")
+      throw;
+    // Say where the table was looked for.
+    throw IoError(e.unit, e.file, e.kind,
+                  e.detail + " (looked for in the working directory, beside "
+                             "zereduv.dat)",
+                  e.line);
+  }
   check_interrupted();
   COMPLETE_SYMMETRY(s);
   CHECK_MAXWELL(s);
