@@ -159,6 +159,20 @@ TEST(FieldTableGrid, ReportsTheGridAndCentresZ) {
     EXPECT_EQ(s->Zmax, c.zmax_after);
     EXPECT_EQ(s->Rmin, 0.0);
     EXPECT_EQ(s->Rmax, 2.0);
+
+    // A table announcing more nodes than it holds ends where the node
+    // reads begin: after the same lines.
+    dir.write("short.txt",
+              sf7_table(sf7_header(c.zmin, 0.0, c.zmax, 2.0, 40, 20), 1, 41,
+                        tagged_node));
+    auto cut = table_run(dir, "short.txt");
+    try {
+      READ_FIELD_TABLE(*cut);
+      ADD_FAILURE() << "no error";
+    } catch (const IoError& e) {
+      EXPECT_EQ(e.kind, "table too short for its nodes");
+    }
+    EXPECT_EQ(cut->log.memory(), "  Reading file: short.txt\r\n" + c.log);
   }
 }
 
