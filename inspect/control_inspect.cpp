@@ -14,8 +14,8 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text/number_fields.h"
 #include "run/run_state.h"
+#include "run/text/number_fields.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
@@ -317,8 +317,8 @@ std::string control_text(const ControlReport& r) {
            share(r.outside, r.points) + " points, written as zeros; " +
                share(r.plane_outside, r.plane_points) + " in each z plane");
   o += row("  in metal", share(r.in_metal, r.points) +
-                           " points inside the map where every node around "
-                           "is zero, written as zeros");
+                             " points inside the map where every node around "
+                             "is zero, written as zeros");
   if (r.outside_aperture > 0)
     o += row("  warning", std::to_string(r.outside_aperture) + " of " +
                               std::to_string(r.points) +
@@ -337,11 +337,11 @@ std::string control_text(const ControlReport& r) {
                               num(r.zmax_out) + " cm runs past the map's " +
                               num(r.zmin) + " .. " + num(r.zmax) + " cm");
   if (r.half_wavelength > 0)
-    o += row("  z steps", num(r.steps_per_half_wavelength, 4) +
-                              " per RF half-wavelength at beta = " +
-                              num(r.beta, 6) + " (" +
-                              num(r.half_wavelength, 5) +
-                              " cm; dz = " + num(std::fabs(r.dz_out)) + " cm)");
+    o += row("  z steps",
+             num(r.steps_per_half_wavelength, 4) +
+                 " per RF half-wavelength at beta = " + num(r.beta, 6) + " (" +
+                 num(r.half_wavelength, 5) +
+                 " cm; dz = " + num(std::fabs(r.dz_out)) + " cm)");
   o += row(
       "Maxwell check",
       "mean ratio " + num(r.avg, 6) +

@@ -60,10 +60,10 @@ struct ControlReport {
   int64_t outside = 0, points = 0;              // whole grid
   int64_t plane_outside = 0, plane_points = 0;  // one z plane inside the map
   bool corner_past_rmax = false;                // Aperture * sqrt(2) > Rmax
-  bool z_past_map = false;     // the grid's z range leaves the map's
+  bool z_past_map = false;       // the grid's z range leaves the map's
   int64_t outside_aperture = 0;  // within the aperture's circle, outside
                                  // the map: the run's warning counts these
-  int64_t in_metal = 0;  // inside the map, every node around them zero
+  int64_t in_metal = 0;          // inside the map, every node around them zero
   bool symz_not_mirror = false;  // SymZ set on a map neither even nor odd
   double beta = 0;  // the beta of the figures below: --beta, else best gain
   double half_wavelength = 0;  // beta c / (2 f) [cm]

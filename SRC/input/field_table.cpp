@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "input/t7_table.h"
-#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 
 namespace zereduv {
 
@@ -447,14 +447,16 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
   header.limits_line = in.line();
-  in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
-               {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
+  in.read_from(
+      std::string_view(limits_a).substr(kLimitsFrom),
+      {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
 
   std::string rec;
 
   rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
-  in.read_from(std::string_view(rec).substr(kLimitsFrom),
-               {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
+  in.read_from(
+      std::string_view(rec).substr(kLimitsFrom),
+      {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
 
   rec = in.read_text(kHeaderWidth, "the record of the interval counts");
   in.read_from(std::string_view(rec).substr(counts_start(rec)),

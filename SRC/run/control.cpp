@@ -48,8 +48,8 @@ TypedReal read_typed_real(TextIn& in, double& v, const char* name) {
     return typed;
   typed.line = in.line();
   typed.text = rec.substr(b, e - b);
-  typed.decimal_comma =
-      e + 1 < rec.size() && rec[e] == ',' && rec[e + 1] >= '0' && rec[e + 1] <= '9';
+  typed.decimal_comma = e + 1 < rec.size() && rec[e] == ',' &&
+                        rec[e + 1] >= '0' && rec[e + 1] <= '9';
   return typed;
 }
 

@@ -8,12 +8,12 @@
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "output/field_file.h"
-#include "run/system/field_sink.h"
 #include "output/output_grid.h"
 #include "output/resample.h"
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -69,8 +69,9 @@ void run_phases(RunState& s) {
       throw;
     // Say where the table was looked for.
     throw IoError(e.unit, e.file, e.kind,
-                  e.detail + " (looked for in the working directory, beside "
-                             "zereduv.dat)",
+                  e.detail +
+                      " (looked for in the working directory, beside "
+                      "zereduv.dat)",
                   e.line);
   }
   check_interrupted();

@@ -378,8 +378,8 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
       {"ends after the counts", cut_after("increments:     2     2"),
        "end of file"},
       {"ends before the last node",
-       good.substr(0, good.rfind("\r\n", good.find("\r\n\r\nTable ends") - 1) +
-                          2),
+       good.substr(0,
+                   good.rfind("\r\n", good.find("\r\n\r\nTable ends") - 1) + 2),
        "end of file"},
       {"one limit value", with("(Zmax,Rmax) = (2,1)", "(Zmax,Rmax) = 2"), ""},
       {"one limit value and text",

@@ -152,8 +152,8 @@ inline std::string node_record(const Sf7Node& n) {
 
 /// A whole table: header, then nz x nr node records, z fastest; `node(i, n)`
 /// gives the n-th record (1-based, in file order) of r row i; a NaN Z or R
-/// is replaced by the coordinate of the node the header puts it at.  `eol` is the
-/// record end ("\r\n" like the Windows tables, or "\n").
+/// is replaced by the coordinate of the node the header puts it at.  `eol` is
+/// the record end ("\r\n" like the Windows tables, or "\n").
 inline std::string sf7_table(
     const Sf7Header& h, int32_t nr, int32_t nz,
     const std::function<Sf7Node(int32_t, int32_t)>& node,
@@ -172,12 +172,12 @@ inline std::string sf7_table(
     line(l);
   line(h.titles);
   line(h.units);
-  const double dz = h.z_intervals > 0 ? (h.zmax - h.zmin) /
-                                            static_cast<double>(h.z_intervals)
-                                      : 0.0;
-  const double dr = h.r_intervals > 0 ? (h.rmax - h.rmin) /
-                                            static_cast<double>(h.r_intervals)
-                                      : 0.0;
+  const double dz = h.z_intervals > 0
+                        ? (h.zmax - h.zmin) / static_cast<double>(h.z_intervals)
+                        : 0.0;
+  const double dr = h.r_intervals > 0
+                        ? (h.rmax - h.rmin) / static_cast<double>(h.r_intervals)
+                        : 0.0;
   for (int32_t i = 1; i <= nr; ++i) {
     for (int32_t n = 1; n <= nz; ++n) {
       Sf7Node v = node(i, n);

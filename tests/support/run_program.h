@@ -17,9 +17,9 @@
 namespace zereduv::testing {
 
 struct RunResult {
-  int status = -1;  // exit status; -1 when the program did not exit
-  std::string out;  // everything written to standard output
-  std::string err;  // everything written to standard error, but:
+  int status = -1;           // exit status; -1 when the program did not exit
+  std::string out;           // everything written to standard output
+  std::string err;           // everything written to standard error, but:
   std::string grid_warning;  // the warning of grid points outside the map
 };
 
