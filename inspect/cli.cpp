@@ -624,6 +624,23 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     err += ": " + e.kind;
     if (!e.detail.empty())
       err += ": " + e.detail;
+    if (e.kind == "file not found") {
+      // The folder looked in: the control file's for the table it names.
+      std::error_code ec;
+      const std::filesystem::path looked =
+          (o.command == "control" && e.unit != 1
+               ? std::filesystem::path(o.file).parent_path() / e.file
+               : std::filesystem::path(o.file))
+              .parent_path();
+      std::filesystem::path dir =
+          std::filesystem::absolute(
+              looked.empty() ? std::filesystem::path(".") : looked, ec)
+              .lexically_normal();
+      if (dir.has_relative_path() && dir.filename().empty())
+        dir = dir.parent_path();
+      err += " (looked in the folder \"" +
+             (ec ? looked.string() : dir.string()) + "\")";
+    }
     err += "\n";
     return kExitUnreadable;
   } catch (const TableRejected& e) {

@@ -42,7 +42,7 @@ std::string field_onaxis(const FieldReport& r) {
     z.push_back(r.f.Z[k] / 100.0);
     ez.push_back(r.axis_ez[k] * 100.0);
   }
-  return onaxis_text(z, ez, 0.0, "",
+  return onaxis_text(z, ez, r.frequency, r.frequency > 0 ? "given" : "",
                      "field file " + r.file + ", line x = " + num(r.axis_x) +
                          " cm, y = " + num(r.axis_y) + " cm");
 }

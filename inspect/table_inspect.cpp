@@ -364,8 +364,8 @@ TableReport inspect_read_table(RunState& s, const TableHeader& header,
   describe_as_read(s, rep);
   rep.isym_given = true;
   rep.isym = s.isym_z;
-  analyse_completed(s, rep, frequency.has_value() || t7_frequency,
-                    t7_frequency, fcheck);
+  analyse_completed(s, rep, frequency.has_value() || t7_frequency, t7_frequency,
+                    fcheck);
   s.Frequency = run_frequency;
   s.omeg = run_omeg;
   return rep;

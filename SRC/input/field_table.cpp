@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "input/t7_table.h"
-#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 
 namespace zereduv {
 
@@ -281,14 +281,19 @@ void centre_z(FieldTable& t) {
   }
 }
 
-// Refuses a map that cannot be held before any node is read (nor one whose
-// nodes the `rest` bytes after the header cannot hold, unless rest < 0),
-// sizes the map once for its completed form (mirror image included), and
-// centres the z range on 0 and logs it.
+// Refuses a map that cannot be held before any node is read, centres the
+// z range and logs it, refuses a table whose nodes the `rest` bytes after
+// the header cannot hold (unless rest < 0) where the node reads would have
+// failed, and sizes the map once for its completed form (mirror image
+// included).
 void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
                      const TextIn& in, int64_t rest, int64_t node_bytes) {
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
+  centre_z(t);
+  s.Zmin = t.Zmin_centred;
+  s.Zmax = t.Zmax_centred;
+  log_centred_z(s.log, t);
   if (rest >= 0)
     check_room_for_nodes(s, in, file, rest, node_bytes);
   try {
@@ -302,11 +307,76 @@ void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
                       " nodes",
                   in.line());
   }
-  centre_z(t);
-  s.Zmin = t.Zmin_centred;
-  s.Zmax = t.Zmax_centred;
-  log_centred_z(s.log, t);
 }
+
+// Where the header puts each node record, in the table's own length unit
+// and before centring: the k-th record of r block i at
+// R = Rmin + (i - 1) dr and Z = Zmin + (k - 1) dz (Zmax - (k - 1) dz when
+// the rows run in decreasing z).  A record counts as off its node when Z
+// or R is more than half a step away.
+class NodeGridCheck {
+ public:
+  NodeGridCheck(const TableHeader& h, int32_t Nz, int32_t Nr, int32_t ReverseZ,
+                std::string file)
+      : h_(h),
+        nz_(Nz),
+        nr_(Nr),
+        reverse_(ReverseZ != 0),
+        file_(std::move(file)),
+        dz_(Nz > 1 ? (h.Zmax - h.Zmin) / (Nz - 1) : 0.0),
+        dr_(Nr > 1 ? (h.Rmax - h.Rmin) / (Nr - 1) : 0.0) {}
+
+  // Record k of r block i, its Z on table line `line`.  The first record
+  // waits for the second: rows in the wrong z order for ReverseZ say so
+  // before any record is found off its node.
+  void record(int32_t i, int32_t k, double Z, double R, long line) {
+    if (i == 1 && k == 1) {
+      first_ = {Z, R, line};
+      return;
+    }
+    if (i == 1 && k == 2) {
+      if (!reverse_ && Z < first_.Z)
+        stop_run("zereduv: the rows of \"" + file_ +
+                 "\" run in decreasing z, but ReverseZ (record 11 of "
+                 "zereduv.dat) is 0: set it to 1");
+      if (reverse_ && Z > first_.Z)
+        stop_run("zereduv: the rows of \"" + file_ +
+                 "\" run in increasing z, but ReverseZ (record 11 of "
+                 "zereduv.dat) is not 0: set it to 0");
+      check(1, 1, first_.Z, first_.R, first_.line);
+    }
+    check(i, k, Z, R, line);
+  }
+
+ private:
+  struct Seen {
+    double Z = 0.0, R = 0.0;
+    long line = 0;
+  };
+
+  void check(int32_t i, int32_t k, double Z, double R, long line) const {
+    const double node_r = h_.Rmin + (i - 1) * dr_;
+    const double node_z =
+        reverse_ ? h_.Zmax - (k - 1) * dz_ : h_.Zmin + (k - 1) * dz_;
+    const bool off_r = nr_ > 1 && std::fabs(R - node_r) > dr_ / 2.0;
+    const bool off_z = nz_ > 1 && std::fabs(Z - node_z) > dz_ / 2.0;
+    if (off_r || off_z) {
+      stop_run("zereduv: the node record on line " + std::to_string(line) +
+               " of \"" + file_ + "\" (Z = " + num(Z) + ", R = " + num(R) +
+               ") is off the header's grid, which puts it at Z = " +
+               num(node_z) + ", R = " + num(node_r) +
+               ": each r must hold its Nz rows in a block, z varying "
+               "fastest, as the header's limits and interval counts say");
+    }
+  }
+
+  const TableHeader& h_;
+  int32_t nz_, nr_;
+  bool reverse_;
+  std::string file_;
+  double dz_, dr_;
+  Seen first_;
+};
 
 }  // namespace
 
@@ -337,7 +407,8 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
   in.open(s.path(file));
 
   // A table in the T7 form opens with three records of numbers alone (z
-  // range, frequency, r range); it carries no length unit and no titles.
+  // range, frequency, r range); it carries no length unit, no titles and
+  // no node coordinates.
   T7Table t7(in);
   if (const auto h = t7.header(file)) {
     TableHeader header;
@@ -376,14 +447,16 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
   header.limits_line = in.line();
-  in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
-               {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
+  in.read_from(
+      std::string_view(limits_a).substr(kLimitsFrom),
+      {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
 
   std::string rec;
 
   rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
-  in.read_from(std::string_view(rec).substr(kLimitsFrom),
-               {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
+  in.read_from(
+      std::string_view(rec).substr(kLimitsFrom),
+      {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
 
   rec = in.read_text(kHeaderWidth, "the record of the interval counts");
   in.read_from(std::string_view(rec).substr(counts_start(rec)),
@@ -424,7 +497,8 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
 
   // Nodes in blocks of Nz records of equal r; a table written in
   // decreasing z is stored in increasing z when ReverseZ is set.
-  // E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
+  // E in MV/m to V/cm, H in A/m to B in Gauss; |E| is not used, Z and R
+  // only to check that each record stands where the header puts it.
   // Records in the tables' plain form are read by the quick path; any
   // other goes to the general scanner, which gives the same values and
   // reports the faults.
@@ -435,11 +509,14 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
   const ReadItem node[] = {real_item(v[0], "Z"),   real_item(v[1], "R"),
                            real_item(ez, "Ez"),    real_item(er, "Er"),
                            real_item(v[4], "|E|"), real_item(h, "H")};
+  NodeGridCheck on_grid(t.header, s.Nz, s.Nr, s.ReverseZ, file);
   for (int32_t i = 1; i <= s.Nr; ++i) {
     for (int32_t n = 1; n <= s.Nz; ++n) {
       const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;
+      const long line = in.line() + 1;  // each node read starts a record
       if (!in.read_plain_reals(v))
         in.read_list(node);
+      on_grid.record(i, n, v[0], v[1], line);
       s.Er2D(i, j) = er * 10000.0;
       s.Ez2D(i, j) = ez * 10000.0;
       s.B2D(i, j) = h * s.mu1;

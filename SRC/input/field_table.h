@@ -70,7 +70,9 @@ void log_centred_z(TextOut& log, const FieldTable& t);
 /// interval counts, reports the input grid, rejects maps the program cannot
 /// hold, centres the z range on 0, and reads the Nr x Nz node records into
 /// Er2D, Ez2D [V/cm] and B2D [Gauss] (r slowest; z reversed when ReverseZ).
-/// The map arrays are sized for the map after symmetry
+/// Each node record's Z and R must lie on the node the header puts it at:
+/// rows in the wrong z order for ReverseZ, or a record off the header's
+/// grid, stop the run.  The map arrays are sized for the map after symmetry
 /// completion.  Returns the table as read.
 FieldTable READ_FIELD_TABLE(RunState& s);
 

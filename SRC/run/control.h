@@ -2,7 +2,9 @@
 // constants and their log block.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/run_state.h"
 
@@ -17,8 +19,16 @@ void OPEN_LOG(RunState& s);
 void READ_CONTROL(RunState& s);
 
 /// The same reading from the control file `name` in the working directory
-/// (a pre-flight look at a control file of another name).
-void read_control_file(RunState& s, std::string_view name);
+/// (a pre-flight look at a control file of another name).  Returns the
+/// warnings about values the user plainly did not mean, one line each: a
+/// decimal comma in Frequency, ElementLength, Aperture or FieldScale (the
+/// value read stands), a FieldScale of 0, a Frequency below 1 MHz.
+/// READ_CONTROL writes them to standard error.
+std::vector<std::string> read_control_file(RunState& s, std::string_view name);
+
+/// Writes one warning line to standard error; a standard error that cannot
+/// take it does not end the run.
+void write_warning(RunState& s, std::string_view line);
 
 /// The constant block's labels and units in the log, each label followed
 /// by its value and the value by its unit.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <string>
 
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
@@ -12,6 +13,7 @@
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -57,15 +59,31 @@ void run_phases(RunState& s) {
   READ_CONTROL(s);
   DERIVE_CONSTANTS(s);
   check_interrupted();
-  READ_FIELD_TABLE(s);
+  try {
+    READ_FIELD_TABLE(s);
+  } catch (const IoError& e) {
+    if (e.unit != 2 || e.kind != "file not found")
+      throw;
+    // Say where the table was looked for.
+    throw IoError(e.unit, e.file, e.kind,
+                  e.detail +
+                      " (looked for in the working directory, beside "
+                      "zereduv.dat)",
+                  e.line);
+  }
   check_interrupted();
   COMPLETE_SYMMETRY(s);
   CHECK_MAXWELL(s);
+  // Taken from the map as checked, before FieldScale; said only once the
+  // field file's values are known to be finite.
+  const ZMirror mirror = z_mirror(s);
   check_interrupted();
   SCALE_AND_GRID(s);
   RESAMPLE(s);
   check_interrupted();
   check_finite_fields(s);
+  for (const std::string& line : grid_warnings(s, mirror))
+    write_warning(s, line);
   WRITE_FIELD_FILE(s);
   WRITE_SUMMARY(s);
 }

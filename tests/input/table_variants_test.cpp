@@ -38,6 +38,8 @@ TEST(TableVariants, CountsOfAThousandIntervalsAndMore) {
     InputScratchDir dir;
     Sf7Header h = sf7_header(0, 0, 1, 1, 0, 0);
     h.counts = c.counts;
+    h.z_intervals = c.nz - 1;
+    h.r_intervals = c.nr - 1;
     dir.write("long.txt", sf7_table(h, c.nr, c.nz, tagged_node, "\n"));
     auto s = table_run(dir, "long.txt");
     const TableHeader header = READ_FIELD_TABLE(*s).header;
@@ -96,6 +98,7 @@ TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
     InputScratchDir dir;
     Sf7Header h = sf7_header(50, 0, 70, 3, 4, 2);
     h.before_titles = extra;
+    h.decreasing_z = true;
     dir.write("gun.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "gun.txt");
     s->ReverseZ = 1;

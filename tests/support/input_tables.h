@@ -4,10 +4,12 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -120,6 +122,11 @@ struct Sf7Header {
   /// shortest text.
   bool columns = false;
   std::vector<std::string> after_nodes = {"", "Table ends here."};
+  // The grid the limits and counts announce, where sf7_table puts the
+  // records whose Z or R is NaN (in decreasing z when decreasing_z).
+  double zmin = 0, rmin = 0, zmax = 0, rmax = 0;
+  int64_t z_intervals = 0, r_intervals = 0;
+  bool decreasing_z = false;
 };
 
 /// A six-character integer field, right-justified (I6).
@@ -135,6 +142,12 @@ inline Sf7Header sf7_header(double zmin, double rmin, double zmax, double rmax,
   h.limits_a = "(Zmin,Rmin) = (" + g(zmin) + "," + g(rmin) + ")";
   h.limits_b = "(Zmax,Rmax) = (" + g(zmax) + "," + g(rmax) + ")";
   h.counts = "Z and R increments:" + i6(z_intervals) + i6(r_intervals);
+  h.zmin = zmin;
+  h.rmin = rmin;
+  h.zmax = zmax;
+  h.rmax = rmax;
+  h.z_intervals = z_intervals;
+  h.r_intervals = r_intervals;
   return h;
 }
 
@@ -166,8 +179,9 @@ inline std::string column_record(const Sf7Node& n) {
 }
 
 /// A whole table: header, then nz x nr node records, z fastest; `node(i, n)`
-/// gives the n-th record (1-based, in file order) of r row i.  `eol` is the
-/// record end ("\r\n" like the Windows tables, or "\n").
+/// gives the n-th record (1-based, in file order) of r row i; a NaN Z or R
+/// is replaced by the coordinate of the node the header puts it at.  `eol` is
+/// the record end ("\r\n" like the Windows tables, or "\n").
 inline std::string sf7_table(
     const Sf7Header& h, int32_t nr, int32_t nz,
     const std::function<Sf7Node(int32_t, int32_t)>& node,
@@ -186,9 +200,19 @@ inline std::string sf7_table(
     line(l);
   line(h.titles);
   line(h.units);
+  const double dz = h.z_intervals > 0
+                        ? (h.zmax - h.zmin) / static_cast<double>(h.z_intervals)
+                        : 0.0;
+  const double dr = h.r_intervals > 0
+                        ? (h.rmax - h.rmin) / static_cast<double>(h.r_intervals)
+                        : 0.0;
   for (int32_t i = 1; i <= nr; ++i) {
     for (int32_t n = 1; n <= nz; ++n) {
-      const Sf7Node v = node(i, n);
+      Sf7Node v = node(i, n);
+      if (std::isnan(v.z))
+        v.z = h.decreasing_z ? h.zmax - (n - 1) * dz : h.zmin + (n - 1) * dz;
+      if (std::isnan(v.r))
+        v.r = h.rmin + (i - 1) * dr;
       line(h.columns ? column_record(v) : node_record(v));
     }
   }
@@ -198,11 +222,12 @@ inline std::string sf7_table(
 }
 
 /// Node values that say where they stand: Ez = 100 i + n, Er = -(100 i + n)
-/// (MV/m), H = 1000 i + n (A/m); Z, R and |E| hold numbers the reader must
-/// ignore.
+/// (MV/m), H = 1000 i + n (A/m); |E| holds a number the reader must
+/// ignore, Z and R the node's coordinates (filled in by sf7_table).
 inline Sf7Node tagged_node(int32_t i, int32_t n) {
   const double t = 100.0 * i + n;
-  return {-1.0e6 * n, 7.0e5 * i, t, -t, 123456.0, 1000.0 * i + n};
+  const double place = std::numeric_limits<double>::quiet_NaN();
+  return {place, place, t, -t, 123456.0, 1000.0 * i + n};
 }
 
 // ---- tables for end-to-end runs ---------------------------------------
