@@ -41,8 +41,9 @@ PathFacts path_facts(const std::string& path) {
   // No access asked for: only the file's facts are read.  Backup semantics
   // open a directory too.
   const HANDLE h = ::CreateFileW(
-      platform::file_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      platform::file_path(path).c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE)
     return f;
   f.exists = true;
@@ -71,9 +72,9 @@ void write_output(const std::string& path, const std::string& content) {
     if (std::string(facts.kind) == "a directory") {
       throw FileError{"cannot write \"" + path + "\": Is a directory"};
     }
-    const HANDLE h = ::CreateFileW(platform::file_path(path).c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
+    const HANDLE h = ::CreateFileW(
+        platform::file_path(path).c_str(), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
       throw failure(path, ::GetLastError());
     const DWORD err = write_all(h, content);
@@ -94,8 +95,9 @@ void write_output(const std::string& path, const std::string& content) {
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int k = 0; h == INVALID_HANDLE_VALUE; ++k) {
     temp = stem + std::to_string(k);
-    h = ::CreateFileW(platform::file_path(temp).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = ::CreateFileW(platform::file_path(temp).c_str(), GENERIC_WRITE,
+                      FILE_SHARE_READ, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD err = ::GetLastError();
     if (h == INVALID_HANDLE_VALUE && (err != ERROR_FILE_EXISTS || k >= 100)) {
       throw failure(path, err);
