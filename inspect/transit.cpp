@@ -152,8 +152,7 @@ std::complex<double> axis_phasor(std::span<const double> z,
     double h = z[n + 1] - z[n];
     cplx A, B;
     segment_weights(k * h, A, B);
-    sum += h * unit_phase(k * (z[n] - z[0])) *
-           (ez[n] * A + ez[n + 1] * B);
+    sum += h * unit_phase(k * (z[n] - z[0])) * (ez[n] * A + ez[n + 1] * B);
   }
   return sum;
 }

@@ -13,13 +13,13 @@
 #include <system_error>
 #include <vector>
 
-#include "run/system/field_sink.h"
-#include "run/text/console_text.h"
 #include "run/driver.h"
 #include "run/errors.h"
+#include "run/run_state.h"
+#include "run/system/field_sink.h"
 #include "run/system/platform.h"
 #include "run/system/process.h"
-#include "run/run_state.h"
+#include "run/text/console_text.h"
 
 #ifndef ZEREDUV_VERSION
 #define ZEREDUV_VERSION "unknown"
@@ -222,9 +222,9 @@ int dispatch(const std::vector<std::string>& args, bool window) {
   if (args.empty())
     return run(".", window);
   const std::string& arg = args[0];
-  if (args.size() == 1 && (arg == "--help" || arg == "-h" ||
-                           (platform::console_line_end() == "\r\n" &&
-                            arg == "/?"))) {
+  if (args.size() == 1 &&
+      (arg == "--help" || arg == "-h" ||
+       (platform::console_line_end() == "\r\n" && arg == "/?"))) {
     return print(kHelp);
   }
   if (args.size() == 1 && arg == "--version")
@@ -236,8 +236,7 @@ int dispatch(const std::vector<std::string>& args, bool window) {
   // The argument at fault, on the same line: control characters shown as
   // '?' and a long one cut, so the usage stays one line.
   const std::string_view bad =
-      args.size() == 1 ||
-              (arg != "--help" && arg != "-h" && arg != "--version")
+      args.size() == 1 || (arg != "--help" && arg != "-h" && arg != "--version")
           ? std::string_view(arg)
           : std::string_view(args[1]);
   // The cut falls between characters, not inside a UTF-8 sequence.

@@ -304,8 +304,8 @@ TEST(RealTables, KeyAndFrequency) {
 // few units in the last place, in every quadrant and for the large phases
 // of a slow particle.
 TEST(StableMaths, AgreeWithTheSystemsFunctions) {
-  const double xs[] = {0.0,   1e-9, 0.3,  -0.7854, 1.5707963267948966,
-                       2.5,   -3.0, 4.0,  -5.5,    10.0,
+  const double xs[] = {0.0,   1e-9,     0.3,    -0.7854, 1.5707963267948966,
+                       2.5,   -3.0,     4.0,    -5.5,    10.0,
                        123.4, -987.654, 31415.9};
   for (const double x : xs) {
     SCOPED_TRACE(x);
@@ -315,7 +315,7 @@ TEST(StableMaths, AgreeWithTheSystemsFunctions) {
     EXPECT_NEAR(c, std::cos(x), 4e-16 * (1.0 + std::fabs(x) * 1e-3));
     EXPECT_NEAR(stable_atan2(s, c), std::atan2(s, c), 1e-15);
   }
-  const double pts[][2] = {{1, 2}, {2, 1}, {-1, 2}, {-2, 1}, {1, -2},
+  const double pts[][2] = {{1, 2},   {2, 1},  {-1, 2}, {-2, 1},   {1, -2},
                            {-2, -1}, {0, -1}, {-1, 0}, {3e-8, 1}, {0, 1}};
   for (const auto& p : pts) {
     SCOPED_TRACE(p[0]);

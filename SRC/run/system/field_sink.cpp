@@ -58,8 +58,7 @@ void FieldSink::create_temporary(const std::string& process_id) {
     if (!taken || k >= 100) {
       temp_.clear();  // nothing of ours to remove
       fail("cannot create file",
-           "in " + platform::shown_path(target_.parent_path()),
-           *failure);
+           "in " + platform::shown_path(target_.parent_path()), *failure);
     }
   }
 }

@@ -98,8 +98,8 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
   std::vector<std::string> out;
   for (int i = 1; i < n; ++i) {
-    const int len = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr,
-                                          0, nullptr, nullptr);
+    const int len = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0,
+                                          nullptr, nullptr);
     std::string a(static_cast<std::size_t>(len > 0 ? len : 1), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, a.data(), len, nullptr,
                           nullptr);

@@ -946,11 +946,24 @@ TEST(TextInput, Utf16TextIsRefusedAtItsFirstRecord) {
     std::string content;
     bool refused;
   } cases[] = {
-      {"little-endian mark", "\xFF\xFE" "1\0\n\0"s, true},
-      {"big-endian mark", "\xFE\xFF" "\0" "1\0\n"s, true},
-      {"no mark, NUL in the first record", "1\0 \0" "2\0\r\0\n\0"s, true},
+      {"little-endian mark",
+       "\xFF\xFE"
+       "1\0\n\0"s,
+       true},
+      {"big-endian mark",
+       "\xFE\xFF"
+       "\0"
+       "1\0\n"s,
+       true},
+      {"no mark, NUL in the first record",
+       "1\0 \0"
+       "2\0\r\0\n\0"s,
+       true},
       {"NUL only in a later record", "1\n2\0\n"s, false},
-      {"Latin-1 text", "\xFF" "1\n"s, false},
+      {"Latin-1 text",
+       "\xFF"
+       "1\n"s,
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
