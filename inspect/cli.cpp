@@ -6,12 +6,15 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "control_inspect.h"
 #include "files.h"
 #include "onaxis.h"
 #include "report.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
 #include "transit.h"
 
 #ifndef ZEREDUV_VERSION
@@ -183,6 +186,32 @@ void check_files(const Options& o) {
                          " name the same file " + *outs[b].path};
 }
 
+/// A file the command reads, or names as one zereduv reads or writes, and
+/// the words that name it.
+struct Input {
+  std::filesystem::path path;
+  std::string what;
+};
+
+/// Refuses, once the inputs are all known, an output file or a standard
+/// output that is one of them however it is named (a link, "..", a hard
+/// link): the control file's table and the field file it names count as
+/// inputs of control.
+void check_outputs_apart(const Options& o, const std::vector<Input>& inputs) {
+  const std::pair<const char*, const std::optional<std::string>&> outs[] = {
+      {"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
+  for (const Input& in : inputs) {
+    for (const auto& [opt, path] : outs) {
+      if (path && platform::same_file(*path, in.path))
+        throw UsageError{std::string(opt) + " " + *path + " is " + in.what +
+                         "; it would be overwritten"};
+    }
+    if (platform::is_standard_output(in.path))
+      throw UsageError{"standard output is " + in.what +
+                       "; the report would be written into it"};
+  }
+}
+
 #ifdef ZEREDUV_HAVE_JSON
 /// JSON text of a report.  Text from the files (a name, a units record)
 /// that is not UTF-8 has each bad byte replaced by U+FFFD, so the JSON
@@ -311,6 +340,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
   }
 
   std::string text, csv, svg, onaxis;
+  std::vector<Input> inputs = {{o.file, "the file " + o.file + " being read"}};
   try {
     check_files(o);
     if (o.command == "table") {
@@ -324,6 +354,14 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
         onaxis = table_onaxis(r);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(o.file, o.control);
+      const std::filesystem::path dir =
+          std::filesystem::path(o.file).parent_path();
+      inputs.push_back(
+          {dir / platform::file_path(r.table),
+           "the field table " + r.table + " that " + o.file + " names"});
+      inputs.push_back(
+          {dir / platform::file_path(r.out_name),
+           "the field file " + r.out_name + " that " + o.file + " names"});
       text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis)
         onaxis = control_onaxis(r);
@@ -339,6 +377,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       if (o.onaxis)
         onaxis = field_onaxis(r);
     }
+    check_outputs_apart(o, inputs);
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\n";
     return kExitUsage;

@@ -12,6 +12,7 @@
 #include "run/text/console_text.h"
 #include "run/driver.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
 #include "run/system/process.h"
 #include "run/run_state.h"
 
@@ -113,6 +114,12 @@ int run() {
     case RunLock::State::Unavailable:
       break;
     }
+    // The log is opened first: under the control file's name (a link) it
+    // would cut the control file before it is read.
+    if (platform::same_file(s->path(s->log.name()), s->path("zereduv.dat"))) {
+      throw IoError(8, s->log.name(), "cannot create file",
+                    "it is the control file \"zereduv.dat\" this run reads");
+    }
     RUN(*s);
     return kExitNormal;
   } catch (const RunInterrupted& i) {
@@ -147,9 +154,17 @@ int run() {
     error_line(e.what());
     return kExitRejected;
   } catch (const std::bad_alloc&) {
-    if (s)
+    // The field table is what makes a run large; before it is named, the
+    // control file is all there is.
+    std::string file = "zereduv.dat";
+    if (s) {
       s->log.close_quietly();
-    error_line("zereduv: out of memory");
+      if (const std::string_view table = trimmed(s->FieldFileName);
+          !table.empty())
+        file = std::string(table);
+    }
+    error_line("zereduv: out of memory for the run of \"" + file +
+               "\"; close other programs or give the run more memory");
     return kExitIoError;
   }
 }
