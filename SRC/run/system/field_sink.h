@@ -20,6 +20,15 @@ namespace zereduv {
 /// the directory's lock removes those left by runs that were killed.
 bool is_field_file_temporary(std::string_view name);
 
+/// The head of the names of the temporaries made for the file `name`:
+/// "." name ".part", after which come a process id, "-" and a count.  A
+/// name so long that the temporary's name would exceed what a directory
+/// entry holds gets ".part" alone.
+std::string temporary_stem(const std::string& name);
+
+/// True for a temporary's name made from `stem` (temporary_stem).
+bool is_temporary_of(std::string_view entry, std::string_view stem);
+
 /// The field file a run is about to replace, its cached pages given back on
 /// a helper thread while the run reads and computes.  Its content stays on
 /// disk, untouched until the rename; but the rename no longer has to free
@@ -70,8 +79,8 @@ class FieldSink {
   [[noreturn]] void fail(std::string_view kind, const std::string& what,
                          const std::string& reason);
   /// Creates the temporary beside the target under a name of this process
-  /// (`process_id`) that no file has yet.
-  void create_temporary(const std::string& process_id);
+  /// (`process_id`) that no file has yet, made from `stem`.
+  void create_temporary(const std::string& stem, const std::string& process_id);
 
   // The system's part, in field_sink-posix.cpp and field_sink-win32.cpp.
   /// One try at creating `temp_` where no file has that name: sets handle_
