@@ -7,6 +7,8 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "compare.h"
 #include "control_inspect.h"
@@ -272,6 +274,32 @@ void check_files(const Options& o) {
            platform::same_file(outs[a].facts, outs[b].facts)))
         throw UsageError{std::string(outs[a].opt) + " and " + outs[b].opt +
                          " name the same file " + *outs[b].path};
+}
+
+/// A file the command reads, or names as one zereduv reads or writes, and
+/// the words that name it.
+struct Input {
+  std::filesystem::path path;
+  std::string what;
+};
+
+/// Refuses, once the inputs are all known, an output file or a standard
+/// output that is one of them however it is named (a link, "..", a hard
+/// link): the control file's table and the field file it names count as
+/// inputs of control.
+void check_outputs_apart(const Options& o, const std::vector<Input>& inputs) {
+  const std::pair<const char*, const std::optional<std::string>&> outs[] = {
+      {"--csv", o.csv}, {"--svg", o.svg}, {"--onaxis", o.onaxis}};
+  for (const Input& in : inputs) {
+    for (const auto& [opt, path] : outs) {
+      if (path && platform::same_file(*path, in.path))
+        throw UsageError{std::string(opt) + " " + *path + " is " + in.what +
+                         "; it would be overwritten"};
+    }
+    if (platform::is_standard_output(in.path))
+      throw UsageError{"standard output is " + in.what +
+                       "; the report would be written into it"};
+  }
 }
 
 #ifdef ZEREDUV_HAVE_JSON
@@ -575,6 +603,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
     return run_compare(o, out, err);
 
   std::string text, csv, svg, onaxis, openpmd, openpmd_note;
+  std::vector<Input> inputs = {
+      {platform::file_path(o.file), "the file " + o.file + " being read"}};
   try {
     check_files(o);
     if (o.command == "table") {
@@ -590,6 +620,14 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
         openpmd = openpmd_output(o, nullptr, openpmd_note);
     } else if (o.command == "control") {
       ControlReport r = inspect_control(platform::file_path(o.file), o.control);
+      const std::filesystem::path dir =
+          platform::file_path(o.file).parent_path();
+      inputs.push_back(
+          {dir / platform::file_path(r.table),
+           "the field table " + r.table + " that " + o.file + " names"});
+      inputs.push_back(
+          {dir / platform::file_path(r.out_name),
+           "the field file " + r.out_name + " that " + o.file + " names"});
       text = o.json ? as_json(r) : control_text(r);
       if (o.onaxis)
         onaxis = control_onaxis(r);
@@ -609,6 +647,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       if (o.fieldfile.openpmd)
         openpmd = openpmd_output(o, &r, openpmd_note);
     }
+    check_outputs_apart(o, inputs);
   } catch (const UsageError& u) {
     err += std::string(kProg) + ": " + u.message + "\n";
     return kExitUsage;

@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "cli.h"
-#include "run/text/console_text.h"
 #include "run/system/platform.h"
 #include "run/system/process.h"
+#include "run/text/console_text.h"
 
 int main(int argc, char** argv) {
+  // Under a file-size limit an output's write fails and its temporary is
+  // removed, instead of the process ending with the temporary left behind.
+  zereduv::fail_writes_past_size_limit();
   using namespace zereduv::inspect;
   std::string out, err;
   int status = kExitUnreadable;

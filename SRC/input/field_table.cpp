@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/t7_table.h"
@@ -50,6 +51,17 @@ int64_t completed_nz(int64_t nz, int32_t isym_z) {
 // nodes each way, and the node spacing needs a non-empty range.
 void reject_unsupported(const RunState& s, const std::string& file,
                         int64_t nz_full) {
+  // A negative count of intervals is no small map but a damaged record.
+  const std::pair<const char*, int32_t> counts[] = {{"z", s.Nz}, {"r", s.Nr}};
+  for (const auto& [axis, nodes] : counts) {
+    if (nodes < 1) {
+      throw TableRejected(file, std::string("the ") + axis +
+                                    " interval count is " +
+                                    std::to_string(nodes - 1) +
+                                    "; a count of intervals cannot be "
+                                    "negative");
+    }
+  }
   if (s.Nr < 3) {
     throw TableRejected(file, "only " + std::to_string(s.Nr) +
                                   " r nodes (Nr), at least 3 are needed");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
@@ -14,6 +15,7 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/system/field_sink.h"
+#include "run/system/platform.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -27,6 +29,32 @@ bool all_finite(const double* v, std::size_t n) {
   for (std::size_t k = 0; k < n; ++k)
     ok &= std::isfinite(v[k]);
   return ok;
+}
+
+// The field file and the log may not be one of the files the run reads,
+// however they are named (a link, "..", a hard link): replacing the field
+// file would lose the table being read, and the log, opened first, would
+// already have cut it.
+void check_outputs_apart(const RunState& s) {
+  const std::string table(trimmed(s.FieldFileName));
+  const std::string out = field_file_name(s);
+  if (platform::same_file(s.path(table), s.path(s.log.name()))) {
+    throw IoError(2, table, "cannot open file",
+                  "it is the log \"" + s.log.name() +
+                      "\" this run writes; name the field table in record 3 "
+                      "of \"zereduv.dat\"");
+  }
+  const std::pair<std::string, std::string> inputs[] = {
+      {table, "the field table \"" + table + "\""},
+      {"zereduv.dat", "the control file \"zereduv.dat\""}};
+  for (const auto& [name, what] : inputs) {
+    if (platform::same_file(s.path(out), s.path(name))) {
+      throw IoError(7, out, "cannot create file",
+                    "it is " + what +
+                        " this run reads; choose another FileNumber in "
+                        "\"zereduv.dat\"");
+    }
+  }
 }
 
 }  // namespace
@@ -57,6 +85,7 @@ void run_phases(RunState& s) {
   OPEN_LOG(s);
   check_interrupted();
   READ_CONTROL(s);
+  check_outputs_apart(s);
   DERIVE_CONSTANTS(s);
   check_interrupted();
   try {

@@ -171,6 +171,12 @@ int run(const std::filesystem::path& dir, bool named) {
     case RunLock::State::Unavailable:
       break;
     }
+    // The log is opened first: under the control file's name (a link) it
+    // would cut the control file before it is read.
+    if (platform::same_file(s->path(s->log.name()), s->path("zereduv.dat"))) {
+      throw IoError(8, s->log.name(), "cannot create file",
+                    "it is the control file \"zereduv.dat\" this run reads");
+    }
     run_phases(*s);
     return kExitNormal;
   } catch (const RunInterrupted& i) {
@@ -209,9 +215,17 @@ int run(const std::filesystem::path& dir, bool named) {
     error_line(e.what());
     return kExitRejected;
   } catch (const std::bad_alloc&) {
-    if (s)
+    // The field table is what makes a run large; before it is named, the
+    // control file is all there is.
+    std::string file = "zereduv.dat";
+    if (s) {
       s->log.close_quietly();
-    error_line("zereduv: out of memory");
+      if (const std::string_view table = trimmed(s->FieldFileName);
+          !table.empty())
+        file = std::string(table);
+    }
+    error_line("zereduv: out of memory for the run of \"" + file +
+               "\"; close other programs or give the run more memory");
     return kExitIoError;
   }
 }

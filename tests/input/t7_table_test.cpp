@@ -123,6 +123,20 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       {"cut short", t7("0 4 4\n200\n0 2 3\n", node), 200.0e6,
        "end of file: expected Ez"},
       {"glued", glued, 200.0e6, "expected H, found \"1001x\""},
+      // A frequency that no RF field has, and a damaged grid record
+      // reported at its own line rather than read as some other table.
+      {"frequency 0", t7("0 4 4\n0\n0 2 2\n", node), 200.0e6,
+       "frequency record (line 2) gives 0 MHz"},
+      {"frequency negative", t7("0 4 4\n-200\n0 2 2\n", node), 200.0e6,
+       "gives -200 MHz"},
+      {"frequency with its unit", t7("0 4 4\n200 MHz\n0 2 2\n", node), 200.0e6,
+       "T7 grid record 2 holds the frequency [MHz] alone, found \"200 MHz\" "
+       "(line 2)"},
+      {"first record glued", t7("0 4 4x\n200\n0 2 2\n", node), 200.0e6,
+       "found \"4x\" (T7 grid record 1: Zmin Zmax and the number of z "
+       "intervals) (line 1)"},
+      {"third record short", t7("0 4 4\n200\n0 2\n", node), 200.0e6,
+       "expected an integer (number of r intervals) (T7 grid record 3"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -146,7 +160,8 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
     } catch (const TableRejected& e) {
       EXPECT_NE(e.problem.find(c.outcome), std::string::npos) << e.problem;
     } catch (const IoError& e) {
-      const std::string msg = e.kind + ": " + e.detail;
+      const std::string msg =
+          e.kind + ": " + e.detail + " (line " + std::to_string(e.line) + ")";
       EXPECT_NE(msg.find(c.outcome), std::string::npos) << msg;
       EXPECT_NE(*c.outcome, '\0') << msg;
     }

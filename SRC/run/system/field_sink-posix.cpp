@@ -1,11 +1,15 @@
 // The field file's temporary on POSIX systems: created beside the target,
 // written through its descriptor, flushed to disk and renamed over the
 // target.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -22,6 +26,75 @@ std::string error_text(int err) {
   return std::generic_category().message(err);
 }
 
+// Follows the symbolic links from `target` to the file they lead to, with
+// `followed` set when there was one; 0, or the error number of the failure
+// that `what` names.
+int follow_links(std::filesystem::path& target, bool& followed,
+                 const char*& what) {
+  // A field file reached through a symbolic link is written where the link
+  // points, as writing it in place would do.  Each link is read and taken
+  // relative to its own directory, so the path stays as short as the links
+  // make it: a working directory deeper than the system's longest path
+  // keeps its link (a path made absolute could not be used there).
+  followed = false;
+  what = "cannot follow the symbolic link";
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT)
+        return 0;
+      what = "cannot look the file up";
+      return errno;
+    }
+    if (!S_ISLNK(st.st_mode))
+      return 0;
+    if (hops == 40)
+      return ELOOP;
+    std::string to(static_cast<std::size_t>(st.st_size) + 256, '\0');
+    const ssize_t n = ::readlink(target.c_str(), to.data(), to.size());
+    if (n < 0)
+      return errno;
+    if (static_cast<std::size_t>(n) >= to.size())
+      return ENAMETOOLONG;
+    to.resize(static_cast<std::size_t>(n));
+    const std::filesystem::path next(to);
+    target = next.is_absolute() ? next : target.parent_path() / next;
+    followed = true;
+  }
+}
+
+// Removes, in `dir`, the temporaries made from `stem` by runs that have
+// ended.
+void remove_abandoned_temporaries(const std::filesystem::path& dir,
+                                  const std::string& stem) noexcept {
+  const std::filesystem::path where = dir.empty() ? "." : dir;
+  DIR* d = ::opendir(where.c_str());
+  if (d == nullptr)
+    return;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view entry = e->d_name;
+    if (!is_temporary_of(entry, stem))
+      continue;
+    // Its run has ended when the process of its name is gone and nobody
+    // holds the temporary's lock.
+    const std::string_view pid = entry.substr(stem.size());
+    const long owner = std::strtol(std::string(pid).c_str(), nullptr, 10);
+    if (owner <= 0 || owner == static_cast<long>(::getpid()) ||
+        ::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH)
+      continue;
+    const int fd = ::openat(::dirfd(d), e->d_name,
+                            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+      continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 }  // namespace
 
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
@@ -29,13 +102,17 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     : target_(target), unit_(unit), name_(std::move(name)) {
   if (devices == SinkDevices::write_directly && open_device())
     return;
-  // A field file reached through a symbolic link is written where the link
-  // points, as writing it in place would do.
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target_, ec)) {
-    const auto real = std::filesystem::weakly_canonical(target_, ec);
-    if (!ec)
-      target_ = real;
+  // The temporary is named after the name the run gives the file: short
+  // and of our own naming, wherever a symbolic link leads.
+  const std::string stem = temporary_stem(target_.filename().string());
+  bool followed = false;
+  const char* what = nullptr;
+  if (const int err = follow_links(target_, followed, what))
+    fail("cannot create file", what, error_text(err));
+  if (followed) {
+    // Beside a link's target no run lock guards the directory: remove only
+    // the temporaries whose run has ended.
+    remove_abandoned_temporaries(target_.parent_path(), stem);
   }
   // A directory (or anything else that is not a plain file) under the field
   // file's name cannot be replaced, nor can a file we may not write: say so
@@ -54,7 +131,10 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     keep_mode = true;
   }
 
-  create_temporary(std::to_string(static_cast<long>(::getpid())));
+  create_temporary(stem, std::to_string(static_cast<long>(::getpid())));
+  // Held while the temporary is ours: a later run that can take the lock
+  // knows the temporary was abandoned.
+  (void)::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB);
   // Overwriting a field file keeps its permissions, as rewriting it in
   // place would.
   if (keep_mode &&

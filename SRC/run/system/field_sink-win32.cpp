@@ -39,7 +39,8 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     }
   }
 
-  create_temporary(std::to_string(::GetCurrentProcessId()));
+  create_temporary(temporary_stem(target_.filename().string()),
+                   std::to_string(::GetCurrentProcessId()));
 }
 
 bool FieldSink::open_device() {

@@ -38,6 +38,16 @@ bool is_field_file_temporary(std::string_view name);
 /// device named on purpose (/dev/stdout, NUL) directly.
 enum class SinkDevices { refuse, write_directly };
 
+/// The head of the names of the temporaries made for the file `name`:
+/// "." name ".part", after which come a process id, "-" and a count.  A
+/// name so long that the temporary's name would exceed what a directory
+/// entry holds gets ".part" alone.
+std::string temporary_stem(const std::string& name);
+
+/// True for a temporary's name made from `stem` (temporary_stem).
+bool is_temporary_of(std::string_view entry, std::string_view stem);
+
+
 class FieldSink {
  public:
   /// Creates the temporary beside `target`.  `unit` and `name` are what an
@@ -65,8 +75,8 @@ class FieldSink {
   [[noreturn]] void fail(std::string_view kind, const std::string& what,
                          const std::string& reason);
   /// Creates the temporary beside the target under a name of this process
-  /// (`process_id`) that no file has yet.
-  void create_temporary(const std::string& process_id);
+  /// (`process_id`) that no file has yet, made from `stem`.
+  void create_temporary(const std::string& stem, const std::string& process_id);
 
   // The system's part, in field_sink-posix.cpp and field_sink-win32.cpp.
   /// One try at creating `temp_` where no file has that name: sets handle_

@@ -166,6 +166,49 @@ std::filesystem::path file_path(std::string_view name) {
   return std::filesystem::path(wide_text(name));
 }
 
+namespace {
+
+// The identity (volume serial number and file index) of the open handle
+// `h`: false when it has none.
+bool identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+  return h != nullptr && h != INVALID_HANDLE_VALUE &&
+         ::GetFileType(h) == FILE_TYPE_DISK &&
+         ::GetFileInformationByHandle(h, &info) != 0;
+}
+
+// The identity of the file at `path`, after reparse points.
+bool identity(const std::filesystem::path& path,
+              BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE h = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return false;
+  const bool ok = identity(h, info);
+  ::CloseHandle(h);
+  return ok;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a,
+                   const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  return identity(a, ia) && identity(b, ib) && same_identity(ia, ib);
+}
+
+bool is_standard_output(const std::filesystem::path& path) {
+  BY_HANDLE_FILE_INFORMATION io{}, ip{};
+  return identity(::GetStdHandle(STD_OUTPUT_HANDLE), io) &&
+         identity(path, ip) && same_identity(io, ip);
+}
+
 InputFile::~InputFile() {
   close();
 }

@@ -71,6 +71,14 @@ inline bool same_file(const PathFacts& a, const PathFacts& b) {
   return a.exists && b.exists && a.device == b.device && a.file == b.file;
 }
 
+/// True when `a` and `b` name one existing file, however named: the same
+/// path, a symbolic or hard link, a path through "..".
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+
+/// True when the process's standard output is the existing file `path`
+/// (a shell's `>> file`).
+bool is_standard_output(const std::filesystem::path& path);
+
 /// The outcome of a file operation: empty when it succeeded, otherwise the
 /// kind of I/O error ("file not found", "read error", ...) and the reason
 /// in the operating system's words.
@@ -124,7 +132,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  /// Creates the file at `path`, or truncates it.
+  /// Creates the file at `path`, or truncates it, never waiting on a
+  /// special file: a FIFO or socket is refused ("not a regular file").
   FileError create(const std::filesystem::path& path);
   /// Writes to the process's standard output (standard error) from now on.
   void attach_standard_output();

@@ -73,6 +73,10 @@ void catch_interruptions() noexcept {
   ::SetConsoleCtrlHandler(note_interruption, TRUE);
 }
 
+void fail_writes_past_size_limit() noexcept {
+  // Windows has no file-size limit of a process: nothing to do.
+}
+
 int interruption_signal() noexcept {
   return static_cast<int>(::InterlockedCompareExchange(&noted_signal, 0, 0));
 }

@@ -169,6 +169,51 @@ void TextIn::close() {
   eof_ = true;
 }
 
+bool TextIn::ends_line_lately(const char* b, std::size_t n) const {
+  const std::size_t tail = std::min(n, longest_record());
+  return std::memchr(b + n - tail, '\r', tail) != nullptr;
+}
+
+bool TextIn::in_short_cr_lines(std::string_view rec) const {
+  for (std::size_t from = 0;;) {
+    const std::size_t cr = rec.find('\r', from);
+    const std::size_t end = cr == std::string_view::npos ? rec.size() : cr;
+    if (end - from > longest_record())
+      return false;
+    if (cr == std::string_view::npos)
+      return true;
+    from = cr + 1;
+  }
+}
+
+std::size_t TextIn::longest_record() const {
+  // Far longer than any real record: a control record holds at most a few
+  // values and an 80-character name, a table's record a few numbers.
+  return unit_ == 1 ? std::size_t{4} << 10 : std::size_t{64} << 10;
+}
+
+void TextIn::refuse_long_record() const {
+  std::string detail = "a line longer than " +
+                       std::to_string(longest_record()) +
+                       " bytes, far longer than any real one";
+  const std::string note = line_end_note();
+  detail += note.empty() ? "; is this the right file?" : note;
+  throw IoError(unit_, name_, "line too long", detail, line_ + 1);
+}
+
+std::string TextIn::line_end_note() const {
+  // Only while the window holds the file from its start: a file whose
+  // lines end in CR alone (an old Macintosh text) reads as one line.
+  if (base_ != 0 || end_ == 0)
+    return {};
+  const char* const b = buf_.data();
+  if (std::memchr(b, '\n', end_) != nullptr ||
+      std::memchr(b, '\r', end_) == nullptr)
+    return {};
+  return "; the file has no LF line ends (its lines end in CR alone): save "
+         "it with LF or CR LF line ends";
+}
+
 void TextIn::fill() {
   // The bytes not taken yet go to the window's front.
   if (pos_ > 0) {
@@ -178,6 +223,13 @@ void TextIn::fill() {
     lf_end_ = lf_end_ > pos_ ? lf_end_ - pos_ : 0;
     pos_ = 0;
   }
+  // A record with no end in sight: refused before the window grows for it,
+  // so memory stays bounded whatever the file holds.  Older T7 tables end
+  // their lines in CR alone, which makes the whole table one record: there
+  // the lines between the CRs are what must stay short.
+  if (lf_end_ == 0 && end_ > longest_record() &&
+      !ends_line_lately(buf_.data(), end_))
+    refuse_long_record();
   // A record longer than the window: a larger one.
   if (end_ == cap_) {
     try {
@@ -219,6 +271,8 @@ std::string_view TextIn::record_at(std::size_t& next) {
   if (base_ + pos_ == 0)
     refuse_utf16(std::string_view(b, end));
   std::string_view rec(b + pos_, end - pos_);
+  if (rec.size() > longest_record() && !in_short_cr_lines(rec))
+    refuse_long_record();
   if (!rec.empty() && rec.back() == '\r')
     rec.remove_suffix(1);
   next = nl == nullptr ? end_ : end + 1;
@@ -227,7 +281,7 @@ std::string_view TextIn::record_at(std::size_t& next) {
 
 std::string_view TextIn::next_record(std::string_view what) {
   if (at_end())
-    fail("end of file", "expected " + std::string(what));
+    fail("end of file", "expected " + std::string(what) + line_end_note());
   std::size_t next = 0;
   const std::string_view rec = record_at(next);
   pos_ = next;

@@ -181,6 +181,17 @@ class TextIn {
   void resize_window(std::size_t cap);
   // Notes the last LF among the window's bytes from `from` on.
   void find_last_lf(std::size_t from);
+  // The most bytes a record of this channel may hold (4 KiB in the control
+  // file, 64 KiB in a table), and the report of one that holds more.
+  std::size_t longest_record() const;
+  [[noreturn]] void refuse_long_record() const;
+  // True when the last longest_record() of the n bytes at b hold a CR;
+  // true when every line of `rec` between its CRs is short enough.
+  bool ends_line_lately(const char* b, std::size_t n) const;
+  bool in_short_cr_lines(std::string_view rec) const;
+  // For a report at the start of a file whose lines end in CR alone: what
+  // is wrong with it; else empty.
+  std::string line_end_note() const;
 
   int unit_;
   std::string name_;
