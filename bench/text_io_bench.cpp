@@ -51,8 +51,8 @@ void BM_put_d24(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kValues));
-  state.SetBytesProcessed(
-      state.iterations() * static_cast<int64_t>(kValues * kDoubleWidth));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(kValues * kDoubleWidth));
 }
 BENCHMARK(BM_put_d24);
 
@@ -67,8 +67,8 @@ void BM_put_d24_reference(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kValues));
-  state.SetBytesProcessed(
-      state.iterations() * static_cast<int64_t>(kValues * kDoubleWidth));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(kValues * kDoubleWidth));
 }
 BENCHMARK(BM_put_d24_reference);
 
@@ -132,8 +132,8 @@ void BM_scan_real(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(
-      state.iterations() * static_cast<int64_t>(words.size()));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(words.size()));
 }
 BENCHMARK(BM_scan_real);
 
@@ -155,10 +155,10 @@ void BM_read_list_node_records(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(
-      state.iterations() * static_cast<int64_t>(kRecords * 6));
-  state.SetBytesProcessed(
-      state.iterations() * static_cast<int64_t>(text.size()));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(kRecords * 6));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_read_list_node_records);
 
@@ -176,8 +176,8 @@ void BM_list_doubles_field_array(benchmark::State& state) {
   }
   out.close();
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
-  state.SetBytesProcessed(
-      state.iterations() * static_cast<int64_t>(v.size() / 3 * 74));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(v.size() / 3 * 74));
 }
 BENCHMARK(BM_list_doubles_field_array)->Unit(benchmark::kMillisecond);
 

@@ -708,8 +708,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out,
       if (!o.json)
         out += done + path + "\n";
     } catch (const SinkError& e) {
-      err += std::string(kProg) + ": cannot write \"" + path + "\": " +
-             e.reason + "\n";
+      err += std::string(kProg) + ": cannot write \"" + path +
+             "\": " + e.reason + "\n";
       ok = false;
     }
   };

@@ -14,8 +14,8 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/system/platform.h"
 #include "run/run_state.h"
+#include "run/system/platform.h"
 #include "run/text/number_fields.h"
 #include "transit.h"
 

@@ -310,8 +310,8 @@ std::string layout0_pins(std::string_view f) {
           std::string(a) + " " + nd.name, "d");
     }
   }
-  o += binary_pin(f, layout0_record_offset(record),
-                  "record 12: L, -99, L", "iii");
+  o += binary_pin(f, layout0_record_offset(record), "record 12: L, -99, L",
+                  "iii");
   return o;
 }
 
@@ -350,8 +350,8 @@ std::string text_pins(std::string_view f, std::string_view title,
 
 // Line number (from 1) of the first line of run k of a text layout.
 template <std::size_t N>
-constexpr std::size_t first_line(
-    const std::array<zereduv::LineRun, N>& runs, std::size_t k) {
+constexpr std::size_t first_line(const std::array<zereduv::LineRun, N>& runs,
+                                 std::size_t k) {
   std::size_t line = 1;
   for (std::size_t r = 0; r < k; ++r)
     line += runs[r].lines;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "output/field_layout.h"
-#include "run/system/field_sink.h"
 #include "output/text_layouts.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "run/text/number_fields.h"
 
 namespace zereduv {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "output/field_layout.h"
-#include "run/system/field_sink.h"
 #include "output/text_parts.h"
+#include "run/system/field_sink.h"
 #include "run/text/list_layout.h"
 
 namespace zereduv {

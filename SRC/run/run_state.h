@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "run/field_arrays.h"
 #include "run/system/big_memory.h"
 #include "run/text/channels.h"
-#include "run/field_arrays.h"
 
 namespace zereduv {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "field/eb2d_appr.h"
-#include "run/text/channels.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "support/console.h"

@@ -16,13 +16,13 @@ namespace zereduv {
 namespace {
 
 using test::InputScratchDir;
-using testing::io_error_of;
 using test::sf7_header;
 using test::sf7_table;
 using test::Sf7Header;
 using test::Sf7Node;
 using test::table_run;
 using test::tagged_node;
+using testing::io_error_of;
 
 constexpr const char* kSep = "  ------------------------------ \r\n";
 

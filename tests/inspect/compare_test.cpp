@@ -34,7 +34,8 @@ FieldFile analytic_map() {
       for (int iy = 1; iy <= kNy; ++iy)
         for (int ix = 1; ix <= kNx; ++ix)
           f.comp[a][FieldFile::index(ix, iy, iz)] =
-              static_cast<double>(a + 1) * 1000.0 * std::cos(0.3 * iz + static_cast<double>(a)) *
+              static_cast<double>(a + 1) * 1000.0 *
+              std::cos(0.3 * iz + static_cast<double>(a)) *
               (1 + 0.01 * ix - 0.02 * iy);
   }
   return f;

@@ -38,12 +38,12 @@ inline std::string make_table(const TableSpec& t) {
   h.preamble = {"Test table made by the inspection tests", "",
                 "Electromagnetic fields for a rectangular area with corners "
                 "at:"};
-  h.limits_a = "(Zmin,Rmin) = (" + test::f5(t.zmin) + "," + test::f5(t.rmin) +
-               ")";
-  h.limits_b = "(Zmax,Rmax) = (" + test::f5(t.zmax) + "," + test::f5(t.rmax) +
-               ")";
-  h.counts = "Z and R increments:" + test::i6(t.z_intervals) +
-             test::i6(t.r_intervals);
+  h.limits_a =
+      "(Zmin,Rmin) = (" + test::f5(t.zmin) + "," + test::f5(t.rmin) + ")";
+  h.limits_b =
+      "(Zmax,Rmax) = (" + test::f5(t.zmax) + "," + test::f5(t.rmax) + ")";
+  h.counts =
+      "Z and R increments:" + test::i6(t.z_intervals) + test::i6(t.r_intervals);
   h.before_titles = {""};
   if (t.ezero) {
     h.before_titles = {"EZERO computed by SFO =    0.10000E+07 MV/m",

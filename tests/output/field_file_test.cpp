@@ -8,9 +8,9 @@
 #include <string>
 #include <system_error>
 
-#include "run/system/field_sink.h"
 #include "output/output_fixture.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "support/console.h"
 #include "support/io_error.h"
 #include "support/run_program.h"

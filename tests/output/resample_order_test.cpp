@@ -111,8 +111,10 @@ TEST(ResampleOrder, LocateAndEvaluateIsEB2DAppr) {
     EB2D_APPR(*s, r, z, E1, B1);
     eb2d_at(*s, locate_r(*s, r), locate_z(*s, z), E2, B2);
     for (std::size_t c = 0; c < 3; ++c) {
-      differ += std::bit_cast<uint64_t>(E1[c]) != std::bit_cast<uint64_t>(E2[c]);
-      differ += std::bit_cast<uint64_t>(B1[c]) != std::bit_cast<uint64_t>(B2[c]);
+      differ +=
+          std::bit_cast<uint64_t>(E1[c]) != std::bit_cast<uint64_t>(E2[c]);
+      differ +=
+          std::bit_cast<uint64_t>(B1[c]) != std::bit_cast<uint64_t>(B2[c]);
     }
   }
   EXPECT_EQ(differ, 0u);

@@ -132,7 +132,7 @@ struct Pillbox {
   int nz = 60, nr = 20;
 
   PillboxMode mode() const { return {frequency, std::fabs(e0)}; }
-  double k() const { return mode().k(); }                // [1/m]
+  double k() const { return mode().k(); }               // [1/m]
   double radius() const { return mode().radius_cm(); }  // [cm]
 
   void write(const fs::path& dir, const std::string& name) const {

@@ -37,9 +37,9 @@ struct ControlRecords {
   std::string field_scale = "1.0";
 
   std::vector<std::string> records() const {
-    return {title,     subtitle,       table,    isym_z,
-            file_number, field_format, sym,      frequency,
-            element_length, aperture,  reverse_z, field_scale};
+    return {title,          subtitle,     table,     isym_z,
+            file_number,    field_format, sym,       frequency,
+            element_length, aperture,     reverse_z, field_scale};
   }
   /// The control file's text, CR LF line ends.
   std::string text() const { return join_records(records()); }

@@ -159,8 +159,7 @@ inline std::string node_record(const Sf7Node& n) {
 /// Fixed form with five decimals: 1.50000.
 inline std::string f5(double v) {
   char buf[48];
-  auto r =
-      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
   return std::string(buf, r.ptr);
 }
 

@@ -7,7 +7,7 @@
 
 namespace zereduv::testing {
 
-inline constexpr double kC = 299792458.0;  // speed of light [m/s]
+inline constexpr double kC = 299792458.0;       // speed of light [m/s]
 inline constexpr double kEta0 = 376.730313668;  // impedance of free space [ohm]
 inline constexpr double kJ01 = 2.404825557695773;  // first zero of J0
 

@@ -47,10 +47,9 @@ bool FieldSink::open_device() {
   const platform::PathFacts f = platform::path_facts(target_);
   if (!f.exists || f.kind == nullptr || f.directory)
     return false;
-  const HANDLE h =
-      ::CreateFileW(target_.c_str(), GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    0, nullptr);
+  const HANDLE h = ::CreateFileW(target_.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     fail("cannot create file", "cannot open",
          platform::system_error_text(::GetLastError()));

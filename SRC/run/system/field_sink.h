@@ -47,7 +47,6 @@ std::string temporary_stem(const std::string& name);
 /// True for a temporary's name made from `stem` (temporary_stem).
 bool is_temporary_of(std::string_view entry, std::string_view stem);
 
-
 class FieldSink {
  public:
   /// Creates the temporary beside `target`.  `unit` and `name` are what an

@@ -1,9 +1,9 @@
 // What the run needs from the operating system, behind one small interface:
 // reading a whole input file, writing an output file, what a name stands
-// for, and the system's own words for a failure.  One implementation per system, in the files
-// platform-posix.cpp and platform-win32.cpp; the build picks the one that
-// fits.  Every file is handled as bytes (binary mode): line ends come from
-// the text layer alone.
+// for, and the system's own words for a failure.  One implementation per
+// system, in the files platform-posix.cpp and platform-win32.cpp; the build
+// picks the one that fits.  Every file is handled as bytes (binary mode): line
+// ends come from the text layer alone.
 #pragma once
 
 #include <cstddef>

@@ -10,8 +10,8 @@
 
 #include "run/errors.h"
 #include "run/system/platform.h"
-#include "support/io_error.h"
 #include "run/text/channels.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {

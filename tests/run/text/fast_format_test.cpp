@@ -13,9 +13,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -510,10 +510,9 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
 // Every node record of a real table, read through the input channel, gives
 // the values std::from_chars gives for its six blank-separated words.
 TEST(FastScanReal, NodeRecordsOfARealTable) {
-  const std::string path =
-      (testing::shared_tables_dir() /
-       "sns-mebt-rebuncher-402mhz-301x101-large.txt")
-          .string();
+  const std::string path = (testing::shared_tables_dir() /
+                            "sns-mebt-rebuncher-402mhz-301x101-large.txt")
+                               .string();
   std::ifstream f(path, std::ios::binary);
   if (!f)
     GTEST_SKIP() << "no table at " << path;

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "run/text/channels.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "run/text/reference_format.h"
