@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <string>
 #include <string_view>
@@ -331,62 +332,78 @@ class NodeGridCheck {
   NodeGridCheck(const TableHeader& h, int32_t Nz, int32_t Nr, int32_t ReverseZ,
                 std::string file)
       : h_(h),
-        nz_(Nz),
-        nr_(Nr),
         reverse_(ReverseZ != 0),
         file_(std::move(file)),
         dz_(Nz > 1 ? (h.Zmax - h.Zmin) / (Nz - 1) : 0.0),
-        dr_(Nr > 1 ? (h.Rmax - h.Rmin) / (Nr - 1) : 0.0) {}
+        dr_(Nr > 1 ? (h.Rmax - h.Rmin) / (Nr - 1) : 0.0),
+        // A single node in z (or r) has no step to be off by.
+        half_dz_(Nz > 1 ? dz_ / 2.0 : kUnbounded),
+        half_dr_(Nr > 1 ? dr_ / 2.0 : kUnbounded) {}
 
   // Record k of r block i, its Z on table line `line`.  The first record
   // waits for the second: rows in the wrong z order for ReverseZ say so
-  // before any record is found off its node.
+  // before any record is found off its node.  Every record of a table is
+  // checked, so the comparison stays inline and the words are built only
+  // for the record that is off.
   void record(int32_t i, int32_t k, double Z, double R, long line) {
-    if (i == 1 && k == 1) {
-      first_ = {Z, R, line};
+    if (i == 1 && k <= 2) {
+      first_records(k, Z, R, line);
       return;
-    }
-    if (i == 1 && k == 2) {
-      if (!reverse_ && Z < first_.Z)
-        stop_run("zereduv: the rows of \"" + file_ +
-                 "\" run in decreasing z, but ReverseZ (record 11 of "
-                 "zereduv.dat) is 0: set it to 1");
-      if (reverse_ && Z > first_.Z)
-        stop_run("zereduv: the rows of \"" + file_ +
-                 "\" run in increasing z, but ReverseZ (record 11 of "
-                 "zereduv.dat) is not 0: set it to 0");
-      check(1, 1, first_.Z, first_.R, first_.line);
     }
     check(i, k, Z, R, line);
   }
 
  private:
+  static constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+
   struct Seen {
     double Z = 0.0, R = 0.0;
     long line = 0;
   };
 
-  void check(int32_t i, int32_t k, double Z, double R, long line) const {
-    const double node_r = h_.Rmin + (i - 1) * dr_;
-    const double node_z =
-        reverse_ ? h_.Zmax - (k - 1) * dz_ : h_.Zmin + (k - 1) * dz_;
-    const bool off_r = nr_ > 1 && std::fabs(R - node_r) > dr_ / 2.0;
-    const bool off_z = nz_ > 1 && std::fabs(Z - node_z) > dz_ / 2.0;
-    if (off_r || off_z) {
-      stop_run("zereduv: the node record on line " + std::to_string(line) +
-               " of \"" + file_ + "\" (Z = " + num(Z) + ", R = " + num(R) +
-               ") is off the header's grid, which puts it at Z = " +
-               num(node_z) + ", R = " + num(node_r) +
-               ": each r must hold its Nz rows in a block, z varying "
-               "fastest, as the header's limits and interval counts say");
+  double node_r(int32_t i) const { return h_.Rmin + (i - 1) * dr_; }
+  double node_z(int32_t k) const {
+    return reverse_ ? h_.Zmax - (k - 1) * dz_ : h_.Zmin + (k - 1) * dz_;
+  }
+
+  void first_records(int32_t k, double Z, double R, long line) {
+    if (k == 1) {
+      first_ = {Z, R, line};
+      return;
     }
+    if (!reverse_ && Z < first_.Z)
+      stop_run("zereduv: the rows of \"" + file_ +
+               "\" run in decreasing z, but ReverseZ (record 11 of "
+               "zereduv.dat) is 0: set it to 1");
+    if (reverse_ && Z > first_.Z)
+      stop_run("zereduv: the rows of \"" + file_ +
+               "\" run in increasing z, but ReverseZ (record 11 of "
+               "zereduv.dat) is not 0: set it to 0");
+    check(1, 1, first_.Z, first_.R, first_.line);
+    check(1, 2, Z, R, line);
+  }
+
+  void check(int32_t i, int32_t k, double Z, double R, long line) const {
+    if (std::fabs(R - node_r(i)) > half_dr_ ||
+        std::fabs(Z - node_z(k)) > half_dz_)
+      off_grid(i, k, Z, R, line);
+  }
+
+  [[noreturn]] void off_grid(int32_t i, int32_t k, double Z, double R,
+                             long line) const {
+    stop_run("zereduv: the node record on line " + std::to_string(line) +
+             " of \"" + file_ + "\" (Z = " + num(Z) + ", R = " + num(R) +
+             ") is off the header's grid, which puts it at Z = " +
+             num(node_z(k)) + ", R = " + num(node_r(i)) +
+             ": each r must hold its Nz rows in a block, z varying "
+             "fastest, as the header's limits and interval counts say");
   }
 
   const TableHeader& h_;
-  int32_t nz_, nr_;
   bool reverse_;
   std::string file_;
   double dz_, dr_;
+  double half_dz_, half_dr_;
   Seen first_;
 };
 
