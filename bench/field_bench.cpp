@@ -78,8 +78,8 @@ void BM_EB2D_APPR(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * points.size()));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(points.size()));
 }
 BENCHMARK(BM_EB2D_APPR)->Unit(benchmark::kMillisecond);
 
@@ -90,8 +90,8 @@ void BM_RESAMPLE(benchmark::State& state) {
     benchmark::DoNotOptimize(s->Ez3D.data());
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * kOutPoints));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(kOutPoints));
 }
 BENCHMARK(BM_RESAMPLE)->Unit(benchmark::kMillisecond);
 

@@ -50,9 +50,9 @@ void BM_put_d24(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kValues));
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * kValues * kDoubleWidth));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kValues));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(kValues * kDoubleWidth));
 }
 BENCHMARK(BM_put_d24);
 
@@ -66,9 +66,9 @@ void BM_put_d24_reference(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kValues));
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * kValues * kDoubleWidth));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kValues));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(kValues * kDoubleWidth));
 }
 BENCHMARK(BM_put_d24_reference);
 
@@ -132,8 +132,8 @@ void BM_scan_real(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * words.size()));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(words.size()));
 }
 BENCHMARK(BM_scan_real);
 
@@ -155,10 +155,10 @@ void BM_read_list_node_records(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(
-      static_cast<int64_t>(state.iterations() * kRecords * 6));
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(kRecords * 6));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_read_list_node_records);
 
@@ -175,9 +175,9 @@ void BM_list_doubles_field_array(benchmark::State& state) {
     st.end();
   }
   out.close();
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * v.size()));
-  state.SetBytesProcessed(
-      static_cast<int64_t>(state.iterations() * v.size() / 3 * 74));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(v.size() / 3 * 74));
 }
 BENCHMARK(BM_list_doubles_field_array)->Unit(benchmark::kMillisecond);
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "run/text/channels.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 

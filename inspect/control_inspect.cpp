@@ -1,5 +1,6 @@
 #include "control_inspect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -13,13 +14,40 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
-#include "run/text/number_fields.h"
 #include "run/run_state.h"
+#include "run/system/platform.h"
+#include "run/text/number_fields.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
 
 namespace {
+
+// Output grid points inside the map's limits where the resampling found
+// no field: every map node the interpolation takes around them holds zero
+// (E and B), so they lie in the metal of the cavity's walls.
+int64_t points_in_metal(const RunState& s) {
+  int64_t n = 0;
+  for (int32_t iz = 1; iz <= kNzOut; ++iz) {
+    const double z = s.ZOut(iz);
+    if (z < s.Zmin || z > s.Zmax)
+      continue;
+    for (int32_t iy = 1; iy <= kNy; ++iy)
+      for (int32_t ix = 1; ix <= kNx; ++ix) {
+        const double x = s.XOut(ix), y = s.YOut(iy);
+        const double rho = std::sqrt(x * x + y * y);
+        if (rho < s.Rmin || rho > s.Rmax)
+          continue;
+        bool zero = true;
+        for (const Field3D* f :
+             {&s.Ex3D, &s.Ey3D, &s.Ez3D, &s.Bx3D, &s.By3D, &s.Bz3D})
+          zero = zero && (*f)(ix, iy, iz) == 0.0;
+        if (zero)
+          ++n;
+      }
+  }
+  return n;
+}
 
 double percent(double given, double reference) {
   return reference != 0.0 ? 100.0 * (given - reference) / reference : 0.0;
@@ -30,11 +58,11 @@ double percent(double given, double reference) {
 ControlReport inspect_control(const std::filesystem::path& file,
                               const ControlOptions& opt) {
   ControlReport r;
-  r.file = file.string();
+  r.file = platform::shown_path(file);
   auto s = std::make_unique<RunState>();
   const std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
-  read_control(*s, file.filename().string());
+  read_control_file(*s, platform::shown_path(file.filename()));
   r.table = std::string(trimmed(s->FieldFileName));
   r.isym_z = s->isym_z;
   r.FileNumber = s->FileNumber;
@@ -48,13 +76,17 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.Aperture = s->Aperture;
   r.FieldScale = s->FieldScale;
 
-  // The table on its own: kind, end planes, implied frequency (at the
-  // control file's frequency and key, so the check is the run's).
-  TableOptions topt;
+  // The run's phases up to the resampling, in memory, the table read
+  // once: its kind, end planes and implied frequency (at the control file's
+  // frequency and key, so the check is the run's) come from the map as
+  // read.
+  set_constants(*s, physical_constants(s->Frequency));
+  const FieldTable table = READ_FIELD_TABLE(*s);
+  const TableHeader& header = table.header;
+  std::optional<double> fcheck;
   if (s->Frequency > 0.0 && std::isfinite(s->Frequency))
-    topt.frequency = s->Frequency;
-  topt.isym = s->isym_z;
-  const TableReport tr = inspect_table(s->path(r.table), topt);
+    fcheck = s->Frequency;
+  const TableReport tr = inspect_read_table(*s, header, r.table, fcheck);
   r.table_kind = variant_text(tr.header);
   // Read with ReverseZ the table's first plane becomes the map's last.
   r.suggested_isym = s->ReverseZ != 0 ? -tr.suggested_isym : tr.suggested_isym;
@@ -66,16 +98,11 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.implied_ok = tr.maxwell.implied_ok;
   r.implied_frequency = tr.maxwell.implied_frequency;
   r.implied_percent = percent(s->Frequency, r.implied_frequency);
-
-  // The run's phases up to the resampling, in memory.
-  DERIVE_CONSTANTS(*s);
-  const TableHeader header = READ_FIELD_TABLE(*s);
   if (header.variant == TableHeader::Variant::T7) {
     r.t7 = true;
     r.t7_frequency = header.frequency_MHz * 1.0e6;
     r.t7_percent = percent(s->Frequency, r.t7_frequency);
   }
-  COMPLETE_SYMMETRY(*s);
   r.nr = s->Nr;
   r.nz = s->Nz;
   r.zmin = s->Zmin;
@@ -97,6 +124,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
   } catch (const RunStop&) {
     r.stops = true;
   }
+  r.symz_not_mirror = s->SymZ != 0 && z_mirror(*s) == ZMirror::Neither;
   SCALE_AND_GRID(*s);
   RESAMPLE(*s);
 
@@ -126,11 +154,8 @@ ControlReport inspect_control(const std::filesystem::path& file,
   r.outside = r.points - (r.plane_points - in_plane_outside) * planes_in;
   r.corner_past_rmax = s->Aperture * std::sqrt(2.0) > s->Rmax;
   r.z_past_map = s->ZminOut < s->Zmin || s->ZmaxOut > s->Zmax;
-  if (s->Frequency > 0.0) {
-    r.half_wavelength = s->c / (2.0 * s->Frequency) * 100.0;
-    if (s->DzOut != 0.0)
-      r.steps_per_half_wavelength = r.half_wavelength / std::fabs(s->DzOut);
-  }
+  r.outside_aperture = points_outside_map(*s);
+  r.in_metal = points_in_metal(*s);
 
   // The field after FieldScale on the axis: the map's axis nodes, and the
   // output grid line nearest the axis.
@@ -157,8 +182,9 @@ ControlReport inspect_control(const std::filesystem::path& file,
         r.at_beta.gain = axis_gain(zm, r.axis_ez, omega, *opt.beta, s->c);
         r.at_beta.T = v0 > 0.0 ? r.at_beta.gain / v0 : 0.0;
       }
-      const auto ph = axis_phasor(zm, r.axis_ez, omega, r.best.beta, s->c);
-      r.crest_deg = -std::arg(ph) * 180.0 / s->pi;
+      r.beta = opt.beta ? *opt.beta : r.best.beta;
+      const auto ph = axis_phasor(zm, r.axis_ez, omega, r.beta, s->c);
+      r.crest_deg = -stable_arg(ph) * 180.0 / s->pi;
       if (r.crest_deg <= -180.0)
         r.crest_deg += 360.0;
       // The 201 output points on the grid line nearest x = y = 0.
@@ -176,11 +202,21 @@ ControlReport inspect_control(const std::filesystem::path& file,
         zo.push_back(s->ZOut(iz) / 100.0);
         eo.push_back(s->Ez3D(ax, ay, iz) / 1e4);
       }
-      r.v_map = r.best.gain;
-      r.v_out = axis_gain(zo, eo, omega, r.best.beta, s->c);
+      r.v_map = axis_gain(zm, r.axis_ez, omega, r.beta, s->c);
+      r.v_out = axis_gain(zo, eo, omega, r.beta, s->c);
       if (r.v_map != 0.0)
         r.resampling_rel = (r.v_out - r.v_map) / r.v_map;
     }
+  }
+
+  // The z steps per RF half-wavelength of a particle at beta (at beta 1
+  // when there are no on-axis figures and none is asked).
+  if (r.beta == 0.0)
+    r.beta = opt.beta.value_or(1.0);
+  if (s->Frequency > 0.0) {
+    r.half_wavelength = r.beta * s->c / (2.0 * s->Frequency) * 100.0;
+    if (s->DzOut != 0.0)
+      r.steps_per_half_wavelength = r.half_wavelength / std::fabs(s->DzOut);
   }
 
   // FieldScale for the targets: every field value is proportional to it.
@@ -281,6 +317,18 @@ std::string control_text(const ControlReport& r) {
   o += row("  outside the map",
            share(r.outside, r.points) + " points, written as zeros; " +
                share(r.plane_outside, r.plane_points) + " in each z plane");
+  o += row("  in metal", share(r.in_metal, r.points) +
+                             " points inside the map where every node around "
+                             "is zero, written as zeros");
+  if (r.outside_aperture > 0)
+    o += row("  warning", std::to_string(r.outside_aperture) + " of " +
+                              std::to_string(r.points) +
+                              " grid points within the aperture lie outside "
+                              "the map (the run warns)");
+  if (r.symz_not_mirror)
+    o += row("  warning",
+             "SymZ is set, but the map is not mirror-symmetric in z: the "
+             "field file holds only its z >= 0 half");
   if (r.corner_past_rmax)
     o += row("  warning",
              "Aperture*sqrt(2) = " + num(r.Aperture * std::sqrt(2.0)) +
@@ -290,10 +338,11 @@ std::string control_text(const ControlReport& r) {
                               num(r.zmax_out) + " cm runs past the map's " +
                               num(r.zmin) + " .. " + num(r.zmax) + " cm");
   if (r.half_wavelength > 0)
-    o += row("  z steps", num(r.steps_per_half_wavelength, 4) +
-                              " per RF half-wavelength at beta = 1 (" +
-                              num(r.half_wavelength, 5) +
-                              " cm; dz = " + num(std::fabs(r.dz_out)) + " cm)");
+    o += row("  z steps",
+             num(r.steps_per_half_wavelength, 4) +
+                 " per RF half-wavelength at beta = " + num(r.beta, 6) + " (" +
+                 num(r.half_wavelength, 5) +
+                 " cm; dz = " + num(std::fabs(r.dz_out)) + " cm)");
   o += row(
       "Maxwell check",
       "mean ratio " + num(r.avg, 6) +
@@ -323,12 +372,12 @@ std::string control_text(const ControlReport& r) {
                    "output points (x = " +
                    num(r.axis_x) + ", y = " + num(r.axis_y) + " cm) " +
                    num(r.v_out, 8) + " MV: " + num(r.resampling_rel, 3) +
-                   " relative");
+                   " relative, at beta = " + num_fixed(r.beta, 4));
       o += row("Phase convention", kPhaseConvention);
       o += row("Crest phase", num_fixed(r.crest_deg, 2) +
                                   " deg: Ez(z) cos(wt + phi) is at its crest "
                                   "for phi = this, beta = " +
-                                  num_fixed(r.best.beta, 4) +
+                                  num_fixed(r.beta, 4) +
                                   ", the particle at the map's entrance z = " +
                                   num(r.zmin) + " cm at t = 0");
     }
@@ -396,6 +445,10 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
                {"plane_outside_points", r.plane_outside},
                {"aperture_corner_past_rmax", r.corner_past_rmax},
                {"z_range_past_map", r.z_past_map},
+               {"outside_aperture_points", r.outside_aperture},
+               {"in_metal_points", r.in_metal},
+               {"symz_not_mirror_symmetric", r.symz_not_mirror},
+               {"beta", r.beta},
                {"half_wavelength_cm", r.half_wavelength},
                {"steps_per_half_wavelength", r.steps_per_half_wavelength}};
   j["maxwell"] = {{"avg_ratio", r.avg},
@@ -423,6 +476,7 @@ nlohmann::ordered_json control_json(const ControlReport& r) {
                          {"relative_difference", r.resampling_rel}};
       a["phase_convention"] = kPhaseConvention;
       a["crest_phase_deg"] = r.crest_deg;
+      a["crest_beta"] = r.beta;
     }
   }
   j["axis"] = a;

@@ -60,8 +60,13 @@ struct ControlReport {
   int64_t outside = 0, points = 0;              // whole grid
   int64_t plane_outside = 0, plane_points = 0;  // one z plane inside the map
   bool corner_past_rmax = false;                // Aperture * sqrt(2) > Rmax
-  bool z_past_map = false;     // the grid's z range leaves the map's
-  double half_wavelength = 0;  // c / (2 f) [cm]
+  bool z_past_map = false;       // the grid's z range leaves the map's
+  int64_t outside_aperture = 0;  // within the aperture's circle, outside
+                                 // the map: the run's warning counts these
+  int64_t in_metal = 0;          // inside the map, every node around them zero
+  bool symz_not_mirror = false;  // SymZ set on a map neither even nor odd
+  double beta = 0;  // the beta of the figures below: --beta, else best gain
+  double half_wavelength = 0;  // beta c / (2 f) [cm]
   double steps_per_half_wavelength = 0;
 
   // The field after FieldScale, on the axis [MV/m, MV].
@@ -71,9 +76,9 @@ struct ControlReport {
   GainPoint best;                       // beta of best gain, V, T
   bool beta_given = false;
   GainPoint at_beta;     // at --beta
-  double crest_deg = 0;  // crest phase at best.beta
+  double crest_deg = 0;  // crest phase at beta
   // The gain from the map against the gain from the 201 output points on
-  // the grid line nearest the axis, at best.beta.
+  // the grid line nearest the axis, at beta.
   double axis_x = 0, axis_y = 0;
   double v_map = 0, v_out = 0, resampling_rel = 0;
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <span>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "run/system/platform.h"
 
@@ -362,12 +364,51 @@ int recognise_layout(std::string_view c) {
   return -1;
 }
 
+namespace {
+
+// A field file whose structure is complete may still hold values that are
+// not finite numbers: zereduv never writes them, and a tracking code fed
+// with them would track NaN.  The first such value is named.
+void refuse_non_finite(const FieldFile& f) {
+  struct Set {
+    const char* name;
+    const double* v;
+    std::size_t n;
+  };
+  std::vector<Set> sets = {{"x", f.X.data(), f.X.size()},
+                           {"y", f.Y.data(), f.Y.size()},
+                           {"z", f.Z.data(), f.Z.size()},
+                           {"ElementLength", &f.ElementLength, 1},
+                           {"Aperture", &f.Aperture, 1}};
+  for (std::size_t a = 0; a < 6; ++a)
+    sets.push_back({kComponentNames[a], f.comp[a].data(), f.comp[a].size()});
+  for (const Set& set : sets) {
+    std::size_t bad = 0, first = 0;
+    for (std::size_t k = 0; k < set.n; ++k) {
+      if (!std::isfinite(set.v[k]) && bad++ == 0)
+        first = k;
+    }
+    if (bad > 0) {
+      throw FieldFileDamaged(
+          std::string("its ") + set.name + " values",
+          std::to_string(bad) + " of " + std::to_string(set.n) +
+              " are not finite numbers (NaN or Infinity), the first at "
+              "index " +
+              std::to_string(first + 1) + "; zereduv never writes such values");
+    }
+  }
+}
+
+}  // namespace
+
 FieldFile parse_field_file(std::string_view content) {
   int layout = recognise_layout(content);
-  if (layout == 0)
-    return parse_layout0(content);
-  if (layout == 1 || layout == 2)
-    return parse_text(content, layout);
+  if (layout == 0 || layout == 1 || layout == 2) {
+    FieldFile f =
+        layout == 0 ? parse_layout0(content) : parse_text(content, layout);
+    refuse_non_finite(f);
+    return f;
+  }
   throw FieldFileDamaged(
       at_byte(0),
       "not a field file of layout 0, 1 or 2: expected the record length 20 "
@@ -381,9 +422,9 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   platform::InputFile in;
   if (const platform::FileError e = in.open(path)) {
     if (e.kind == "not a regular file")
-      throw std::runtime_error("cannot read \"" + path.string() +
+      throw std::runtime_error("cannot read \"" + platform::shown_path(path) +
                                "\": " + e.reason + ", not a regular file");
-    throw std::runtime_error("cannot open \"" + path.string() +
+    throw std::runtime_error("cannot open \"" + platform::shown_path(path) +
                              "\": " + e.reason);
   }
   // Every field file has one of three sizes: a larger file is none of them
@@ -401,7 +442,7 @@ FieldFile read_field_file(const std::filesystem::path& path) {
   // Read to its end, so that a file that grew since is seen too.
   platform::FileBytes bytes;
   if (const platform::FileError e = in.read_all(bytes))
-    throw std::runtime_error("cannot read \"" + path.string() +
+    throw std::runtime_error("cannot read \"" + platform::shown_path(path) +
                              "\": " + e.reason);
   return parse_field_file(std::string_view(bytes.data.data(), bytes.size));
 }
@@ -455,7 +496,7 @@ FieldReport field_report(std::string file, FieldFile f) {
 }
 
 FieldReport inspect_field(const std::filesystem::path& path) {
-  return field_report(path.string(), read_field_file(path));
+  return field_report(platform::shown_path(path), read_field_file(path));
 }
 
 }  // namespace zereduv::inspect

@@ -42,7 +42,7 @@ std::string field_onaxis(const FieldReport& r) {
     z.push_back(r.f.Z[k] / 100.0);
     ez.push_back(r.axis_ez[k] * 100.0);
   }
-  return onaxis_text(z, ez, 0.0, "",
+  return onaxis_text(z, ez, r.frequency, r.frequency > 0 ? "given" : "",
                      "field file " + r.file + ", line x = " + num(r.axis_x) +
                          " cm, y = " + num(r.axis_y) + " cm");
 }
@@ -62,7 +62,7 @@ void field_crest(FieldReport& r, double frequency) {
   const double omega = 2.0 * kPi * frequency;
   r.best = best_gain(z, ez, omega, kC);
   r.crest_deg =
-      -std::arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
+      -stable_arg(axis_phasor(z, ez, omega, r.best.beta, kC)) * 180.0 / kPi;
   if (r.crest_deg <= -180.0)
     r.crest_deg += 360.0;
 }

@@ -20,8 +20,8 @@ std::string onaxis_text(const std::vector<double>& z_m,
 
 /// The table's nodes on the axis (z centred as the program centres it).
 std::string table_onaxis(const TableReport& r);
-/// The field file's axis line nearest x = y = 0 (frequency unknown: the
-/// field file does not carry it).
+/// The field file's axis line nearest x = y = 0, at the frequency given
+/// with --frequency (unknown otherwise: the field file does not carry it).
 std::string field_onaxis(const FieldReport& r);
 
 }  // namespace zereduv::inspect

@@ -8,8 +8,10 @@
 #include <nlohmann/json.hpp>
 #endif
 
+#include "control_inspect.h"
 #include "field_inspect.h"
 #include "table_inspect.h"
+#include "table_map.h"
 
 namespace zereduv::inspect {
 
@@ -29,5 +31,7 @@ std::string field_csv(const FieldReport& r);
 /// Self-contained SVG pictures: Ez on the axis and a colour map of |E|.
 std::string table_svg(const TableReport& r);
 std::string field_svg(const FieldReport& r);
+/// The map a control file's run reads with the output grid drawn over it.
+std::string control_svg(const ControlReport& r, const TableMap& m);
 
 }  // namespace zereduv::inspect

@@ -92,14 +92,18 @@ std::string axes(const Frame& f, const std::string& xlabel,
          n1(x) + "\" y2=\"" + n1(f.y0 + f.h + 5) + "\" stroke=\"#000\"/>\n";
     o += text(x, f.y0 + f.h + 19, num(t, 6));
   }
+  double widest = 0;
   for (double t : nice_ticks(f.ylo, f.yhi)) {
     double y = f.py(t);
     o += "<line x1=\"" + n1(f.x0 - 5) + "\" y1=\"" + n1(y) + "\" x2=\"" +
          n1(f.x0) + "\" y2=\"" + n1(y) + "\" stroke=\"#000\"/>\n";
     o += text(f.x0 - 8, y + 4, num(t, 6), "end");
+    widest = std::max(widest, text_width(num(t, 6), 13));
   }
-  o += text(f.x0 + f.w / 2, f.y0 + f.h + 38, xlabel);
-  double yl = f.x0 - 62, ym = f.y0 + f.h / 2;
+  o += text(f.x0 + f.w / 2, f.y0 + f.h + 36, xlabel);
+  // The rotated label's baseline stands a gap left of the widest tick
+  // label; its glyphs reach up to one em to the left of it.
+  double yl = f.x0 - 8 - widest - 6, ym = f.y0 + f.h / 2;
   o += text(yl, ym, ylabel, "middle", 13,
             " transform=\"rotate(-90 " + n1(yl) + " " + n1(ym) + ")\"");
   return o;
@@ -204,6 +208,14 @@ std::string short_name(const std::string& name, std::size_t max) {
   return "\xE2\x80\xA6" + name.substr(from);
 }
 
+double text_width(const std::string& s, int size) {
+  std::size_t chars = 0;
+  for (char c : s)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+      ++chars;
+  return 0.62 * size * static_cast<double>(chars);
+}
+
 namespace {
 
 // The range widened to the nearest ticks outside it, so that the ticks cover
@@ -217,9 +229,49 @@ void cover_with_ticks(double& lo, double& hi) {
   hi = std::max(hi, std::ceil(hi / step - 1e-9) * step);
 }
 
-constexpr double kLeft = 100, kPlotWidth = 680;  // every panel
+// Every panel: its frame, then below it the tick labels, the axis label
+// and a legend line, then a gap before the next panel's title.
+constexpr double kLeft = 110, kPlotWidth = 680, kWidth = 980;
 constexpr double kPlotTop = 70, kPlotHeight = 220;
-constexpr double kMapTop = 350, kMapHeight = 210, kMapPitch = 290;
+constexpr double kMapTop = 380, kMapHeight = 210, kMapPitch = 310;
+constexpr double kLegendBelow = 58;  // legend baseline below a map's frame
+
+/// The hatching of nodes without field, defined once per picture.
+constexpr const char* kNoFieldPattern =
+    "<defs><pattern id=\"nofield\" width=\"6\" height=\"6\" "
+    "patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\">"
+    "<rect width=\"6\" height=\"6\" fill=\"#d9d9d9\"/>"
+    "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#8c8c8c\" "
+    "stroke-width=\"2\"/></pattern></defs>\n";
+
+std::string overlay(const Frame& f, const GridOverlay& g) {
+  std::string o = "<g fill=\"none\" stroke=\"#e8352b\">\n";
+  for (double x : g.xlines)
+    o += "<line x1=\"" + n1(f.px(x)) + "\" y1=\"" + n1(f.py(g.ylo)) +
+         "\" x2=\"" + n1(f.px(x)) + "\" y2=\"" + n1(f.py(g.yhi)) +
+         "\" stroke-width=\"0.5\" stroke-opacity=\"0.7\"/>\n";
+  for (double y : g.ylines)
+    o += "<line x1=\"" + n1(f.px(g.xlo)) + "\" y1=\"" + n1(f.py(y)) +
+         "\" x2=\"" + n1(f.px(g.xhi)) + "\" y2=\"" + n1(f.py(y)) +
+         "\" stroke-width=\"0.5\" stroke-opacity=\"0.7\"/>\n";
+  const double x0 = f.px(g.xlo), x1 = f.px(g.xhi);
+  const double y0 = f.py(g.yhi), y1 = f.py(g.ylo);
+  o += "<rect x=\"" + n1(x0) + "\" y=\"" + n1(y0) + "\" width=\"" +
+       n1(x1 - x0) + "\" height=\"" + n1(y1 - y0) +
+       "\" stroke-width=\"2\"/>\n</g>\n";
+  return o;
+}
+
+/// One legend entry: a swatch and its text; returns where the next begins.
+double legend_entry(std::string& o, double x, double y, const char* fill,
+                    const char* stroke, const std::string& label) {
+  o += "<rect x=\"" + n1(x) + "\" y=\"" + n1(y - 10) +
+       "\" width=\"14\" height=\"12\" fill=\"" + fill + "\" stroke=\"" +
+       stroke + "\" stroke-width=\"" +
+       (std::string(fill) == "none" ? "2" : "1") + "\"/>\n";
+  o += text(x + 20, y, label, "start", 12);
+  return x + 20 + text_width(label, 12) + 24;
+}
 
 std::string colour_map(const ColourMap& map, double top, double zlo,
                        double zhi) {
@@ -227,10 +279,13 @@ std::string colour_map(const ColourMap& map, double top, double zlo,
   Frame f{kLeft, top, kPlotWidth, kMapHeight, zlo, zhi, 0, 0};
   range(map.yc, f.ylo, f.yhi);
   o += text(f.x0 + f.w / 2, f.y0 - 10, map.title, "middle", 14);
+  auto no_field = [&](std::size_t k) {
+    return k < map.none.size() && map.none[k] != 0;
+  };
   double vmax = 0;
-  for (double v : map.v)
-    if (std::isfinite(v))
-      vmax = std::max(vmax, v);
+  for (std::size_t k = 0; k < map.v.size(); ++k)
+    if (std::isfinite(map.v[k]) && !no_field(k))
+      vmax = std::max(vmax, map.v[k]);
   // At most about 300 x 120 cells.
   const std::size_t nx = map.xc.size(), ny = map.yc.size();
   const std::size_t sx = std::max<std::size_t>(1, (nx + 299) / 300);
@@ -256,11 +311,25 @@ std::string colour_map(const ColourMap& map, double top, double zlo,
       o += "<rect x=\"" + n1(x0) + "\" y=\"" + n1(y0) + "\" width=\"" +
            n1(std::max(x1 - x0, 0.1) + 0.3) + "\" height=\"" +
            n1(std::max(y1 - y0, 0.1) + 0.3) + "\" fill=\"" +
-           colour(vmax > 0 ? v / vmax : 0) + "\"/>\n";
+           (no_field(r * nx + c) ? std::string("url(#nofield)")
+                                 : colour(vmax > 0 ? v / vmax : 0)) +
+           "\"/>\n";
     }
   }
   o += "</g>\n";
+  for (const GridOverlay& g : map.overlay)
+    o += overlay(f, g);
   o += axes(f, map.xlabel, map.ylabel);
+  // The legend line: what is hatched, what the overlay is.
+  double lx = f.x0;
+  const double ly = f.y0 + f.h + kLegendBelow;
+  bool any_none = false;
+  for (std::size_t k = 0; k < map.v.size() && !any_none; ++k)
+    any_none = no_field(k);
+  if (any_none)
+    lx = legend_entry(o, lx, ly, "url(#nofield)", "#8c8c8c", map.none_label);
+  for (const GridOverlay& g : map.overlay)
+    lx = legend_entry(o, lx, ly, "none", "#e8352b", g.label);
   // Colour bar with labelled ticks from 0 to the largest value.
   const double bx = kLeft + kPlotWidth + 20, bw = 22;
   for (int k = 0; k < 50; ++k) {
@@ -279,8 +348,14 @@ std::string colour_map(const ColourMap& map, double top, double zlo,
          n1(bx + bw + 4) + "\" y2=\"" + n1(y) + "\" stroke=\"#000\"/>\n";
     o += text(bx + bw + 6, y + 4, num(t, 4), "start", 12);
   }
-  o += text(bx + bw / 2, f.y0 + f.h + 38,
-            map.unit + (vmax > 0 ? ", max " + num(vmax, 4) : ""), "middle", 12);
+  // The unit and the largest value under the bar, ending at the picture's
+  // right edge when it is wider than the room to the right of the bar.
+  const std::string unit = map.unit + (vmax > 0 ? ", max " + num(vmax, 4) : "");
+  const double room = kWidth - 8 - (bx + bw / 2);
+  if (text_width(unit, 12) / 2 <= room)
+    o += text(bx + bw / 2, f.y0 + f.h + 36, unit, "middle", 12);
+  else
+    o += text(kWidth - 8, f.y0 + f.h + 36, unit, "end", 12);
   return o;
 }
 
@@ -288,7 +363,7 @@ std::string colour_map(const ColourMap& map, double top, double zlo,
 
 std::string svg_picture(const std::string& heading, const LinePlot& plot,
                         const std::vector<ColourMap>& maps) {
-  const double width = 900;
+  const double width = kWidth;
   const double height = kMapTop + static_cast<double>(maps.size()) * kMapPitch;
   std::string o;
   o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -297,7 +372,13 @@ std::string svg_picture(const std::string& heading, const LinePlot& plot,
        n1(height) + "\" font-family=\"sans-serif\">\n";
   o += "<rect x=\"0\" y=\"0\" width=\"" + n1(width) + "\" height=\"" +
        n1(height) + "\" fill=\"#fff\"/>\n";
-  o += text(width / 2, 24, heading, "middle", 15);
+  o += kNoFieldPattern;
+  // A long heading (a deep path) gets a smaller font rather than running
+  // past the picture's edges.
+  int heading_size = 15;
+  while (heading_size > 8 && text_width(heading, heading_size) > width - 16)
+    --heading_size;
+  o += text(width / 2, 24, heading, "middle", heading_size);
 
   // One z range for every panel: the line's and the maps' together.
   std::vector<double> all_z = plot.x;

@@ -11,13 +11,30 @@ struct LinePlot {
   std::vector<double> x, y;
 };
 
+/// A rectangle and lines in data coordinates drawn over a colour map: the
+/// output grid over the map a run resamples.
+struct GridOverlay {
+  double xlo = 0, xhi = 0, ylo = 0, yhi = 0;  // the box
+  std::vector<double> xlines, ylines;         // grid lines inside it
+  std::string label;                          // its legend entry
+};
+
 /// Values on a rectangular grid of node coordinates xc (columns) and yc
-/// (rows); v[row * xc.size() + col].
+/// (rows); v[row * xc.size() + col].  Nodes marked in `none` hold no field
+/// (metal, or outside the map): they are hatched grey, not coloured as a
+/// weak field.
 struct ColourMap {
   std::string title, xlabel, ylabel, unit;
   std::vector<double> xc, yc;
   std::vector<double> v;
+  std::vector<unsigned char> none;  // empty, or one flag per value
+  std::string none_label;           // legend text of the hatched cells
+  std::vector<GridOverlay> overlay;
 };
+
+/// The width a text takes at this font size, estimated on the safe side
+/// (0.62 em per character), for placing labels clear of each other.
+double text_width(const std::string& s, int size);
 
 /// Tick positions 1, 2 or 5 times a power of ten covering [lo, hi].
 std::vector<double> nice_ticks(double lo, double hi, int target = 6);

@@ -11,6 +11,7 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "run/system/platform.h"
 
 namespace zereduv::inspect {
 
@@ -24,17 +25,17 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   auto s = std::make_unique<RunState>();
   std::filesystem::path dir = file.parent_path();
   s->WorkDir = dir.empty() ? std::filesystem::path(".") : dir;
-  std::string name = file.filename().string();
+  std::string name = platform::shown_path(file.filename());
   if (name.size() > 80)
-    throw TableRejected(file.string(),
+    throw TableRejected(platform::shown_path(file),
                         "file name longer than 80 characters; rename it");
   s->FieldFileName = name + std::string(80 - name.size(), ' ');
   s->isym_z = isym;
   s->Frequency = frequency;
   s->ReverseZ = 0;
   s->FieldScale = 1.0;
-  DERIVE_CONSTANTS(*s);
-  header = READ_FIELD_TABLE(*s);
+  set_constants(*s, physical_constants(s->Frequency));
+  header = READ_FIELD_TABLE(*s).header;
   return s;
 }
 
@@ -181,24 +182,13 @@ int32_t half_reading(const EndPlane& first, const EndPlane& last,
   return key;
 }
 
-TableReport inspect_table(const std::filesystem::path& file,
-                          const TableOptions& opt) {
-  TableReport rep;
-  rep.file = file.string();
-  double fcheck = opt.frequency.value_or(kReferenceFrequency);
+namespace {
 
-  // The table as read, with the key asked for (or none yet).  A T7
-  // table states its frequency: the check runs at it unless one is given.
-  int32_t key = opt.isym.value_or(0);
-  auto s = read_table(file, key, fcheck, rep.header);
-  const bool t7_frequency = !opt.frequency &&
-                            rep.header.variant == TableHeader::Variant::T7 &&
-                            rep.header.frequency_MHz > 0.0;
-  if (t7_frequency) {
-    fcheck = rep.header.frequency_MHz * 1.0e6;
-    s->Frequency = fcheck;
-    s->omeg = (s->pi * 2.0) * s->Frequency;
-  }
+// The table as read, before the completion: grid, end planes and the key
+// they suggest.  The planes are taken in the table's own order (the map's
+// turned round when it was read with ReverseZ).
+void describe_as_read(const RunState& st, TableReport& rep) {
+  const RunState* s = &st;
   rep.nz_table = s->Nz;
   rep.nr = s->Nr;
   rep.zmin = s->Zmin;
@@ -226,18 +216,20 @@ TableReport inspect_table(const std::filesystem::path& file,
     }
     return classify_plane(rel(ez, pez), rel(er, per), rel(b, pb));
   };
-  rep.first = plane(1);
-  rep.last = plane(s->Nz);
+  const bool turned = s->ReverseZ != 0;
+  rep.first = plane(turned ? s->Nz : 1);
+  rep.last = plane(turned ? 1 : s->Nz);
   rep.suggested_isym = suggest_isym(rep.first, rep.last, rep.suggestion);
   rep.half_isym = half_reading(rep.first, rep.last, rep.header.Zmin,
                                rep.header.Zmax, rep.symmetry_question);
+}
 
-  // The map the program would use: completed with the key given, or
-  // with the suggested one (read again, sized for the completion).
-  rep.isym_given = opt.isym.has_value();
-  rep.isym = rep.isym_given ? *opt.isym : rep.suggested_isym;
-  if (rep.isym != key)
-    s = read_table(file, rep.isym, fcheck, rep.header);
+// The map completed with s.isym_z, analysed: field level, axis, the
+// Maxwell check's statistics and the implied frequency, the transit-time
+// factor.  The check runs at `fcheck`.
+void analyse_completed(RunState& st, TableReport& rep, bool frequency_given,
+                       bool t7_frequency, double fcheck) {
+  RunState* s = &st;
   COMPLETE_SYMMETRY(*s);
   rep.nz_full = s->Nz;
   rep.zmin_full = s->Zmin;
@@ -246,7 +238,6 @@ TableReport inspect_table(const std::filesystem::path& file,
     rep.zgrid.push_back(s->Zgrid(j));
   for (int32_t i = 1; i <= s->Nr; ++i)
     rep.rgrid.push_back(s->Rgrid(i));
-
   // Field level, before the check may switch a sign (V/cm to MV/m).
   rep.absE.resize(static_cast<std::size_t>(s->Nr) *
                   static_cast<std::size_t>(s->Nz));
@@ -287,7 +278,7 @@ TableReport inspect_table(const std::filesystem::path& file,
   // The Maxwell check's statistics and decision, exactly as the program
   // takes them.
   MaxwellStats& m = rep.maxwell;
-  m.frequency_given = opt.frequency.has_value() || t7_frequency;
+  m.frequency_given = frequency_given;
   m.frequency = fcheck;
   m.check = maxwell_statistics(*s);
   implied_frequency(m);
@@ -317,6 +308,66 @@ TableReport inspect_table(const std::filesystem::path& file,
     rep.gains = gain_table(zm, rep.axis_ez, omega, s->c, betas);
     rep.best = best_gain(zm, rep.axis_ez, omega, s->c, rep.gains);
   }
+}
+
+}  // namespace
+
+TableReport inspect_table(const std::filesystem::path& file,
+                          const TableOptions& opt) {
+  TableReport rep;
+  rep.file = platform::shown_path(file);
+  double fcheck = opt.frequency.value_or(kReferenceFrequency);
+
+  // The table as read, with the key asked for (or none yet).  A T7
+  // table states its frequency: the check runs at it unless one is given.
+  int32_t key = opt.isym.value_or(0);
+  auto s = read_table(file, key, fcheck, rep.header);
+  const bool t7_frequency = !opt.frequency &&
+                            rep.header.variant == TableHeader::Variant::T7 &&
+                            rep.header.frequency_MHz > 0.0;
+  if (t7_frequency) {
+    fcheck = rep.header.frequency_MHz * 1.0e6;
+    s->Frequency = fcheck;
+    s->omeg = (s->pi * 2.0) * s->Frequency;
+  }
+  describe_as_read(*s, rep);
+
+  // The map the program would use: completed with the key given, or
+  // with the suggested one (read again, sized for the completion).
+  rep.isym_given = opt.isym.has_value();
+  rep.isym = rep.isym_given ? *opt.isym : rep.suggested_isym;
+  if (rep.isym != key)
+    s = read_table(file, rep.isym, fcheck, rep.header);
+  analyse_completed(*s, rep, opt.frequency.has_value() || t7_frequency,
+                    t7_frequency, fcheck);
+  return rep;
+}
+
+TableReport inspect_read_table(RunState& s, const TableHeader& header,
+                               const std::string& file,
+                               std::optional<double> frequency) {
+  TableReport rep;
+  rep.file = file;
+  rep.header = header;
+  // The check of the report runs at its own frequency; the run state keeps
+  // the run's.
+  const double run_frequency = s.Frequency;
+  const double run_omeg = s.omeg;
+  double fcheck = frequency.value_or(kReferenceFrequency);
+  const bool t7_frequency = !frequency &&
+                            header.variant == TableHeader::Variant::T7 &&
+                            header.frequency_MHz > 0.0;
+  if (t7_frequency)
+    fcheck = header.frequency_MHz * 1.0e6;
+  s.Frequency = fcheck;
+  s.omeg = (s.pi * 2.0) * s.Frequency;
+  describe_as_read(s, rep);
+  rep.isym_given = true;
+  rep.isym = s.isym_z;
+  analyse_completed(s, rep, frequency.has_value() || t7_frequency, t7_frequency,
+                    fcheck);
+  s.Frequency = run_frequency;
+  s.omeg = run_omeg;
   return rep;
 }
 

@@ -11,6 +11,7 @@
 
 #include "field/maxwell_check.h"
 #include "input/field_table.h"
+#include "run/run_state.h"
 #include "transit.h"
 
 namespace zereduv::inspect {
@@ -123,5 +124,13 @@ inline constexpr double kReferenceFrequency = 1.0e9;
 /// pass through.
 TableReport inspect_table(const std::filesystem::path& file,
                           const TableOptions& opt);
+
+/// The same analysis of a table a run state has just read (`header` as the
+/// reader returned it), completed with the state's isym_z; the check of the
+/// report runs at `frequency` (else at the T7 file's or the reference
+/// frequency), the state keeping its own.  Leaves the state completed.
+TableReport inspect_read_table(RunState& s, const TableHeader& header,
+                               const std::string& file,
+                               std::optional<double> frequency);
 
 }  // namespace zereduv::inspect

@@ -27,6 +27,18 @@ std::complex<double> axis_phasor(std::span<const double> z,
 /// particle would gain if it always saw the crest).
 double axis_voltage(std::span<const double> z, std::span<const double> ez);
 
+/// sin x and cos x, the same to the last bit on every system.
+void stable_sincos(double x, double& s, double& c);
+
+/// The argument of (x, y) in radians, in [-pi, pi], the same to the last
+/// bit on every system.
+double stable_atan2(double y, double x);
+
+/// The argument of a phasor, as stable_atan2 gives it.
+inline double stable_arg(std::complex<double> z) {
+  return stable_atan2(z.imag(), z.real());
+}
+
 struct GainPoint {
   double beta = 0;
   double gain = 0;  // axis_gain

@@ -36,6 +36,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -111,7 +112,9 @@ std::string read_file(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   if (!in)
     throw std::runtime_error("cannot read " + p.string());
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 void write_file(const fs::path& p, const std::string& text) {
@@ -281,28 +284,34 @@ std::string escaped(std::string_view s) {
 
 // Layout 0: twelve length-framed records.
 std::string layout0_pins(std::string_view f) {
+  using zereduv::kDoubleBytes;
+  using zereduv::kFrameBytes;
+  using zereduv::layout0_record_offset;
   std::string o = "layout 0 (unformatted records)\n";
-  o += binary_pin(f, 0, "record 1: L, ElementLength, Aperture, 0, L", "iddii");
-  o += binary_pin(f, zereduv::layout0_record_offset(1),
+  o += binary_pin(f, layout0_record_offset(0),
+                  "record 1: L, ElementLength, Aperture, 0, L", "iddii");
+  o += binary_pin(f, layout0_record_offset(1),
                   "record 2: L, SymX, SymY, SymZ, L", "iiiii");
   const std::array<std::pair<const char*, std::size_t>, 3> axes = {
       {{"XOut", kNx}, {"YOut", kNy}, {"ZOut", kNz}}};
-  std::size_t at = zereduv::layout0_record_offset(2);
+  std::size_t record = 2;  // 0-based: records 3 to 5 hold the axes
   for (const auto& [name, n] : axes) {
+    const std::size_t at = layout0_record_offset(record++);
     o += binary_pin(f, at, std::string("L, ") + name + "(1)", "id");
-    o += binary_pin(f, at + 4 + 8 * (n - 1),
+    o += binary_pin(f, at + kFrameBytes + kDoubleBytes * (n - 1),
                     std::string(name) + "(" + std::to_string(n) + "), L", "di");
-    at += 8 * n + 8;
   }
   for (const char* a : kArrays) {
+    const std::size_t at = layout0_record_offset(record++);
     o += binary_pin(f, at, std::string("L of ") + a, "i");
     for (const Node& nd : kNodes) {
-      o += binary_pin(f, at + 4 + 8 * x_fastest(nd.ix, nd.iy, nd.iz),
-                      std::string(a) + " " + nd.name, "d");
+      o += binary_pin(
+          f, at + kFrameBytes + kDoubleBytes * x_fastest(nd.ix, nd.iy, nd.iz),
+          std::string(a) + " " + nd.name, "d");
     }
-    at += 8 * kPoints + 8;
   }
-  o += binary_pin(f, at, "record 12: L, -99, L", "iii");
+  o += binary_pin(f, layout0_record_offset(record), "record 12: L, -99, L",
+                  "iii");
   return o;
 }
 
@@ -339,39 +348,58 @@ std::string text_pins(std::string_view f, std::string_view title,
   return o;
 }
 
+// Line number (from 1) of the first line of run k of a text layout.
+template <std::size_t N>
+constexpr std::size_t first_line(const std::array<zereduv::LineRun, N>& runs,
+                                 std::size_t k) {
+  std::size_t line = 1;
+  for (std::size_t r = 0; r < k; ++r)
+    line += runs[r].lines;
+  return line;
+}
+
+// The values on a full line of numbers.
+constexpr std::size_t kPerLine = static_cast<std::size_t>(
+    zereduv::line_shape(zereduv::LineKind::D3).doubles);
+
 // Layout 1: the twelve groups of layout 0 as lines of up to three values.
 LinePins layout1_lines() {
-  LinePins p = {{1, "ElementLength, Aperture, 0"},
-                {2, "SymX, SymY, SymZ"},
-                {3, "XOut(1..3)"},
-                {11, "XOut(25)"},
-                {12, "YOut(1..3)"},
-                {20, "YOut(25)"},
-                {21, "ZOut(1..3)"},
-                {20 + kNz / 3, "ZOut(199..201)"}};
-  std::size_t first = 21 + kNz / 3;
+  const auto& runs = zereduv::kLayout1Lines;
+  // The runs: the header line, the keys, x (full lines, then the last
+  // value), y (the same), z, the six arrays, the end marker.
+  LinePins p = {{first_line(runs, 0), "ElementLength, Aperture, 0"},
+                {first_line(runs, 1), "SymX, SymY, SymZ"},
+                {first_line(runs, 2), "XOut(1..3)"},
+                {first_line(runs, 3), "XOut(25)"},
+                {first_line(runs, 4), "YOut(1..3)"},
+                {first_line(runs, 5), "YOut(25)"},
+                {first_line(runs, 6), "ZOut(1..3)"},
+                {first_line(runs, 7) - 1, "ZOut(199..201)"}};
+  std::size_t run = 7;
   for (const char* a : kArrays) {
+    const std::size_t first = first_line(runs, run++);
     for (const Node& nd : kNodes) {
-      p.emplace_back(first + x_fastest(nd.ix, nd.iy, nd.iz) / 3,
+      p.emplace_back(first + x_fastest(nd.ix, nd.iy, nd.iz) / kPerLine,
                      std::string(a) + " " + nd.name);
     }
-    first += kPoints / 3;
   }
-  p.emplace_back(first, "end marker -99");
+  p.emplace_back(first_line(runs, run), "end marker -99");
   return p;
 }
 
 // Layout 2: limits, keys, then an E line and a B line per node, z fastest.
 LinePins layout2_lines() {
-  LinePins p = {{1, "XminOut, XmaxOut, 25"},
-                {2, "YminOut, YmaxOut, 25"},
-                {3, "ZminOut, ZmaxOut, 201"},
-                {4, "SymX, SymY, SymZ"}};
+  const auto& runs = zereduv::kLayout2Lines;
+  LinePins p = {{first_line(runs, 0), "XminOut, XmaxOut, 25"},
+                {first_line(runs, 1), "YminOut, YmaxOut, 25"},
+                {first_line(runs, 2), "ZminOut, ZmaxOut, 201"},
+                {first_line(runs, 3), "SymX, SymY, SymZ"}};
+  const std::size_t nodes = first_line(runs, 4);
   for (const Node& nd : kNodes) {
     const std::size_t m =
         (nd.ix - 1) * kNy * kNz + (nd.iy - 1) * kNz + (nd.iz - 1);
-    p.emplace_back(5 + 2 * m, std::string("E at ") + nd.name);
-    p.emplace_back(6 + 2 * m, std::string("B at ") + nd.name);
+    p.emplace_back(nodes + 2 * m, std::string("E at ") + nd.name);
+    p.emplace_back(nodes + 2 * m + 1, std::string("B at ") + nd.name);
   }
   return p;
 }

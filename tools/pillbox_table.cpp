@@ -9,9 +9,17 @@
 // ratio near -1 and corrects the sign.  E in MV/m, H in A/m, lengths in cm
 // (or mm with --mm).
 //
+// The node records are laid out as the field solver's post-processor
+// writes them: 84 characters, Z and R in Fortran G14.6 form (fixed point
+// with six significant digits and four trailing blanks, such as
+// "   0.00000    ", "  0.100960    ", "   50.6061    "; E14.6 below 0.1),
+// the four fields in E14.6 ("  3.727425E+00").  --e-form writes Z and R in
+// E14.6 as well (the layout of this tool's earlier tables); --lf ends the
+// lines with LF instead of CR LF.
+//
 // Usage: pillbox_table [--frequency Hz] [--length cm] [--nz n] [--nr n]
 //                      [--rmax cm] [--e0 MV/m] [--half] [--mm] [--reverse]
-//                      [--out file]
+//                      [--e-form] [--lf] [--out file]
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +44,8 @@ struct Options {
   bool half = false;         // table holds z = 0 .. length/2 only
   bool mm = false;           // lengths written in mm
   bool reverse = false;      // each r block written in decreasing z
+  bool e_form = false;       // Z and R in E14.6 instead of G14.6
+  bool lf = false;           // LF line ends instead of CR LF
   std::string out = "pillbox.txt";
 };
 
@@ -44,7 +54,7 @@ struct Options {
                "pillbox_table: %s\n"
                "usage: pillbox_table [--frequency Hz] [--length cm] [--nz n] "
                "[--nr n] [--rmax cm] [--e0 MV/m] [--half] [--mm] [--reverse] "
-               "[--out file]\n",
+               "[--e-form] [--lf] [--out file]\n",
                why);
   std::exit(2);
 }
@@ -81,6 +91,14 @@ Options parse(int argc, char** argv) {
       o.reverse = true;
       continue;
     }
+    if (name == "--e-form") {
+      o.e_form = true;
+      continue;
+    }
+    if (name == "--lf") {
+      o.lf = true;
+      continue;
+    }
     if (a + 1 >= argc)
       usage("option without value");
     std::string_view v = argv[++a];
@@ -109,11 +127,13 @@ Options parse(int argc, char** argv) {
 }
 
 // A limit as the solver writes it: shortest exact digits, always with a point.
-std::string limit(double v) {
+// (The post-processor writes a whole number without the point; the earlier
+// tables of this tool, --e-form, have it.)
+std::string limit(double v, bool point) {
   char buf[64];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   std::string s(buf, r.ptr);
-  if (s.find_first_of(".e") == std::string::npos)
+  if (point && s.find_first_of(".e") == std::string::npos)
     s += ".0";
   return s;
 }
@@ -132,6 +152,30 @@ std::string field14(double v) {
   if (s.size() < 14)
     s.insert(0, 14 - s.size(), ' ');
   return s;
+}
+
+// A coordinate in Fortran G14.6: from 0.1 up to below 10^6 (after rounding
+// to six significant digits) fixed point with 6 - e digits after the point
+// for a value of 10^e .. 10^(e+1), right-justified in ten columns and
+// followed by four blanks (zero as 0.00000); otherwise E14.6.
+std::string g14(double v) {
+  if (v == 0.0)
+    return "   0.00000    ";
+  char buf[64];
+  // The decimal exponent of the value rounded to six significant digits.
+  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(v),
+                         std::chars_format::scientific, 5);
+  const std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
+  const int e = std::atoi(std::string(sci.substr(sci.find('e') + 1)).c_str());
+  if (e < -1 || e > 5)
+    return field14(v);
+  r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5 - e);
+  std::string s(buf, r.ptr);
+  if (5 - e == 0)
+    s += '.';
+  if (s.size() < 10)
+    s.insert(0, 10 - s.size(), ' ');
+  return s + "    ";
 }
 
 std::string count6(int n) {
@@ -155,9 +199,9 @@ int main(int argc, char** argv) {
   const char* uname = o.mm ? "(mm)" : "(cm)";
 
   std::string t;
-  auto rec = [&t](std::string_view line) {
+  auto rec = [&t, &o](std::string_view line) {
     t += line;
-    t += "\r\n";
+    t += o.lf ? "\n" : "\r\n";
   };
   char fbuf[64];
   auto fixed = [&fbuf](double v, int digits) {
@@ -176,7 +220,8 @@ int main(int argc, char** argv) {
   rec("");
   rec("Electromagnetic fields for a rectangular area with corners at:");
   rec("(Zmin,Rmin) = (0.0,0.0)");
-  rec("(Zmax,Rmax) = (" + limit(zmax * unit) + "," + limit(rmax * unit) + ")");
+  rec("(Zmax,Rmax) = (" + limit(zmax * unit, o.e_form) + "," +
+      limit(rmax * unit, o.e_form) + ")");
   rec("Z and R increments:" + count6(o.nz) + count6(o.nr));
   rec("");
   rec("      Z             R              Ez            Er            |E|      "
@@ -193,7 +238,8 @@ int main(int argc, char** argv) {
     for (int n = 0; n <= o.nz; ++n) {
       const int j = o.reverse ? o.nz - n : n;
       const double z = zmax * j / o.nz;
-      std::string line = field14(z * unit) + field14(r * unit) + field14(ez) +
+      const auto coord = o.e_form ? field14 : g14;
+      std::string line = coord(z * unit) + coord(r * unit) + field14(ez) +
                          field14(0.0) + field14(std::fabs(ez)) + field14(h);
       rec(line);
     }

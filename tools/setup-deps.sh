@@ -5,19 +5,22 @@
 # stops with status 1.
 #
 #   tools/setup-deps.sh         build, the example, the tests, the package
-#   tools/setup-deps.sh --ci    also what CI adds: cppcheck, clang and its
-#                               fuzzer runtime, chromium, expat and zlib
-#                               for the picture tests, lintian for the
-#                               package
+#   tools/setup-deps.sh --ci    also what CI adds: cppcheck, clang-format
+#                               14, clang and its fuzzer runtime,
+#                               chromium, expat and zlib for the picture
+#                               tests, lintian for the package, numpy and
+#                               h5py for the checks of the field file's
+#                               readers and openPMD export
 set -eu
 
 # cmake, g++, make: the build; libgtest-dev: the tests;
-# nlohmann-json3-dev: zereduv-inspect --json; file: cpack's dependency scan.
-pkgs="cmake g++ make libgtest-dev nlohmann-json3-dev file"
+# nlohmann-json3-dev: zereduv-inspect --json; libhdf5-dev: its --openpmd;
+# file: cpack's dependency scan.
+pkgs="cmake g++ make libgtest-dev nlohmann-json3-dev libhdf5-dev file"
 case "${1-}" in
   "") ;;
   --ci)
-    pkgs="$pkgs cppcheck clang libclang-rt-14-dev chromium libexpat1-dev zlib1g-dev lintian" ;;
+    pkgs="$pkgs cppcheck clang clang-format-14 libclang-rt-14-dev chromium libexpat1-dev zlib1g-dev lintian python3-numpy python3-h5py" ;;
   *)
     echo "usage: $0 [--ci]" >&2
     exit 2 ;;

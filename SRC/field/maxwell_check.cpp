@@ -203,7 +203,7 @@ void CHECK_MAXWELL(RunState& s) {
   }
 
   if (m.stop)
-    STOP_RUN(kMaxwellStop);
+    stop_run(kMaxwellStop);
 
   // The two warnings never meet: |mean| is above 1.5 or below 0.5.
   const std::string_view warning = m.warn_high  ? kMaxwellWarnHigh

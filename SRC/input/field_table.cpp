@@ -2,16 +2,19 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/t7_table.h"
-#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 
 namespace zereduv {
 
@@ -49,6 +52,17 @@ int64_t completed_nz(int64_t nz, int32_t isym_z) {
 // nodes each way, and the node spacing needs a non-empty range.
 void reject_unsupported(const RunState& s, const std::string& file,
                         int64_t nz_full) {
+  // A negative count of intervals is no small map but a damaged record.
+  const std::pair<const char*, int32_t> counts[] = {{"z", s.Nz}, {"r", s.Nr}};
+  for (const auto& [axis, nodes] : counts) {
+    if (nodes < 1) {
+      throw TableRejected(file, std::string("the ") + axis +
+                                    " interval count is " +
+                                    std::to_string(nodes - 1) +
+                                    "; a count of intervals cannot be "
+                                    "negative");
+    }
+  }
   if (s.Nr < 3) {
     throw TableRejected(file, "only " + std::to_string(s.Nr) +
                                   " r nodes (Nr), at least 3 are needed");
@@ -247,29 +261,58 @@ int32_t node_count(int32_t intervals, const std::string& file,
   return intervals + 1;
 }
 
-// The input grid as read (in cm).
-void log_input_grid(RunState& s) {
-  s.log.list({kInputGridHeading});
-  s.log.list({kInputZLabel, s.Zmin, s.Zmax, s.Nz});
-  s.log.list({kInputRLabel, s.Rmin, s.Rmax, s.Nr});
-  s.log.list({kSeparator});
+// The table's grid in cm as read: the header limits (converted when the
+// table is in mm) and the node counts.
+FieldTable table_grid(const TableHeader& h, int32_t Nz, int32_t Nr) {
+  FieldTable t;
+  t.header = h;
+  t.Zmin = h.Zmin;
+  t.Rmin = h.Rmin;
+  t.Zmax = h.Zmax;
+  t.Rmax = h.Rmax;
+  if (h.unit == TableHeader::LengthUnit::Mm) {
+    t.Zmin = t.Zmin / 10.0;
+    t.Rmin = t.Rmin / 10.0;
+    t.Zmax = t.Zmax / 10.0;
+    t.Rmax = t.Rmax / 10.0;
+  }
+  t.Nz = Nz;
+  t.Nr = Nr;
+  return t;
 }
 
-// Refuses a map that cannot be held before any node is read (nor one whose
-// nodes the `rest` bytes after the header cannot hold, unless rest < 0),
-// sizes the map once for its completed form (mirror image included), and
-// centres the z range on 0: the nodes keep their values, so the whole map
-// moves along z.
-void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
-                     int64_t rest, int64_t node_bytes) {
+// Centres the z range on 0 unless it is centred already: the nodes keep
+// their values, so the whole map moves along z.
+void centre_z(FieldTable& t) {
+  t.Zmin_centred = t.Zmin;
+  t.Zmax_centred = t.Zmax;
+  if (!(t.Zmin == -t.Zmax)) {
+    const double h = (t.Zmax - t.Zmin) / 2.0;
+    t.shifted = true;
+    t.Zmax_centred = h;
+    t.Zmin_centred = -h;
+  }
+}
+
+// Refuses a map that cannot be held before any node is read, centres the
+// z range and logs it, refuses a table whose nodes the `rest` bytes after
+// the header cannot hold (unless rest < 0) where the node reads would have
+// failed, and sizes the map once for its completed form (mirror image
+// included).
+void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
+                     const TextIn& in, int64_t rest, int64_t node_bytes) {
   const int64_t nz_full = completed_nz(s.Nz, s.isym_z);
   reject_unsupported(s, file, nz_full);
+  centre_z(t);
+  s.Zmin = t.Zmin_centred;
+  s.Zmax = t.Zmax_centred;
+  log_centred_z(s.log, t);
   if (rest >= 0)
     check_room_for_nodes(s, in, file, rest, node_bytes);
   try {
-    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
-    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full), *s.big);
+    s.Er2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.Ez2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
+    s.B2D.allocate(s.Nr, static_cast<int32_t>(nz_full));
   } catch (const std::bad_alloc&) {
     throw IoError(2, file, "out of memory",
                   "while reading the field table: no room for the map of " +
@@ -277,20 +320,113 @@ void size_and_centre(RunState& s, const std::string& file, const TextIn& in,
                       " nodes",
                   in.line());
   }
-  if (!(s.Zmin == -s.Zmax)) {
-    const double h = (s.Zmax - s.Zmin) / 2.0;
-    s.Zmax = h;
-    s.Zmin = -h;
-    s.log.list({kCentredZLabel, s.Zmin, s.Zmax});
-    s.log.list({kSeparator});
-  }
 }
+
+// Where the header puts each node record, in the table's own length unit
+// and before centring: the k-th record of r block i at
+// R = Rmin + (i - 1) dr and Z = Zmin + (k - 1) dz (Zmax - (k - 1) dz when
+// the rows run in decreasing z).  A record counts as off its node when Z
+// or R is more than half a step away.
+class NodeGridCheck {
+ public:
+  NodeGridCheck(const TableHeader& h, int32_t Nz, int32_t Nr, int32_t ReverseZ,
+                std::string file)
+      : h_(h),
+        reverse_(ReverseZ != 0),
+        file_(std::move(file)),
+        dz_(Nz > 1 ? (h.Zmax - h.Zmin) / (Nz - 1) : 0.0),
+        dr_(Nr > 1 ? (h.Rmax - h.Rmin) / (Nr - 1) : 0.0),
+        // A single node in z (or r) has no step to be off by.
+        half_dz_(Nz > 1 ? dz_ / 2.0 : kUnbounded),
+        half_dr_(Nr > 1 ? dr_ / 2.0 : kUnbounded) {}
+
+  // Record k of r block i, its Z on table line `line`.  The first record
+  // waits for the second: rows in the wrong z order for ReverseZ say so
+  // before any record is found off its node.  Every record of a table is
+  // checked, so the comparison stays inline and the words are built only
+  // for the record that is off.
+  void record(int32_t i, int32_t k, double Z, double R, long line) {
+    if (i == 1 && k <= 2) {
+      first_records(k, Z, R, line);
+      return;
+    }
+    check(i, k, Z, R, line);
+  }
+
+ private:
+  static constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+
+  struct Seen {
+    double Z = 0.0, R = 0.0;
+    long line = 0;
+  };
+
+  double node_r(int32_t i) const { return h_.Rmin + (i - 1) * dr_; }
+  double node_z(int32_t k) const {
+    return reverse_ ? h_.Zmax - (k - 1) * dz_ : h_.Zmin + (k - 1) * dz_;
+  }
+
+  void first_records(int32_t k, double Z, double R, long line) {
+    if (k == 1) {
+      first_ = {Z, R, line};
+      return;
+    }
+    if (!reverse_ && Z < first_.Z)
+      stop_run("zereduv: the rows of \"" + file_ +
+               "\" run in decreasing z, but ReverseZ (record 11 of "
+               "zereduv.dat) is 0: set it to 1");
+    if (reverse_ && Z > first_.Z)
+      stop_run("zereduv: the rows of \"" + file_ +
+               "\" run in increasing z, but ReverseZ (record 11 of "
+               "zereduv.dat) is not 0: set it to 0");
+    check(1, 1, first_.Z, first_.R, first_.line);
+    check(1, 2, Z, R, line);
+  }
+
+  void check(int32_t i, int32_t k, double Z, double R, long line) const {
+    if (std::fabs(R - node_r(i)) > half_dr_ ||
+        std::fabs(Z - node_z(k)) > half_dz_)
+      off_grid(i, k, Z, R, line);
+  }
+
+  [[noreturn]] void off_grid(int32_t i, int32_t k, double Z, double R,
+                             long line) const {
+    stop_run("zereduv: the node record on line " + std::to_string(line) +
+             " of \"" + file_ + "\" (Z = " + num(Z) + ", R = " + num(R) +
+             ") is off the header's grid, which puts it at Z = " +
+             num(node_z(k)) + ", R = " + num(node_r(i)) +
+             ": each r must hold its Nz rows in a block, z varying "
+             "fastest, as the header's limits and interval counts say");
+  }
+
+  const TableHeader& h_;
+  bool reverse_;
+  std::string file_;
+  double dz_, dr_;
+  double half_dz_, half_dr_;
+  Seen first_;
+};
 
 }  // namespace
 
-TableHeader READ_FIELD_TABLE(RunState& s) {
+void log_input_grid(TextOut& log, const FieldTable& t) {
+  if (t.header.unit == TableHeader::LengthUnit::Mm)
+    log.list({kMmConverted});
+  log.list({kInputGridHeading});
+  log.list({kInputZLabel, t.Zmin, t.Zmax, t.Nz});
+  log.list({kInputRLabel, t.Rmin, t.Rmax, t.Nr});
+  log.list({kSeparator});
+}
+
+void log_centred_z(TextOut& log, const FieldTable& t) {
+  if (t.shifted) {
+    log.list({kCentredZLabel, t.Zmin_centred, t.Zmax_centred});
+    log.list({kSeparator});
+  }
+}
+
+FieldTable READ_FIELD_TABLE(RunState& s) {
   const std::string file(trimmed(s.FieldFileName));
-  TableHeader header;
 
   // Name the table, then open it (the name is shown even when the open
   // fails, so the user sees which file was missing).
@@ -300,21 +436,11 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   in.open(s.path(file));
 
   // A table in the T7 form opens with three records of numbers alone (z
-  // range, frequency, r range); it carries no length unit and no titles.
+  // range, frequency, r range); it carries no length unit, no titles and
+  // no node coordinates.
   T7Table t7(in);
   if (const auto h = t7.header(file)) {
-    s.Zmin = h->Zmin;
-    s.Zmax = h->Zmax;
-    s.Rmin = h->Rmin;
-    s.Rmax = h->Rmax;
-    s.Nz = node_count(h->z_intervals, file, "z");
-    s.Nr = node_count(h->r_intervals, file, "r");
-    report_t7(s, *h);
-    log_input_grid(s);
-    // Four numbers a node, each of one character and a separator at least.
-    size_and_centre(s, file, in, t7.remaining(), 8);
-    t7.nodes(s);
-    in.close();
+    TableHeader header;
     header.variant = TableHeader::Variant::T7;
     header.limits_line = 1;
     header.first_node_line = 4;
@@ -325,40 +451,49 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
     header.z_intervals = h->z_intervals;
     header.r_intervals = h->r_intervals;
     header.frequency_MHz = h->frequency_MHz;
-    return header;
+    FieldTable t = table_grid(header, node_count(h->z_intervals, file, "z"),
+                              node_count(h->r_intervals, file, "r"));
+    s.Zmin = t.Zmin;
+    s.Zmax = t.Zmax;
+    s.Rmin = t.Rmin;
+    s.Rmax = t.Rmax;
+    s.Nz = t.Nz;
+    s.Nr = t.Nr;
+    report_t7(s, *h);
+    log_input_grid(s.log, t);
+    // Four numbers a node, each of one character and a separator at least.
+    size_and_centre(s, t, file, in, t7.remaining(), 8);
+    t7.nodes(s);
+    in.close();
+    return t;
   }
 
   // Header: the first record holding "Zmin" gives Zmin, Rmin; the next
   // Zmax, Rmax; the next the z and r interval counts.
+  TableHeader header;
   std::string limits_a;
   do {
     limits_a = in.read_text(kHeaderWidth, "a limits record holding \"Zmin\"");
   } while (limits_a.find("Zmin") == std::string::npos);
   header.limits_line = in.line();
-  in.read_from(std::string_view(limits_a).substr(kLimitsFrom),
-               {real_item(s.Zmin, "Zmin"), real_item(s.Rmin, "Rmin")});
+  in.read_from(
+      std::string_view(limits_a).substr(kLimitsFrom),
+      {real_item(header.Zmin, "Zmin"), real_item(header.Rmin, "Rmin")});
 
   std::string rec;
 
   rec = in.read_text(kHeaderWidth, "the limits record of Zmax, Rmax");
-  in.read_from(std::string_view(rec).substr(kLimitsFrom),
-               {real_item(s.Zmax, "Zmax"), real_item(s.Rmax, "Rmax")});
+  in.read_from(
+      std::string_view(rec).substr(kLimitsFrom),
+      {real_item(header.Zmax, "Zmax"), real_item(header.Rmax, "Rmax")});
 
   rec = in.read_text(kHeaderWidth, "the record of the interval counts");
-  int32_t z_intervals = 0;
-  int32_t r_intervals = 0;
   in.read_from(std::string_view(rec).substr(counts_start(rec)),
-               {int_item(z_intervals, "number of z intervals"),
-                int_item(r_intervals, "number of r intervals")});
+               {int_item(header.z_intervals, "number of z intervals"),
+                int_item(header.r_intervals, "number of r intervals")});
   header.wide_counts = counts_start(rec) < kCountsFrom;
-  header.z_intervals = z_intervals;
-  header.r_intervals = r_intervals;
-  header.Zmin = s.Zmin;
-  header.Rmin = s.Rmin;
-  header.Zmax = s.Zmax;
-  header.Rmax = s.Rmax;
-  s.Nz = node_count(z_intervals, file, "z");
-  s.Nr = node_count(r_intervals, file, "r");
+  const int32_t Nz = node_count(header.z_intervals, file, "z");
+  const int32_t Nr = node_count(header.r_intervals, file, "r");
 
   // The records up to the first node tell the length unit and the kind of
   // table, both needed before the grid is reported.  A file that ends among
@@ -368,24 +503,20 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   describe_tail(tail, header);
   if (!tail.ended && !in.at_end())
     header.first_node_line = in.line() + 1;
-  const bool mm = header.unit == TableHeader::LengthUnit::Mm;
-  if (mm) {
-    s.Zmin = s.Zmin / 10.0;
-    s.Rmin = s.Rmin / 10.0;
-    s.Zmax = s.Zmax / 10.0;
-    s.Rmax = s.Rmax / 10.0;
-  }
+  FieldTable t = table_grid(header, Nz, Nr);
+  s.Zmin = t.Zmin;
+  s.Zmax = t.Zmax;
+  s.Rmin = t.Rmin;
+  s.Rmax = t.Rmax;
+  s.Nz = t.Nz;
+  s.Nr = t.Nr;
+  log_input_grid(s.log, t);
 
-  // The input grid as read (in cm).
-  if (mm)
-    s.log.list({kMmConverted});
-  log_input_grid(s);
-
-  // Refuse what cannot be held before reading any node, then size the map
-  // and centre it.
+  // Refuse what cannot be held before reading any node, then centre the
+  // map and size it.
   reject_wrong_kind(limits_a, tail, file);
   // (A file that ended among the column titles says so when they are read.)
-  size_and_centre(s, file, in,
+  size_and_centre(s, t, file, in,
                   tail.ended ? -1 : static_cast<int64_t>(in.remaining()),
                   kMinNodeBytes);
 
@@ -395,7 +526,8 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
 
   // Nodes in blocks of Nz records of equal r; a table written in
   // decreasing z is stored in increasing z when ReverseZ is set.
-  // E in MV/m to V/cm, H in A/m to B in Gauss; Z, R, |E| are not used.
+  // E in MV/m to V/cm, H in A/m to B in Gauss; |E| is not used, Z and R
+  // only to check that each record stands where the header puts it.
   // Records in the tables' plain form are read by the quick path; any
   // other goes to the general scanner, which gives the same values and
   // reports the faults.
@@ -406,12 +538,14 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   const ReadItem node[] = {real_item(v[0], "Z"),   real_item(v[1], "R"),
                            real_item(ez, "Ez"),    real_item(er, "Er"),
                            real_item(v[4], "|E|"), real_item(h, "H")};
-  in.parse_ahead(6);
+  NodeGridCheck on_grid(t.header, s.Nz, s.Nr, s.ReverseZ, file);
   for (int32_t i = 1; i <= s.Nr; ++i) {
     for (int32_t n = 1; n <= s.Nz; ++n) {
       const int32_t j = s.ReverseZ != 0 ? s.Nz - n + 1 : n;
+      const long line = in.line() + 1;  // each node read starts a record
       if (!in.read_plain_reals(v))
         in.read_list(node);
+      on_grid.record(i, n, v[0], v[1], line);
       s.Er2D(i, j) = er * 10000.0;
       s.Ez2D(i, j) = ez * 10000.0;
       s.B2D(i, j) = h * s.mu1;
@@ -419,7 +553,7 @@ TableHeader READ_FIELD_TABLE(RunState& s) {
   }
 
   in.close();
-  return header;
+  return t;
 }
 
 }  // namespace zereduv

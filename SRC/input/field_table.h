@@ -46,13 +46,34 @@ inline constexpr std::string_view kInputRLabel = " Rmin, Rmax, Nr = ";
 inline constexpr std::string_view kCentredZLabel =
     " Shifted & Centered Z: Zmin, Zmax= ";
 
+/// The table as the reader took it: its header, the node grid in cm as read
+/// (the limits converted from mm when the table is in mm) and the z range
+/// once centred on 0.  The node values themselves go to Er2D, Ez2D, B2D.
+struct FieldTable {
+  TableHeader header;
+  double Zmin = 0.0, Zmax = 0.0, Rmin = 0.0, Rmax = 0.0;  // [cm], as read
+  int32_t Nz = 0, Nr = 0;  // node counts: interval counts + 1
+  bool shifted = false;    // the z range was moved to centre it on 0
+  double Zmin_centred = 0.0, Zmax_centred = 0.0;  // [cm]
+};
+
+/// The grid report of the log, from the table as read: the note of a
+/// conversion from mm, then the input grid (heading, z line, r line,
+/// separator).
+void log_input_grid(TextOut& log, const FieldTable& t);
+
+/// The centred z range's two lines, when the range was shifted.
+void log_centred_z(TextOut& log, const FieldTable& t);
+
 /// Reads the table named by FieldFileName (unit 2): names it on the console
 /// and in the log, finds the "Zmin" limits record, reads the limits and the
 /// interval counts, reports the input grid, rejects maps the program cannot
 /// hold, centres the z range on 0, and reads the Nr x Nz node records into
 /// Er2D, Ez2D [V/cm] and B2D [Gauss] (r slowest; z reversed when ReverseZ).
-/// The map arrays are sized for the map after symmetry completion.  Returns
-/// the header it found.
-TableHeader READ_FIELD_TABLE(RunState& s);
+/// Each node record's Z and R must lie on the node the header puts it at:
+/// rows in the wrong z order for ReverseZ, or a record off the header's
+/// grid, stop the run.  The map arrays are sized for the map after symmetry
+/// completion.  Returns the table as read.
+FieldTable READ_FIELD_TABLE(RunState& s);
 
 }  // namespace zereduv

@@ -1,5 +1,8 @@
 #include "input/symmetry.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstdint>
 
 namespace zereduv {
@@ -71,6 +74,25 @@ void COMPLETE_SYMMETRY(RunState& s) {
   s.log.list({kFullRLabel, s.Rmin, s.Rmax, s.Nr});
   s.log.list({kFullZLabel, s.Zmin, s.Zmax, s.Nz});
   s.log.list({kSeparator});
+}
+
+ZMirror z_mirror(const RunState& s) {
+  double m = 0.0;
+  for (int32_t j = 1; j <= s.Nz; ++j)
+    m = std::max(m, std::fabs(s.Ez2D(1, j)));
+  if (!(m > 0.0))
+    return ZMirror::NoField;
+  double even = 0.0, odd = 0.0;
+  for (int32_t j = 1; j <= s.Nz; ++j) {
+    const double a = s.Ez2D(1, j), b = s.Ez2D(1, s.Nz + 1 - j);
+    even = std::max(even, std::fabs(a - b));
+    odd = std::max(odd, std::fabs(a + b));
+  }
+  if (even <= 0.02 * m)
+    return ZMirror::Even;
+  if (odd <= 0.02 * m)
+    return ZMirror::Odd;
+  return ZMirror::Neither;
 }
 
 }  // namespace zereduv

@@ -22,4 +22,11 @@ inline constexpr std::string_view kFullZLabel = " Zimin, Zimax, Niz = ";
 /// key and the full input grid.
 void COMPLETE_SYMMETRY(RunState& s);
 
+/// How Ez on the first r node (the axis) mirrors about the map's middle
+/// plane: with e_j = Ez2D(1, j) and m = max |e_j|, even when every
+/// |e_j - e_(Nz+1-j)| <= 0.02 m, odd when every |e_j + e_(Nz+1-j)| <=
+/// 0.02 m (even first), NoField when m = 0.
+enum class ZMirror { Even, Odd, Neither, NoField };
+ZMirror z_mirror(const RunState& s);
+
 }  // namespace zereduv

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "run/text/channels.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 #include "run/text/free_format.h"
 
 namespace zereduv {
@@ -106,32 +106,64 @@ double T7Table::number(std::string_view what) {
   }
 }
 
+namespace {
+
+// True when the line begins with a number: the start of a T7 grid record
+// even where the rest of it is damaged.
+bool starts_with_number(std::string_view line) {
+  std::size_t p = 0;
+  while (p < line.size() && is_separator(line[p]))
+    ++p;
+  double v = 0.0;
+  return p < line.size() && scan_real(line, p, v).err == ScanErr::None;
+}
+
+}  // namespace
+
 std::optional<T7Header> T7Table::header(const std::string& file) {
+  // The three grid records: three numbers, one, three.  Two of them in
+  // place make a T7 table with a damaged grid record, reported at that
+  // record, rather than a table of some other form reported somewhere
+  // further on.  A record is consumed only when it begins with a number and
+  // cannot be the six-column table's limits record (which holds "Zmin").
   const auto first = peek();
-  if (!first || numbers_only(*first) != 3)
+  if (!first || !starts_with_number(*first) ||
+      first->find("Zmin") != std::string_view::npos)
     return std::nullopt;
   const std::string line1(*first);
+  const bool ok1 = numbers_only(line1) == 3;
   take();
   const auto second = peek();
   if (!second)
     return std::nullopt;
-  const int n2 = numbers_only(*second);
-  if (n2 == 3) {
+  const std::string line2(*second);
+  const int n2 = numbers_only(line2);
+  if (ok1 && n2 == 3) {
     throw TableRejected(
         file,
         "it opens with two grid records and no frequency record, as T7 "
         "tables of static fields do (two columns per node); only RF T7 "
         "tables (Ez Er |E| H) can be converted");
   }
-  if (n2 != 1)
+  const bool ok2 = n2 == 1;
+  if (!(ok1 || ok2) || !starts_with_number(line2) ||
+      line2.find("Zmin") != std::string::npos)
     return std::nullopt;
-  const std::string line2(*second);
   take();
   const auto third = peek();
-  if (!third || numbers_only(*third) != 3)
+  if (!third)
     return std::nullopt;
   const std::string line3(*third);
+  const bool ok3 = numbers_only(line3) == 3;
+  if (ok1 && ok2 && !ok3 && starts_with_number(line3))
+    refuse_header_record(2, line3);
+  if (!ok3)
+    return std::nullopt;
   take();
+  if (!ok1)
+    refuse_header_record(0, line1);
+  if (!ok2)
+    refuse_header_record(1, line2);
 
   T7Header h;
   in_.read_from(line1, {real_item(h.Zmin, "Zmin"), real_item(h.Zmax, "Zmax"),
@@ -139,7 +171,42 @@ std::optional<T7Header> T7Table::header(const std::string& file) {
   in_.read_from(line2, {real_item(h.frequency_MHz, "frequency [MHz]")});
   in_.read_from(line3, {real_item(h.Rmin, "Rmin"), real_item(h.Rmax, "Rmax"),
                         int_item(h.r_intervals, "number of r intervals")});
+  if (!(h.frequency_MHz > 0.0)) {
+    throw TableRejected(file, "its frequency record (line 2) gives " +
+                                  shortest(h.frequency_MHz) +
+                                  " MHz; an RF field's frequency is above 0");
+  }
   return h;
+}
+
+void T7Table::refuse_header_record(int k, const std::string& line) {
+  static constexpr const char* kWhat[3] = {
+      "Zmin Zmax and the number of z intervals", "the frequency [MHz]",
+      "Rmin Rmax and the number of r intervals"};
+  // The record read as the header reads it: a damaged number is reported
+  // as such; a record that reads yet holds more is reported here.
+  try {
+    double a = 0.0, b = 0.0;
+    int32_t n = 0;
+    if (k == 1) {
+      in_.read_from(line, {real_item(a, "frequency [MHz]")});
+    } else {
+      in_.read_from(line, {real_item(a, k == 0 ? "Zmin" : "Rmin"),
+                           real_item(b, k == 0 ? "Zmax" : "Rmax"),
+                           int_item(n, k == 0 ? "number of z intervals"
+                                              : "number of r intervals")});
+    }
+  } catch (const IoError& e) {
+    // The header's records are the file's first three lines.
+    throw IoError(e.unit, e.file, e.kind,
+                  e.detail + " (T7 grid record " + std::to_string(k + 1) +
+                      ": " + kWhat[k] + ")",
+                  k + 1);
+  }
+  throw IoError(in_.unit(), in_.name(), "bad T7 grid record",
+                "T7 grid record " + std::to_string(k + 1) + " holds " +
+                    kWhat[k] + " alone, found \"" + line.substr(0, 60) + "\"",
+                k + 1);
 }
 
 void T7Table::nodes(RunState& s) {

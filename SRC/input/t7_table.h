@@ -49,6 +49,8 @@ class T7Table {
   std::optional<std::string_view> peek() const;
   void take();
   double number(std::string_view what);
+  /// Reports the damaged grid record k (0, 1, 2) of a T7 header.
+  [[noreturn]] void refuse_header_record(int k, const std::string& line);
 
   TextIn& in_;
   std::string_view rec_;  // the record being taken apart

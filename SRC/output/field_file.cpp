@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "output/field_layout.h"
-#include "run/system/field_sink.h"
 #include "output/text_layouts.h"
 #include "run/errors.h"
+#include "run/system/field_sink.h"
 #include "run/text/number_fields.h"
 
 namespace zereduv {
@@ -27,9 +27,9 @@ static_assert(std::numeric_limits<double>::is_iec559,
 // byte by byte, so the file is the same whatever the byte order of the host.
 class Record {
  public:
-  /// Room for max_data bytes of data, from the run's large-array region.
-  Record(std::size_t max_data, BigRegion& region)
-      : buf_(region.take_array<unsigned char>(max_data + 8)) {}
+  /// Room for max_data bytes of data in the run's write room.
+  Record(std::size_t max_data, RunState& s)
+      : buf_(reinterpret_cast<unsigned char*>(s.write_room(max_data + 8))) {}
 
   void begin() { n_ = 4; }
   void int32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
@@ -99,23 +99,23 @@ void WRITE_FIELD_FILE(RunState& s) {
 
   switch (s.FieldFormat) {
   case 0:
-    WRITE_LAYOUT0(s);
+    write_layout0(s);
     break;
   case 1:
-    WRITE_LAYOUT1(s);
+    write_layout1(s);
     break;
   case 2:
-    WRITE_LAYOUT2(s);
+    write_layout2(s);
     break;
   default:
-    STOP_RUN(kFormatStop);
+    stop_run(kFormatStop);
   }
 }
 
-void WRITE_LAYOUT0(RunState& s) {
+void write_layout0(RunState& s) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  Record rec(layout0_largest_record(), *s.big);
+  Record rec(layout0_largest_record(), s);
 
   // Record 1: element length and aperture as read, and the header
   // integer.

@@ -27,6 +27,6 @@ std::string field_file_name(const RunState& s);
 void WRITE_FIELD_FILE(RunState& s);
 
 /// Layout 0: twelve records framed by 4-byte little-endian lengths.
-void WRITE_LAYOUT0(RunState& s);
+void write_layout0(RunState& s);
 
 }  // namespace zereduv

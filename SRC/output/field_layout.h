@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "run/run_state.h"           // kNx, kNy, kNzOut, kOutPoints
 #include "run/text/list_layout.h"    // kLineWidth
 #include "run/text/number_fields.h"  // kIntWidth, kDoubleWidth
-#include "run/run_state.h"      // kNx, kNy, kNzOut, kOutPoints
 
 namespace zereduv {
 

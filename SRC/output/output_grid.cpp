@@ -1,6 +1,20 @@
 #include "output/output_grid.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace zereduv {
+
+namespace {
+
+// A length for a warning: the shortest text that reads back as v.
+std::string shortest(double v) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+}  // namespace
 
 void SCALE_AND_GRID(RunState& s) {
   // The separator closes the Maxwell-check section of the log.
@@ -56,6 +70,44 @@ void SCALE_AND_GRID(RunState& s) {
   s.log.list({kOutputYLabel, s.YminOut, s.YmaxOut, kNy});
   s.log.list({kOutputZLabel, s.ZminOut, s.ZmaxOut, kNzOut});
   s.log.list({kSeparator});
+}
+
+int64_t points_outside_map(const RunState& s) {
+  int64_t n = 0;
+  for (int32_t iz = 1; iz <= kNzOut; ++iz) {
+    const double z = s.ZOut(iz);
+    const bool z_out = z < s.Zmin || z > s.Zmax;
+    for (int32_t iy = 1; iy <= kNy; ++iy)
+      for (int32_t ix = 1; ix <= kNx; ++ix) {
+        const double x = s.XOut(ix), y = s.YOut(iy);
+        const double r = std::sqrt(x * x + y * y);
+        if (r <= s.Aperture && (z_out || r > s.Rmax || r < s.Rmin))
+          ++n;
+      }
+  }
+  return n;
+}
+
+std::vector<std::string> grid_warnings(const RunState& s, ZMirror mirror) {
+  std::vector<std::string> w;
+  if (s.SymZ != 0 && mirror == ZMirror::Neither) {
+    w.push_back(
+        "zereduv: warning: SymZ (record 7 of zereduv.dat) is set, but the map "
+        "is not mirror-symmetric in z: the field file holds only its z >= 0 "
+        "half");
+  }
+  const int64_t n = points_outside_map(s);
+  if (n > 0) {
+    w.push_back("zereduv: warning: " + std::to_string(n) + " of " +
+                std::to_string(kOutPoints) +
+                " grid points lie outside the map (r " + shortest(s.Rmin) +
+                " .. " + shortest(s.Rmax) + " cm, z " + shortest(s.Zmin) +
+                " .. " + shortest(s.Zmax) +
+                " cm) and hold 0: check Aperture = " + shortest(s.Aperture) +
+                " and ElementLength = " + shortest(s.ElementLength) +
+                " (records 10 and 9 of zereduv.dat)");
+  }
+  return w;
 }
 
 }  // namespace zereduv

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "output/field_layout.h"
-#include "run/system/field_sink.h"
 #include "output/text_parts.h"
+#include "run/system/field_sink.h"
 #include "run/text/list_layout.h"
 
 namespace zereduv {
@@ -24,8 +24,8 @@ template <class Part>
 void write_text_file(RunState& s, std::size_t n_parts, Part part) {
   const std::string name(trimmed(s.OutFileName));
   FieldSink sink(s.path(name), kFieldFileUnit, name);
-  write_parts(sink, *s.big, n_parts, kPartBytes,
-              [&part](std::size_t k, LineBuffer& lines) {
+  write_parts(sink, s.write_room(kPartBuffers * kPartBytes), n_parts,
+              kPartBytes, [&part](std::size_t k, LineBuffer& lines) {
                 ListWriter out(lines);
                 part(k, out);
               });
@@ -56,7 +56,7 @@ static_assert((kOutPoints / kNodeParts + 1) * 2 * (3 * kDoubleWidth + 2) <=
 
 }  // namespace
 
-void WRITE_LAYOUT1(RunState& s) {
+void write_layout1(RunState& s) {
   const Field3D* const arrays[] = {&s.Ex3D, &s.Ey3D, &s.Ez3D,
                                    &s.Bx3D, &s.By3D, &s.Bz3D};
   const std::size_t n_pieces = 6 * kPiecesPerArray;
@@ -98,7 +98,7 @@ void WRITE_LAYOUT1(RunState& s) {
   });
 }
 
-void WRITE_LAYOUT2(RunState& s) {
+void write_layout2(RunState& s) {
   write_text_file(s, kNodeParts + 1, [&s](std::size_t k, ListWriter& out) {
     if (k == 0) {
       // Lines 1-4: limits with the point counts (x, y, z), then the keys.

@@ -6,9 +6,9 @@
 namespace zereduv {
 
 /// Layout 1: the text twin of layout 0 (twelve groups, arrays x fastest).
-void WRITE_LAYOUT1(RunState& s);
+void write_layout1(RunState& s);
 /// Layout 2: grid limits, keys, then one E line and one B line per node,
 /// z fastest.
-void WRITE_LAYOUT2(RunState& s);
+void write_layout2(RunState& s);
 
 }  // namespace zereduv

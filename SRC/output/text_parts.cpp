@@ -25,10 +25,6 @@ void LineBuffer::grow(std::size_t n) {
 
 namespace {
 
-// Buffers enough for both threads to format while a finished part waits
-// for the file.
-constexpr std::size_t kBuffers = 4;
-
 // The parts' state, shared by the writing thread and the helper thread.
 // Parts are taken in order; a finished part waits in its buffer until all
 // before it are written.  The part next to be written is always either
@@ -36,12 +32,12 @@ constexpr std::size_t kBuffers = 4;
 // threads never wait for each other forever.
 class Parts {
  public:
-  Parts(BigRegion& region, std::size_t n_parts, std::size_t part_bytes,
+  Parts(char* room, std::size_t n_parts, std::size_t part_bytes,
         const std::function<void(std::size_t, LineBuffer&)>& format)
       : format_(format), done_(n_parts, nullptr) {
-    bufs_.reserve(kBuffers);
-    for (std::size_t b = 0; b < kBuffers; ++b) {
-      bufs_.emplace_back(region.take_array<char>(part_bytes), part_bytes);
+    bufs_.reserve(kPartBuffers);
+    for (std::size_t b = 0; b < kPartBuffers; ++b) {
+      bufs_.emplace_back(room + b * part_bytes, part_bytes);
       free_.push_back(&bufs_.back());
     }
   }
@@ -125,10 +121,10 @@ class Parts {
 
 }  // namespace
 
-void write_parts(FieldSink& sink, BigRegion& region, std::size_t n_parts,
+void write_parts(FieldSink& sink, char* room, std::size_t n_parts,
                  std::size_t part_bytes,
                  const std::function<void(std::size_t, LineBuffer&)>& format) {
-  Parts parts(region, n_parts, part_bytes, format);
+  Parts parts(room, n_parts, part_bytes, format);
   // Without a helper this thread formats every part.  However the writing
   // ends (an error of the sink included), the helper is stopped and waited
   // for before the parts go.

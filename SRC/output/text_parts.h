@@ -8,8 +8,6 @@
 #include <functional>
 #include <memory>
 
-#include "run/system/big_memory.h"
-
 namespace zereduv {
 
 class FieldSink;
@@ -48,12 +46,17 @@ class LineBuffer {
   std::unique_ptr<char[]> own_;  // the memory past the block, when needed
 };
 
+/// The buffers write_parts formats parts into: enough for both threads to
+/// format while a finished part waits for the file.
+inline constexpr std::size_t kPartBuffers = 4;
+
 /// Formats parts 0 .. n_parts-1 with `format` (which must only read what is
 /// shared, so that two parts can be formatted at once) and writes them to
 /// `sink` in order.  Each part's buffer starts empty with `part_bytes`
-/// bytes of room from `region`.  An error of the sink ends the formatting
-/// before it is passed on.
-void write_parts(FieldSink& sink, BigRegion& region, std::size_t n_parts,
+/// bytes of room from `room` (kPartBuffers * part_bytes bytes, the
+/// caller's).  An error of the sink ends the formatting before it is passed
+/// on.
+void write_parts(FieldSink& sink, char* room, std::size_t n_parts,
                  std::size_t part_bytes,
                  const std::function<void(std::size_t, LineBuffer&)>& format);
 

@@ -8,13 +8,13 @@ namespace zereduv {
 /// Runs all phases, from opening the log to the summary lines.  Ends early
 /// by throwing RunStop, IoError, TableRejected or RunInterrupted (caught in
 /// main).
-void RUN(RunState& s);
+void run_phases(RunState& s);
 
 /// Stops the run (exit status 3) when any value the field file would hold
 /// is not a finite number: the six resampled components, the grid
 /// coordinates and limits, ElementLength and Aperture.  An overflowing
 /// FieldScale or Aperture would otherwise give a field file of Infinity and
 /// NaN that VELTA reads without complaint.
-void CHECK_FINITE_FIELDS(const RunState& s);
+void check_finite_fields(const RunState& s);
 
 }  // namespace zereduv

@@ -53,6 +53,6 @@ struct RunInterrupted {
 };
 
 /// Ends the run with the stop message, exactly as given.
-[[noreturn]] void STOP_RUN(std::string_view message);
+[[noreturn]] void stop_run(std::string_view message);
 
 }  // namespace zereduv

@@ -23,6 +23,8 @@ namespace zereduv {
 class Map2D {
  public:
   Map2D() = default;
+  /// A map whose values will come from the run's large-array region.
+  explicit Map2D(BigRegion& region) : region_(&region) {}
   /// A copy holds its values in storage of its own.
   Map2D(const Map2D& o) { *this = o; }
   Map2D& operator=(const Map2D& o) {
@@ -37,19 +39,18 @@ class Map2D {
   Map2D(Map2D&&) = default;
   Map2D& operator=(Map2D&&) = default;
 
-  /// Zeroed storage of its own.
+  /// Zeroed storage for nr_cap x nz_cap values: from the large-array
+  /// region the map was made with, else of its own.
   void allocate(int32_t nr_cap, int32_t nz_cap) {
     nr_cap_ = nr_cap;
     nz_cap_ = nz_cap;
-    own_.assign(count(), 0.0);
-    v_ = own_.data();
-  }
-  /// Zeroed storage from the run's large-array region.
-  void allocate(int32_t nr_cap, int32_t nz_cap, BigRegion& region) {
-    nr_cap_ = nr_cap;
-    nz_cap_ = nz_cap;
-    own_.clear();
-    v_ = region.take_array<double>(count());
+    if (region_ != nullptr) {
+      own_.clear();
+      v_ = region_->take_array<double>(count());
+    } else {
+      own_.assign(count(), 0.0);
+      v_ = own_.data();
+    }
   }
   double& operator()(int32_t i, int32_t j) { return v_[index(i, j)]; }
   double operator()(int32_t i, int32_t j) const { return v_[index(i, j)]; }
@@ -67,8 +68,9 @@ class Map2D {
   }
   int32_t nr_cap_ = 0;
   int32_t nz_cap_ = 0;
-  double* v_ = nullptr;      // own_ or the region's
-  std::vector<double> own_;  // empty when the region holds the values
+  double* v_ = nullptr;          // own_ or the region's
+  std::vector<double> own_;      // empty when the region holds the values
+  BigRegion* region_ = nullptr;  // not copied: a copy holds its own values
 };
 
 /// A 1-based array of node coordinates.

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "run/field_arrays.h"
 #include "run/system/big_memory.h"
 #include "run/text/channels.h"
-#include "run/field_arrays.h"
 
 namespace zereduv {
 
@@ -30,6 +30,9 @@ struct RunState {
   // ---- storage of the large arrays (maps, output arrays, write buffers) ----
   std::unique_ptr<BigRegion> big =
       std::make_unique<BigRegion>(kLargeArrayBytes);
+  /// `bytes` zeroed bytes of room for the field file's write buffers, from
+  /// the large-array storage (held until the run state goes).
+  char* write_room(std::size_t bytes) { return big->take_array<char>(bytes); }
 
   // ---- where the run's files live (the working directory by default) ----
   std::filesystem::path WorkDir = ".";  // directory of the run's files
@@ -58,9 +61,9 @@ struct RunState {
   double Zmin = 0.0, Zmax = 0.0;  // [cm], centred on z = 0
   double Rmin = 0.0, Rmax = 0.0;  // [cm]
   int32_t Nr = 0, Nz = 0;         // node counts in r and z [-]
-  Map2D Er2D;                     // E_r [V/cm]
-  Map2D Ez2D;                     // E_z [V/cm]
-  Map2D B2D;                      // B_phi [Gauss]
+  Map2D Er2D{*big};               // E_r [V/cm]
+  Map2D Ez2D{*big};               // E_z [V/cm]
+  Map2D B2D{*big};                // B_phi [Gauss]
   Coord1D Rgrid;                  // r of node i [cm]
   Coord1D Zgrid;                  // z of node j [cm]
 

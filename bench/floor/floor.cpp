@@ -48,9 +48,9 @@ bool write_all(int fd, const char* p, std::size_t n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 || (std::strcmp(argv[1], "cpu") != 0 &&
-                    std::strcmp(argv[1], "safe") != 0 &&
-                    std::strcmp(argv[1], "flush") != 0)) {
+  if (argc != 5 ||
+      (std::strcmp(argv[1], "cpu") != 0 && std::strcmp(argv[1], "safe") != 0 &&
+       std::strcmp(argv[1], "flush") != 0)) {
     std::fprintf(stderr, "usage: floor cpu|safe|flush TABLE OUTPUT BYTES\n");
     return 2;
   }

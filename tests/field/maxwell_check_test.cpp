@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "field/eb2d_appr.h"
-#include "run/text/channels.h"
 #include "run/errors.h"
+#include "run/text/channels.h"
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "support/console.h"
@@ -242,8 +242,9 @@ TEST(MaxwellCheck, DecisionOnTheMeanRatio) {
     const std::size_t first_stat = 2 + static_cast<std::size_t>(Nz);
     ASSERT_GE(o.lines.size(), first_stat + 3);
     EXPECT_EQ(o.lines[first_stat], stat_line(kAvgRatioLabel, S / Nz));
-    std::vector<std::string> after(o.lines.begin() + first_stat + 3,
-                                   o.lines.end());
+    std::vector<std::string> after(
+        o.lines.begin() + static_cast<std::ptrdiff_t>(first_stat + 3),
+        o.lines.end());
     std::vector<std::string> want;
     if (row.warning)
       want.push_back(kWarning);
@@ -547,7 +548,9 @@ TEST(MaxwellCheck, EmptySlicesDoNotDecide) {
     }
     const std::size_t first = 2 + row.slices.size() + 3;
     ASSERT_GE(o.lines.size(), first);
-    EXPECT_EQ(std::vector<std::string>(o.lines.begin() + first, o.lines.end()),
+    EXPECT_EQ(std::vector<std::string>(
+                  o.lines.begin() + static_cast<std::ptrdiff_t>(first),
+                  o.lines.end()),
               want);
   }
 }

@@ -17,12 +17,12 @@
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "support/maps.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
 
-const std::filesystem::path kTables =
-    std::filesystem::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
+const std::filesystem::path kTables = testing::shared_tables_dir();
 
 struct Verdict {
   const char* file;

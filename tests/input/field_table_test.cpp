@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "run/errors.h"
 #include "support/console.h"
 #include "support/input_tables.h"
+#include "support/io_error.h"
 
 namespace zereduv {
 namespace {
@@ -20,6 +22,7 @@ using test::Sf7Header;
 using test::Sf7Node;
 using test::table_run;
 using test::tagged_node;
+using testing::io_error_of;
 
 constexpr const char* kSep = "  ------------------------------ \r\n";
 
@@ -52,13 +55,9 @@ TEST(FieldTableHeader, TakesTheFirstRecordHoldingZminInItsFirst100Columns) {
       EXPECT_EQ(s->Rmax, 1.0);
       EXPECT_EQ(s->Nz, 3);
     } else {
-      try {
-        READ_FIELD_TABLE(*s);
-        ADD_FAILURE() << "no error";
-      } catch (const IoError& e) {
-        EXPECT_EQ(e.unit, 2);
-        EXPECT_EQ(e.line, c.error_line);
-      }
+      const IoError e = io_error_of([&] { READ_FIELD_TABLE(*s); });
+      EXPECT_EQ(e.unit, 2);
+      EXPECT_EQ(e.line, c.error_line);
     }
   }
 }
@@ -87,6 +86,12 @@ TEST(FieldTableHeader, ValuesFollowTheFixedColumns) {
     h.limits_a = c.a;
     h.limits_b = c.b;
     h.counts = c.counts;
+    h.zmin = c.zmin;
+    h.rmin = c.rmin;
+    h.zmax = c.zmax;
+    h.rmax = c.rmax;
+    h.z_intervals = c.nz - 1;
+    h.r_intervals = c.nr - 1;
     dir.write("t.txt", sf7_table(h, c.nr, c.nz, tagged_node, "\n"));
     auto s = table_run(dir, "t.txt");
     READ_FIELD_TABLE(*s);
@@ -152,6 +157,20 @@ TEST(FieldTableGrid, ReportsTheGridAndCentresZ) {
     EXPECT_EQ(s->Zmax, c.zmax_after);
     EXPECT_EQ(s->Rmin, 0.0);
     EXPECT_EQ(s->Rmax, 2.0);
+
+    // A table announcing more nodes than it holds ends where the node
+    // reads begin: after the same lines.
+    dir.write("short.txt",
+              sf7_table(sf7_header(c.zmin, 0.0, c.zmax, 2.0, 40, 20), 1, 41,
+                        tagged_node));
+    auto cut = table_run(dir, "short.txt");
+    try {
+      READ_FIELD_TABLE(*cut);
+      ADD_FAILURE() << "no error";
+    } catch (const IoError& e) {
+      EXPECT_EQ(e.kind, "table too short for its nodes");
+    }
+    EXPECT_EQ(cut->log.memory(), "  Reading file: short.txt\r\n" + c.log);
   }
 }
 
@@ -163,8 +182,9 @@ TEST(FieldTableNodes, StoresEachRecordAtItsNodeInFieldUnits) {
   for (int32_t reverse : {0, 1, -7}) {
     SCOPED_TRACE(reverse);
     InputScratchDir dir;
-    dir.write("n.txt", sf7_table(sf7_header(0, 0, 3, 2, kNz - 1, kNr - 1), kNr,
-                                 kNz, tagged_node));
+    Sf7Header h = sf7_header(0, 0, 3, 2, kNz - 1, kNr - 1);
+    h.decreasing_z = reverse != 0;
+    dir.write("n.txt", sf7_table(h, kNr, kNz, tagged_node));
     auto s = table_run(dir, "n.txt");
     s->ReverseZ = reverse;
     READ_FIELD_TABLE(*s);
@@ -179,6 +199,68 @@ TEST(FieldTableNodes, StoresEachRecordAtItsNodeInFieldUnits) {
         EXPECT_EQ(s->Er2D(i, j), -t * 10000.0) << i << "," << j;
         EXPECT_EQ(s->B2D(i, j), (1000.0 * i + n) * 2.0) << i << "," << j;
       }
+    }
+  }
+}
+
+// Each record's Z and R, as written, must stand on the node the header
+// puts it at (within half a step); rows in the wrong z order for ReverseZ
+// are named as such before any record is found off its node.
+TEST(FieldTableNodes, RecordsOffTheHeadersGridStopTheRun) {
+  // Nodes z = 0..4 (dz 1), r = 0..2 (dr 1); the first node record is on
+  // table line 9.
+  const auto on_grid = [](double dz, double dr) {
+    return [dz, dr](int32_t i, int32_t n) {
+      Sf7Node v = tagged_node(i, n);
+      v.z = (n - 1) + (i == 1 && n == 1 ? dz : 0.0);
+      v.r = (i - 1) + (i == 1 && n == 1 ? dr : 0.0);
+      return v;
+    };
+  };
+  struct Case {
+    const char* what;
+    bool decreasing_z;
+    int32_t ReverseZ;
+    std::function<Sf7Node(int32_t, int32_t)> node;
+    const char* stop;  // part of the stop message; "" when the table reads
+  };
+  const std::vector<Case> cases = {
+      {"in order", false, 0, on_grid(0, 0), ""},
+      {"half a step off", false, 0, on_grid(0.5, -0.5), ""},
+      {"decreasing z read as increasing", true, 0, tagged_node,
+       "run in decreasing z, but ReverseZ (record 11 of zereduv.dat) is 0: "
+       "set it to 1"},
+      {"increasing z read as decreasing", false, 1, tagged_node,
+       "run in increasing z, but ReverseZ (record 11 of zereduv.dat) is not "
+       "0: set it to 0"},
+      {"first record off in z", false, 0, on_grid(0.6, 0),
+       "on line 9 of \"t.txt\" (Z = 0.6, R = 0) is off the header's grid"},
+      {"first record off in r", false, 0, on_grid(0, 0.75),
+       "on line 9 of \"t.txt\" (Z = 0, R = 0.75) is off the header's grid"},
+      {"r varying fastest", false, 0,
+       [](int32_t i, int32_t n) {
+         const int32_t k = (i - 1) * 5 + (n - 1);
+         Sf7Node v = tagged_node(i, n);
+         v.z = k / 3;
+         v.r = k % 3;
+         return v;
+       },
+       "on line 10 of \"t.txt\" (Z = 0, R = 1) is off the header's grid"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    InputScratchDir dir;
+    Sf7Header h = sf7_header(0, 0, 4, 2, 4, 2);
+    h.decreasing_z = c.decreasing_z;
+    dir.write("t.txt", sf7_table(h, 3, 5, c.node));
+    auto s = table_run(dir, "t.txt");
+    s->ReverseZ = c.ReverseZ;
+    try {
+      READ_FIELD_TABLE(*s);
+      EXPECT_STREQ(c.stop, "") << "read without a stop";
+    } catch (const RunStop& e) {
+      EXPECT_NE(*c.stop, '\0') << e.message;
+      EXPECT_NE(e.message.find(c.stop), std::string::npos) << e.message;
     }
   }
 }
@@ -216,8 +298,9 @@ TEST(FieldTableReject, RefusesMapsItCannotHoldBeforeReadingNodes) {
       {"one z node", 0, 10, 0, 1, 0, 1, 0, "only 1 z nodes"},
       {"one z node mirrored", 0, 10, 0, 1, 0, 1, 1, "only 1 z nodes"},
       {"two z nodes", 1, 10, 0, 1, 0, 1, 0, "only 2 z nodes"},
-      {"negative z count", -5, 10, 0, 1, 0, 1, 0, "only -4 z nodes"},
-      {"negative r count", 10, -1, 0, 1, 0, 1, 0, "only 0 r nodes"},
+      {"negative z count", -5, 10, 0, 1, 0, 1, 0,
+       "z interval count is -5; a count of intervals cannot be negative"},
+      {"negative r count", 10, -1, 0, 1, 0, 1, 0, "r interval count is -1"},
       {"empty r range", 10, 10, 0, 1, 1.5, 1.5, 0, "Rmax (1.5)"},
       {"reversed r range", 10, 10, 0, 1, 2, 1, 0, "not above Rmin"},
       {"empty z range", 10, 10, 3, 3, 0, 1, 0, "Zmax (3)"},
@@ -294,7 +377,8 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
       {"ends after the counts", cut_after("increments:     2     2"),
        "end of file"},
       {"ends before the last node",
-       good.substr(0, good.find(test::node_record(tagged_node(3, 3)))),
+       good.substr(0,
+                   good.rfind("\r\n", good.find("\r\n\r\nTable ends") - 1) + 2),
        "end of file"},
       {"one limit value", with("(Zmax,Rmax) = (2,1)", "(Zmax,Rmax) = 2"), ""},
       {"one limit value and text",
@@ -308,14 +392,10 @@ TEST(FieldTableErrors, EndTheRunWithAnIoErrorOnUnit2) {
     if (!c.table.empty())
       dir.write("e.txt", c.table);
     auto s = table_run(dir, "e.txt");
-    try {
-      READ_FIELD_TABLE(*s);
-      ADD_FAILURE() << "no error";
-    } catch (const IoError& e) {
-      EXPECT_EQ(e.unit, 2);
-      EXPECT_EQ(e.file, "e.txt");
-      EXPECT_NE(e.kind.find(c.kind), std::string::npos) << e.kind;
-    }
+    const IoError e = io_error_of([&] { READ_FIELD_TABLE(*s); });
+    EXPECT_EQ(e.unit, 2);
+    EXPECT_EQ(e.file, "e.txt");
+    EXPECT_NE(e.kind.find(c.kind), std::string::npos) << e.kind;
     // The table is named before anything can go wrong with it.
     EXPECT_EQ(s->console.memory(),
               testing::console_lines(" " + std::string(kReadingFileLabel) +

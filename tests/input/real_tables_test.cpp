@@ -14,12 +14,12 @@
 #include "input/field_table.h"
 #include "input/symmetry.h"
 #include "support/input_tables.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
 
-const std::filesystem::path kTables =
-    std::filesystem::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
+const std::filesystem::path kTables = testing::shared_tables_dir();
 
 struct RealTable {
   const char* file;
@@ -84,7 +84,7 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   std::filesystem::copy_file(path, dir.path() / t.file);
   auto s = test::table_run(dir, t.file, t.isym_z);
   s->mu1 = 4.0e-3 * 3.14159265358979323846;
-  const TableHeader header = READ_FIELD_TABLE(*s);
+  const TableHeader header = READ_FIELD_TABLE(*s).header;
   ASSERT_EQ(s->Nz, t.nz);
   ASSERT_EQ(s->Nr, t.nr);
   EXPECT_EQ(s->Rmin, 0.0);
@@ -99,7 +99,8 @@ TEST_P(RealTableTest, ReadsCompletesAndReports) {
   // Every node record where it belongs, in field units.
   const auto rows =
       node_values(path, t.first_node_line, static_cast<long>(t.nz) * t.nr);
-  ASSERT_EQ(rows.size(), static_cast<std::size_t>(t.nz) * t.nr);
+  ASSERT_EQ(rows.size(),
+            static_cast<std::size_t>(t.nz) * static_cast<std::size_t>(t.nr));
   for (std::size_t n = 0; n < rows.size(); ++n) {
     ASSERT_EQ(rows[n].size(), 6u) << "record " << n;
     const int32_t i = static_cast<int32_t>(n) / t.nz + 1;

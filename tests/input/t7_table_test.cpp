@@ -15,6 +15,7 @@
 #include "support/field_file_reader.h"
 #include "support/input_tables.h"
 #include "support/run_program.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
@@ -122,6 +123,20 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
       {"cut short", t7("0 4 4\n200\n0 2 3\n", node), 200.0e6,
        "end of file: expected Ez"},
       {"glued", glued, 200.0e6, "expected H, found \"1001x\""},
+      // A frequency that no RF field has, and a damaged grid record
+      // reported at its own line rather than read as some other table.
+      {"frequency 0", t7("0 4 4\n0\n0 2 2\n", node), 200.0e6,
+       "frequency record (line 2) gives 0 MHz"},
+      {"frequency negative", t7("0 4 4\n-200\n0 2 2\n", node), 200.0e6,
+       "gives -200 MHz"},
+      {"frequency with its unit", t7("0 4 4\n200 MHz\n0 2 2\n", node), 200.0e6,
+       "T7 grid record 2 holds the frequency [MHz] alone, found \"200 MHz\" "
+       "(line 2)"},
+      {"first record glued", t7("0 4 4x\n200\n0 2 2\n", node), 200.0e6,
+       "found \"4x\" (T7 grid record 1: Zmin Zmax and the number of z "
+       "intervals) (line 1)"},
+      {"third record short", t7("0 4 4\n200\n0 2\n", node), 200.0e6,
+       "expected an integer (number of r intervals) (T7 grid record 3"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -145,7 +160,8 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
     } catch (const TableRejected& e) {
       EXPECT_NE(e.problem.find(c.outcome), std::string::npos) << e.problem;
     } catch (const IoError& e) {
-      const std::string msg = e.kind + ": " + e.detail;
+      const std::string msg =
+          e.kind + ": " + e.detail + " (line " + std::to_string(e.line) + ")";
       EXPECT_NE(msg.find(c.outcome), std::string::npos) << msg;
       EXPECT_NE(*c.outcome, '\0') << msg;
     }
@@ -156,8 +172,7 @@ TEST(T7Tables, WarnsOnTheFrequencyAndRefusesWhatItCannotRead) {
 // print different digits of the same field: the two field files agree to
 // 1e-6 of each field's peak.
 TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
-  const std::filesystem::path tables(ZEREDUV_SOURCE_DIR
-                                     "/../shared/data/superfish");
+  const std::filesystem::path tables = testing::shared_tables_dir();
   const std::string names[2] = {"swifel-qwr-gun-176mhz.T7",
                                 "swifel-qwr-gun-176mhz.txt"};
   for (const auto& n : names) {
@@ -177,9 +192,9 @@ TEST(T7Tables, GunT7RunAgreesWithItsSixColumnTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     files.push_back(testing::read_field_file(dir / "eh_ZIV.#01", 0));
   }
-  for (int c = 0; c < 6; c += 3) {
+  for (std::size_t c = 0; c < 6; c += 3) {
     double peak = 0.0, worst = 0.0;
-    for (int k = c; k < c + 3; ++k) {
+    for (std::size_t k = c; k < c + 3; ++k) {
       for (std::size_t p = 0; p < files[1].f[k].size(); ++p) {
         peak = std::max(peak, std::fabs(files[1].f[k][p]));
         worst = std::max(worst, std::fabs(files[0].f[k][p] - files[1].f[k][p]));

@@ -38,9 +38,11 @@ TEST(TableVariants, CountsOfAThousandIntervalsAndMore) {
     InputScratchDir dir;
     Sf7Header h = sf7_header(0, 0, 1, 1, 0, 0);
     h.counts = c.counts;
+    h.z_intervals = c.nz - 1;
+    h.r_intervals = c.nr - 1;
     dir.write("long.txt", sf7_table(h, c.nr, c.nz, tagged_node, "\n"));
     auto s = table_run(dir, "long.txt");
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.wide_counts, c.nz > 1000);
     EXPECT_EQ(header.z_intervals, c.nz - 1);
     EXPECT_EQ(s->Nz, c.nz);
@@ -96,10 +98,11 @@ TEST(TableVariants, PassesNotesBeforeTheColumnTitles) {
     InputScratchDir dir;
     Sf7Header h = sf7_header(50, 0, 70, 3, 4, 2);
     h.before_titles = extra;
+    h.decreasing_z = true;
     dir.write("gun.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "gun.txt");
     s->ReverseZ = 1;
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.variant, variant);
     EXPECT_EQ(header.records_between, 2 + static_cast<int32_t>(extra.size()));
     EXPECT_EQ(header.first_node_line,
@@ -148,7 +151,7 @@ TEST(TableVariants, ConvertsLengthsInMmToCm) {
     h.units = c.units;
     dir.write("mm.txt", sf7_table(h, 3, 5, tagged_node));
     auto s = table_run(dir, "mm.txt");
-    const TableHeader header = READ_FIELD_TABLE(*s);
+    const TableHeader header = READ_FIELD_TABLE(*s).header;
     EXPECT_EQ(header.unit == TableHeader::LengthUnit::Mm, c.mm);
     EXPECT_EQ(s->Zmax, c.mm ? 4.0 : 40.0);
     EXPECT_EQ(s->Rmax, c.mm ? 1.1 : 11.0);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef ZEREDUV_HAVE_JSON
@@ -21,6 +22,7 @@
 #include "cli.h"
 #include "inspect_tables.h"
 #include "output/field_layout.h"
+#include "support/run_program.h"
 #include "support/scratch_dir.h"
 #include "svg.h"
 
@@ -201,6 +203,75 @@ TEST(InspectFiles, FullDiskKeepsTheEarlierFile) {
   EXPECT_EQ(d.names(), (std::vector<std::string>{"old.svg",
                                                  "pill\xE9"
                                                  "box.txt"}));
+}
+
+// What zereduv-inspect reads is never written, however the output is named
+// and whether it is an output file or standard output (a shell's `>>`):
+// the control file's table and the field file it names count as read.  A
+// file-size limit, with its signal at the default, fails the picture's
+// write and leaves no temporary.  Every file of the directory stays.
+TEST(InspectFiles, NothingReadIsWritten) {
+  const fs::path example = fs::path(ZEREDUV_SOURCE_DIR) / "examples/pillbox";
+  struct Row {
+    const char* what;
+    const char* cwd;     // the folder it runs in, under the scratch folder
+    std::string script;  // for /bin/sh -c, with $0 the program
+    int status;
+    const char* err;  // part of standard error
+  };
+  const Row rows[] = {
+      {"control --onaxis the table", "",
+       "exec \"$0\" control zereduv.dat --onaxis pillbox.txt", kExitUsage,
+       "--onaxis pillbox.txt is the field table pillbox.txt"},
+      {"control --onaxis the table from a subfolder", "sub",
+       "exec \"$0\" control ../zereduv.dat --onaxis ../pillbox.txt", kExitUsage,
+       "is the field table pillbox.txt"},
+      {"control --onaxis the field file", "",
+       "exec \"$0\" control zereduv.dat --onaxis eh_ZIV.#01", kExitUsage,
+       "is the field file eh_ZIV.#01"},
+      {"table >> the table", "", "exec \"$0\" table pillbox.txt >> pillbox.txt",
+       kExitUsage, "standard output is the file pillbox.txt being read"},
+      {"control >> the control file", "",
+       "exec \"$0\" control zereduv.dat >> zereduv.dat", kExitUsage,
+       "standard output is the file zereduv.dat being read"},
+      {"control >> its table through a link", "",
+       "exec \"$0\" control zereduv.dat >> link.txt", kExitUsage,
+       "standard output is the field table pillbox.txt"},
+      {"--svg under a file-size limit", "",
+       "ulimit -f 1 || exit 99; exec \"$0\" table pillbox.txt --svg old.svg",
+       kExitUnreadable, "File too large"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    ScratchDir dir;
+    for (const char* name : {"zereduv.dat", "pillbox.txt"})
+      fs::copy_file(example / name, dir / name);
+    dir.write("eh_ZIV.#01", "field file of an earlier run");
+    dir.write("old.svg", "earlier picture");
+    fs::create_directory(dir / "sub");
+    fs::create_symlink("pillbox.txt", dir / "link.txt");
+    std::vector<std::pair<std::string, std::string>> before;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      if (e.is_regular_file() && !e.is_symlink())
+        before.emplace_back(e.path().filename().string(),
+                            dir.read(e.path().filename().string()));
+    }
+    std::sort(before.begin(), before.end());
+    const testing::RunResult res = testing::run_program(
+        "/bin/sh", {"-c", r.script, ZEREDUV_INSPECT_EXE}, dir / r.cwd);
+    if (res.status == 99)
+      GTEST_SKIP() << "no file-size limit available";
+    EXPECT_EQ(res.status, r.status) << res.err;
+    EXPECT_NE(res.err.find(r.err), std::string::npos) << res.err;
+    std::vector<std::pair<std::string, std::string>> after;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+      if (e.is_regular_file() && !e.is_symlink())
+        after.emplace_back(e.path().filename().string(),
+                           dir.read(e.path().filename().string()));
+    }
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before);
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "cli.h"
 #include "control_inspect.h"
 #include "inspect_tables.h"
+#include "support/control_file.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv::inspect {
@@ -27,11 +28,16 @@ struct Pillbox {
   // The control file with this FieldScale; Aperture is Rmax as the table
   // writes it, the grid as long as the map.
   std::filesystem::path control(const std::string& scale) const {
-    dir.write(
-        "zereduv.dat",
-        "pillbox\r\n\r\npb.txt\r\n0\r\n7\r\n2\r\n0 0 0\r\n1.3E9\r\n4.0\r\n" +
-            testing::table_number(table.rmax, false) + "\r\n0\r\n" + scale +
-            "\r\n");
+    testing::ControlRecords c;
+    c.title = "pillbox";
+    c.table = "pb.txt";
+    c.isym_z = "0";
+    c.file_number = "7";
+    c.field_format = "2";
+    c.element_length = "4.0";
+    c.aperture = testing::table_number(table.rmax, false);
+    c.field_scale = scale;
+    dir.write("zereduv.dat", c.text());
     return dir / "zereduv.dat";
   }
 };

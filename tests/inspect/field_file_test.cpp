@@ -304,6 +304,12 @@ TEST_F(FieldFiles, DamageIsReportedWithItsPlace) {
        [&](std::string& s) { s[l1_line11 + 5] = 'x'; },
        "line 11 (byte offset " + std::to_string(l1_line11) + ")",
        "columns 1-24 (x coordinates) hold"},
+      {"layout 0 NaN among the Ex values", 0,
+       [&](std::string& s) {
+         const unsigned char nan[8] = {0, 0, 0, 0, 0, 0, 0xF8, 0x7F};
+         std::memcpy(&s[rec6 + 4 + 8 * 5], nan, sizeof nan);
+       },
+       "its Ex values", "1 of 125625 are not finite numbers"},
       {"layout 2 point count", 2, [](std::string& s) { s[59] = '6'; },
        "line 1 (byte offset 0)", "point count is 26, expected 25"},
       {"layout 2 short line", 2,

@@ -8,6 +8,9 @@
 #include <numbers>
 #include <string>
 
+#include "support/input_tables.h"
+#include "support/pillbox.h"
+
 namespace zereduv::testing {
 
 /// Ez, Er [MV/m] and H [A/m] at (z, r) in the table's length unit.
@@ -23,83 +26,62 @@ struct TableSpec {
   std::function<NodeField(double z, double r)> field;
 };
 
+/// A number as the table writes it: exponent form (1.234567E+00) or fixed
+/// with five decimals.
 inline std::string table_number(double v, bool sci) {
-  char buf[48];
-  auto r = sci ? std::to_chars(buf, buf + sizeof buf, v,
-                               std::chars_format::scientific, 6)
-               : std::to_chars(buf, buf + sizeof buf, v,
-                               std::chars_format::fixed, 5);
-  std::string s(buf, r.ptr);
-  for (char& c : s)
-    if (c == 'e')
-      c = 'E';
-  return s;
-}
-
-inline std::string right(std::string s, std::size_t w) {
-  if (s.size() < w)
-    s.insert(0, w - s.size(), ' ');
-  return s;
+  return sci ? test::e6(v) : test::f5(v);
 }
 
 /// The whole table text, CR LF line ends, r slowest.
 inline std::string make_table(const TableSpec& t) {
-  auto n = [](double v) { return table_number(v, false); };
-  std::string o;
-  o += "Test table made by the inspection tests\r\n";
-  o += "\r\n";
-  o += "Electromagnetic fields for a rectangular area with corners at:\r\n";
-  o += "(Zmin,Rmin) = (" + n(t.zmin) + "," + n(t.rmin) + ")\r\n";
-  o += "(Zmax,Rmax) = (" + n(t.zmax) + "," + n(t.rmax) + ")\r\n";
-  o += "Z and R increments:" + right(std::to_string(t.z_intervals), 6) +
-       right(std::to_string(t.r_intervals), 6) + "\r\n";
+  test::Sf7Header h;
+  h.preamble = {"Test table made by the inspection tests", "",
+                "Electromagnetic fields for a rectangular area with corners "
+                "at:"};
+  h.limits_a =
+      "(Zmin,Rmin) = (" + test::f5(t.zmin) + "," + test::f5(t.rmin) + ")";
+  h.limits_b =
+      "(Zmax,Rmax) = (" + test::f5(t.zmax) + "," + test::f5(t.rmax) + ")";
+  h.counts =
+      "Z and R increments:" + test::i6(t.z_intervals) + test::i6(t.r_intervals);
+  h.before_titles = {""};
   if (t.ezero) {
-    o += "EZERO computed by SFO =    0.10000E+07 MV/m\r\n";
-    o += "Interpolated fields normalized to E0 =    0.10000E+07 MV/m\r\n";
+    h.before_titles = {"EZERO computed by SFO =    0.10000E+07 MV/m",
+                       "Interpolated fields normalized to E0 =    0.10000E+07 "
+                       "MV/m",
+                       ""};
   }
-  o += "\r\n";
-  o += "      Z             R              Ez            Er            |E|"
-       "           H \r\n";
-  const char* u = t.mm ? "(mm)" : "(cm)";
-  o += std::string("    ") + u + "          " + u +
-       "           (MV/m)        (MV/m)        (MV/m)        (A/m) \r\n";
-  for (int i = 0; i <= t.r_intervals; ++i) {
-    double r = t.rmin + i * (t.rmax - t.rmin) / t.r_intervals;
-    for (int j = 0; j <= t.z_intervals; ++j) {
-      double z = t.zmin + j * (t.zmax - t.zmin) / t.z_intervals;
-      NodeField f = t.field(z, r);
-      double e = std::sqrt(f.ez * f.ez + f.er * f.er);
-      o += right(n(z), 10) + right(n(r), 14) +
-           right(table_number(f.ez, true), 18) +
-           right(table_number(f.er, true), 14) +
-           right(table_number(e, true), 14) +
-           right(table_number(f.h, true), 14) + "\r\n";
-    }
+  if (t.mm) {
+    h.units =
+        "    (mm)          (mm)           (MV/m)        (MV/m)        (MV/m)  "
+        "      (A/m) ";
   }
-  o += "\r\n";
-  return o;
+  h.columns = true;
+  h.after_nodes = {""};
+  return test::sf7_table(
+      h, t.r_intervals + 1, t.z_intervals + 1, [&t](int32_t i, int32_t n) {
+        const double r = t.rmin + (i - 1) * (t.rmax - t.rmin) / t.r_intervals;
+        const double z = t.zmin + (n - 1) * (t.zmax - t.zmin) / t.z_intervals;
+        const NodeField f = t.field(z, r);
+        const double e = std::sqrt(f.ez * f.ez + f.er * f.er);
+        return test::Sf7Node{z, r, f.ez, f.er, e, f.h};
+      });
 }
-
-inline constexpr double kC = 299792458.0;
-inline constexpr double kEta0 = 376.730313668;  // impedance of free space [ohm]
-inline constexpr double kJ0Zero = 2.404825557695773;
 
 /// TM010 pillbox: Ez = E0 J0(kr), Er = 0, H = +(E0/eta0) J1(kr) (the
 /// solver's time phase), lengths in cm; radius the first zero of J0.
 inline TableSpec pillbox(double f_hz, double length_cm, int nz, int nr,
                          double e0 = 1.0) {
-  const double k = 2.0 * std::numbers::pi * f_hz / kC;  // [1/m]
+  const PillboxMode mode{f_hz, e0};
   TableSpec t;
   t.zmin = 0;
   t.zmax = length_cm;
   t.rmin = 0;
-  t.rmax = 100.0 * kJ0Zero / k;
+  t.rmax = mode.radius_cm();
   t.z_intervals = nz;
   t.r_intervals = nr;
-  t.field = [k, e0](double, double r_cm) {
-    double kr = k * r_cm / 100.0;
-    return NodeField{e0 * std::cyl_bessel_j(0.0, kr), 0.0,
-                     1e6 * e0 / kEta0 * std::cyl_bessel_j(1.0, kr)};
+  t.field = [mode](double, double r_cm) {
+    return NodeField{mode.ez(r_cm), 0.0, mode.h(r_cm)};
   };
   return t;
 }

@@ -65,8 +65,10 @@ inline void set_grid(RunState& s, double element_length, double aperture,
 
 inline std::string slurp(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in),
-                     std::istreambuf_iterator<char>());
+  std::ostringstream bytes;
+  if (in)
+    bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 /// The lines of a text, split at `end` (the last line end closes the text).

@@ -110,11 +110,12 @@ TEST(ResampleOrder, LocateAndEvaluateIsEB2DAppr) {
     std::array<double, 3> E1{}, B1{}, E2{}, B2{};
     EB2D_APPR(*s, r, z, E1, B1);
     eb2d_at(*s, locate_r(*s, r), locate_z(*s, z), E2, B2);
-    for (int c = 0; c < 3; ++c)
-      differ += (std::bit_cast<uint64_t>(E1[static_cast<std::size_t>(c)]) !=
-                 std::bit_cast<uint64_t>(E2[static_cast<std::size_t>(c)])) +
-                (std::bit_cast<uint64_t>(B1[static_cast<std::size_t>(c)]) !=
-                 std::bit_cast<uint64_t>(B2[static_cast<std::size_t>(c)]));
+    for (std::size_t c = 0; c < 3; ++c) {
+      differ +=
+          std::bit_cast<uint64_t>(E1[c]) != std::bit_cast<uint64_t>(E2[c]);
+      differ +=
+          std::bit_cast<uint64_t>(B1[c]) != std::bit_cast<uint64_t>(B2[c]);
+    }
   }
   EXPECT_EQ(differ, 0u);
 }

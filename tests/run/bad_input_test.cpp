@@ -11,6 +11,8 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "support/run_program.h"
@@ -77,6 +79,16 @@ Edit in_record(int n, std::string from, std::string to) {
       throw std::runtime_error("no \"" + from + "\" in record");
     r.replace(at, from.size(), to);
     return join(recs);
+  };
+}
+
+// Every line end made a bare CR.
+Edit cr_only() {
+  return [](const std::string& text) {
+    std::string t;
+    for (const std::string& r : records_of(text))
+      t += r + "\r";
+    return t;
   };
 }
 
@@ -256,7 +268,7 @@ std::vector<BadInput> rows() {
        kCtl,
        1,
        5,
-       {kText, "(FileNumber)"}},
+       {"(line too long)", "longer than 4096 bytes"}},
       {"ControlLoneCr",
        record(4, "\r2    isym_z"),
        nullptr,
@@ -363,7 +375,7 @@ std::vector<BadInput> rows() {
        kTab,
        2,
        20,
-       {kText, "(Z)"}},
+       {"(line too long)", "longer than 65536 bytes"}},
       {"TableLoneCrInNode",
        nullptr,
        in_record(20, "5.000000E+00", "5.0\r00000E+00"),
@@ -441,7 +453,7 @@ std::vector<BadInput> rows() {
        kTab,
        0,
        0,
-       {"z nodes"}},
+       {"z interval count is -60", "cannot be negative"}},
       {"ZCountZero", nullptr, counts("0", "20"), 3, kTab, 0, 0, {"z nodes"}},
       // Without the mirror image two z nodes stay two.
       {"ZCountOne",
@@ -467,7 +479,7 @@ std::vector<BadInput> rows() {
        kTab,
        0,
        0,
-       {"r nodes"}},
+       {"r interval count is -20", "cannot be negative"}},
       {"RCountZero", nullptr, counts("60", "0"), 3, kTab, 0, 0, {"r nodes"}},
       {"RCountOne", nullptr, counts("60", "1"), 3, kTab, 0, 0, {"r nodes"}},
       {"RCountHuge",
@@ -478,6 +490,19 @@ std::vector<BadInput> rows() {
        0,
        0,
        {"r interval count is too large"}},
+      // Lines that end in CR alone read as one line: said so.
+      {"ControlCrOnly", cr_only(), nullptr, 2, kCtl, 1, 1, {"no LF line ends"}},
+      {"TableCrOnly", nullptr, cr_only(), 2, kTab, 2, -1, {"no LF line ends"}},
+      // A name holding a NUL byte would open the file named up to the NUL;
+      // the message shows the byte as '?'.
+      {"TableNameHoldsNul",
+       record(3, std::string("pillbox.txt\0old", 15)),
+       nullptr,
+       2,
+       "pillbox.txt?old",
+       2,
+       0,
+       {"NUL byte"}},
       {"ZminEqualsZmax",
        nullptr,
        record(10, "(Zmax,Rmax) = (0.0,8.826348295016158)"),
@@ -930,6 +955,128 @@ INSTANTIATE_TEST_SUITE_P(
                       SpecialFile{"TableLinkToDevice", kTab, 2,
                                   "character device"}),
     [](const ::testing::TestParamInfo<SpecialFile>& row) {
+      return std::string(row.param.name);
+    });
+
+// An output that is one of the run's inputs, however it is named: the run
+// ends with the report of the output's unit and every file stays as it was.
+struct SameFile {
+  const char* name;
+  const char* table_name;  // record 3, and where the table lies
+  const char* link;        // made to name the same file: "from>to"
+  bool hard;               // a hard link, else a symbolic one
+  BadInput expect;
+};
+
+std::ostream& operator<<(std::ostream& os, const SameFile& f) {
+  return os << f.name;
+}
+
+class BadInputSameFile : public ::testing::TestWithParam<SameFile> {};
+
+TEST_P(BadInputSameFile, IsRefusedAndEveryFileStays) {
+  const SameFile& f = GetParam();
+  ScratchDir dir;
+  lay_out({"", record(3, f.table_name), nullptr, 0, "", 0, 0, {}}, dir);
+  fs::create_directory(dir / "sub");
+  if (std::string(f.table_name) != kTab && std::string(f.table_name) != "")
+    fs::rename(dir / kTab, dir / fs::path(f.table_name).filename());
+  if (*f.link != '\0') {
+    const std::string l = f.link;
+    const std::string from = l.substr(0, l.find('>'));
+    const std::string to = l.substr(l.find('>') + 1);
+    std::error_code ec;
+    if (f.hard)
+      fs::create_hard_link(dir / to, dir / from, ec);
+    else
+      fs::create_symlink(to, dir / from, ec);
+    if (ec)
+      GTEST_SKIP() << "no such link here: " << ec.message();
+  }
+  std::vector<std::pair<std::string, std::string>> before;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    if (e.is_regular_file())
+      before.emplace_back(e.path().filename().string(), read_file(e.path()));
+  }
+  const RunResult r = run_program(ZEREDUV_EXE, {}, dir.path());
+  check_message(f.expect, r);
+  for (const auto& [name, bytes] : before) {
+    if (name != "zereduv.log") {
+      EXPECT_EQ(dir.read(name), bytes) << name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, BadInputSameFile,
+    ::testing::Values(
+        SameFile{"TableIsTheFieldFile",
+                 "eh_ZIV.#01",
+                 "",
+                 false,
+                 {"",
+                  nullptr,
+                  nullptr,
+                  2,
+                  "eh_ZIV.#01",
+                  7,
+                  0,
+                  {"the field table \"eh_ZIV.#01\""}}},
+        SameFile{
+            "TableThroughDotDotIsTheFieldFile",
+            "sub/../eh_ZIV.#01",
+            "",
+            false,
+            {"", nullptr, nullptr, 2, "eh_ZIV.#01", 7, 0, {"the field table"}}},
+        SameFile{"FieldFileLinksToTheTable",
+                 kTab,
+                 "eh_ZIV.#01>pillbox.txt",
+                 false,
+                 {"",
+                  nullptr,
+                  nullptr,
+                  2,
+                  "eh_ZIV.#01",
+                  7,
+                  0,
+                  {"the field table \"pillbox.txt\""}}},
+        SameFile{"FieldFileHardLinkToTheTable",
+                 kTab,
+                 "eh_ZIV.#01>pillbox.txt",
+                 true,
+                 {"",
+                  nullptr,
+                  nullptr,
+                  2,
+                  "eh_ZIV.#01",
+                  7,
+                  0,
+                  {"the field table \"pillbox.txt\""}}},
+        SameFile{"FieldFileHardLinkToTheControlFile",
+                 kTab,
+                 "eh_ZIV.#01>zereduv.dat",
+                 true,
+                 {"",
+                  nullptr,
+                  nullptr,
+                  2,
+                  "eh_ZIV.#01",
+                  7,
+                  0,
+                  {"the control file"}}},
+        SameFile{"LogLinksToTheControlFile",
+                 kTab,
+                 "zereduv.log>zereduv.dat",
+                 false,
+                 {"",
+                  nullptr,
+                  nullptr,
+                  2,
+                  "zereduv.log",
+                  8,
+                  0,
+                  {"the control file"}}}),
+    [](const ::testing::TestParamInfo<SameFile>& row) {
       return std::string(row.param.name);
     });
 

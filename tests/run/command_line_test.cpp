@@ -1,6 +1,7 @@
-// The command line: a run takes no arguments; --help and --version print and
-// end, any other argument is refused.  None of them touches a file of the
-// working directory, not even the log.
+// The command line: a run takes no argument or its folder (the folder, or
+// the path of its zereduv.dat); --help and --version print and end, any
+// other argument is refused.  Those refused touch no file of the working
+// directory, not even the log.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,10 +53,20 @@ std::vector<Args> rows() {
        {},
        {"\"--frequency\"", "usage: zereduv"}},
       {"FileName",
-       {"zereduv.dat"},
+       {"pillbox.txt"},
        1,
        {},
-       {"\"zereduv.dat\"", "usage: zereduv"}},
+       {"\"pillbox.txt\"", "usage: zereduv"}},
+      {"MissingFolder",
+       {"no-such-folder"},
+       1,
+       {},
+       {"\"no-such-folder\"", "usage: zereduv"}},
+      {"ControlFileOfMissingFolder",
+       {"no-such-folder/zereduv.dat"},
+       1,
+       {},
+       {"usage: zereduv"}},
       {"EmptyArgument", {""}, 1, {}, {"\"\"", "usage: zereduv"}},
       {"HelpWithMore",
        {"--help", "x\ny"},
@@ -101,6 +112,36 @@ INSTANTIATE_TEST_SUITE_P(Args, CommandLine, ::testing::ValuesIn(rows()),
                          [](const auto& tp) {
                            return std::string(tp.param.name);
                          });
+
+// The folder argument: each form runs in the folder it names exactly as a
+// run started there, whatever the working directory.
+TEST(CommandLine, FolderArgumentRunsThere) {
+  const struct {
+    const char* what;
+    const char* cwd;  // below the scratch folder
+    std::vector<std::string> args;
+  } cases[] = {
+      {"the folder", "", {"run"}},
+      {"its control file", "", {"run/zereduv.dat"}},
+      {"the working folder's control file", "run", {"zereduv.dat"}},
+      {"the working folder", "run", {"."}},
+  };
+  const fs::path example = fs::path(ZEREDUV_SOURCE_DIR) / "examples/pillbox";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    fs::create_directory(dir / "run");
+    fs::copy_file(example / "zereduv.dat", dir / "run/zereduv.dat");
+    fs::copy_file(example / "pillbox.txt", dir / "run/pillbox.txt");
+    const RunResult r = run_program(ZEREDUV_EXE, c.args, dir / c.cwd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Reading file: pillbox.txt"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::is_regular_file(dir / "run/zereduv.log"));
+    EXPECT_EQ(fs::file_size(dir / "run/eh_ZIV.#01"), 6032140u);
+    EXPECT_FALSE(fs::exists(dir / "zereduv.log"));
+  }
+}
 
 }  // namespace
 }  // namespace zereduv::testing

@@ -14,16 +14,19 @@
 
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
 namespace {
 
+using zereduv::testing::io_error_of;
 using zereduv::testing::ScratchDir;
 
 // The control file of a 2856 MHz pillbox run, one string per record.
 std::vector<std::string> standard_records() {
-  return {
+  return testing::ControlRecords{
       "zereduv control file: 2856 MHz pillbox",
       "table, symmetry, file number, layout, keys, frequency, lengths",
       "pillbox-2856mhz-mm.txt",
@@ -35,19 +38,13 @@ std::vector<std::string> standard_records() {
       "10.0   element length",
       "1.5    aperture",
       "0      reverse z",
-      "1.0    field scale",
-  };
+      "1.0    field scale"}
+      .records();
 }
 
 std::string join(const std::vector<std::string>& records,
                  const std::string& eol = "\r\n", bool last_eol = true) {
-  std::string out;
-  for (std::size_t k = 0; k < records.size(); ++k) {
-    out += records[k];
-    if (k + 1 < records.size() || last_eol)
-      out += eol;
-  }
-  return out;
+  return testing::join_records(records, eol, last_eol);
 }
 
 std::unique_ptr<RunState> state_in(const ScratchDir& dir) {
@@ -227,13 +224,9 @@ TEST(ControlFile, ShortRecord7WithTwelveRecordsEndsTheFile) {
   dir.write("zereduv.dat", join(recs));
   auto s = state_in(dir);
   OPEN_LOG(*s);
-  try {
-    READ_CONTROL(*s);
-    ADD_FAILURE() << "no IoError";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
   s->log.close_quietly();
   EXPECT_EQ(dir.read("zereduv.log"), "");
 }
@@ -269,15 +262,13 @@ TEST(ControlFile, BadRecordsEndTheRunWithTheirLine) {
     dir.write("zereduv.dat", join(recs));
     auto s = state_in(dir);
     OPEN_LOG(*s);
-    try {
+    const IoError e = io_error_of([&] {
       READ_CONTROL(*s);
       DERIVE_CONSTANTS(*s);
-      ADD_FAILURE() << "no IoError";
-    } catch (const IoError& e) {
-      EXPECT_EQ(e.unit, 1);
-      EXPECT_EQ(e.file, "zereduv.dat");
-      EXPECT_EQ(e.line, static_cast<long>(c.record));
-    }
+    });
+    EXPECT_EQ(e.unit, 1);
+    EXPECT_EQ(e.file, "zereduv.dat");
+    EXPECT_EQ(e.line, static_cast<long>(c.record));
     s->log.close_quietly();
     EXPECT_EQ(dir.read("zereduv.log"), "");
   }
@@ -292,13 +283,9 @@ TEST(ControlFile, EndsEarly) {
     dir.write("zereduv.dat", join(recs));
     auto s = state_in(dir);
     OPEN_LOG(*s);
-    try {
-      READ_CONTROL(*s);
-      ADD_FAILURE() << "no IoError";
-    } catch (const IoError& e) {
-      EXPECT_EQ(e.unit, 1);
-      EXPECT_EQ(e.file, "zereduv.dat");
-    }
+    const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+    EXPECT_EQ(e.unit, 1);
+    EXPECT_EQ(e.file, "zereduv.dat");
     s->log.close_quietly();
     EXPECT_EQ(dir.read("zereduv.log"), "");
   }
@@ -309,15 +296,11 @@ TEST(ControlFile, MissingFileLeavesAnEmptyLog) {
   auto s = state_in(dir);
   OPEN_LOG(*s);
   EXPECT_TRUE(dir.exists("zereduv.log"));
-  try {
-    READ_CONTROL(*s);
-    ADD_FAILURE() << "no IoError";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-    const std::string msg = e.what();
-    EXPECT_NE(msg.find("zereduv.dat"), std::string::npos) << msg;
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(*s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
+  const std::string msg = e.what();
+  EXPECT_NE(msg.find("zereduv.dat"), std::string::npos) << msg;
   s->log.close_quietly();
   ASSERT_TRUE(dir.exists("zereduv.log"));
   EXPECT_EQ(dir.read("zereduv.log"), "");

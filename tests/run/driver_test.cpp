@@ -8,17 +8,25 @@
 #include "run/control.h"
 #include "run/errors.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
 
 namespace zereduv {
 namespace {
 
+using testing::io_error_of;
 using testing::ScratchDir;
 
 std::string control_file(const std::string& frequency) {
-  return "pillbox test\r\nsecond title\r\ntable.txt\r\n2\r\n1\r\n0\r\n0 0 "
-         "0\r\n" +
-         frequency + "\r\n10.0\r\n1.5\r\n0\r\n1.0\r\n";
+  testing::ControlRecords c;
+  c.title = "pillbox test";
+  c.subtitle = "second title";
+  c.table = "table.txt";
+  c.frequency = frequency;
+  c.element_length = "10.0";
+  c.aperture = "1.5";
+  return c.text();
 }
 
 TEST(RunStart, ConstantBlockBytes) {
@@ -54,14 +62,10 @@ TEST(RunStart, MissingControlFileNamesUnitOneAndLeavesEmptyLog) {
   RunState s;
   s.WorkDir = dir.path();
   OPEN_LOG(s);
-  try {
-    READ_CONTROL(s);
-    FAIL() << "no error for a missing control file";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.unit, 1);
-    EXPECT_EQ(e.file, "zereduv.dat");
-    EXPECT_NE(std::string(e.what()).find("unit 1"), std::string::npos);
-  }
+  const IoError e = io_error_of([&] { READ_CONTROL(s); });
+  EXPECT_EQ(e.unit, 1);
+  EXPECT_EQ(e.file, "zereduv.dat");
+  EXPECT_NE(std::string(e.what()).find("unit 1"), std::string::npos);
   s.log.close_quietly();
   EXPECT_TRUE(dir.exists("zereduv.log"));
   EXPECT_EQ(dir.read("zereduv.log"), "");

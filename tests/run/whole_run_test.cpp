@@ -24,9 +24,12 @@
 #include "output/summary.h"
 #include "run/control.h"
 #include "run/run_state.h"
+#include "support/control_file.h"
 #include "support/field_file_reader.h"
+#include "support/pillbox.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 
 namespace zereduv::testing {
 namespace {
@@ -34,17 +37,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kC = 299792458.0;
-constexpr double kJ01 = 2.404825557695773;
 
 const fs::path kExampleDir =
     fs::path(ZEREDUV_SOURCE_DIR) / "examples" / "pillbox";
-#ifdef ZEREDUV_DATA_DIR
-const fs::path kRealTables = fs::path(ZEREDUV_DATA_DIR);
-#else
-const fs::path kRealTables =
-    fs::path(ZEREDUV_SOURCE_DIR "/../shared/data/superfish");
-#endif
+const fs::path kRealTables = testing::shared_tables_dir();
 
 const std::string kSep = " " + std::string(kSeparator);
 // A list-directed record as the log or the console holds it, from the
@@ -94,22 +90,21 @@ struct Control {
   double field_scale = 1.0;
 
   std::string text() const {
-    std::string t;
-    auto rec = [&t](const std::string& s) { t += s + "\r\n"; };
-    rec("whole-run test");
-    rec("generated control file");
-    rec(table);
-    rec(std::to_string(isym_z) + "   isym_z");
-    rec(std::to_string(file_number) + "   FileNumber");
-    rec(std::to_string(field_format) + "   FieldFormat");
-    rec(std::to_string(sym[0]) + " " + std::to_string(sym[1]) + " " +
-        std::to_string(sym[2]) + "   SymX SymY SymZ");
-    rec(num(frequency) + "   Frequency [Hz]");
-    rec(num(element_length) + "   ElementLength [cm]");
-    rec(num(aperture) + "   Aperture [cm]");
-    rec(std::to_string(reverse_z) + "   ReverseZ");
-    rec(num(field_scale) + "   FieldScale");
-    return t;
+    ControlRecords c;
+    c.title = "whole-run test";
+    c.subtitle = "generated control file";
+    c.table = table;
+    c.isym_z = std::to_string(isym_z) + "   isym_z";
+    c.file_number = std::to_string(file_number) + "   FileNumber";
+    c.field_format = std::to_string(field_format) + "   FieldFormat";
+    c.sym = std::to_string(sym[0]) + " " + std::to_string(sym[1]) + " " +
+            std::to_string(sym[2]) + "   SymX SymY SymZ";
+    c.frequency = num(frequency) + "   Frequency [Hz]";
+    c.element_length = num(element_length) + "   ElementLength [cm]";
+    c.aperture = num(aperture) + "   Aperture [cm]";
+    c.reverse_z = std::to_string(reverse_z) + "   ReverseZ";
+    c.field_scale = num(field_scale) + "   FieldScale";
+    return c.text();
   }
 };
 
@@ -136,8 +131,9 @@ struct Pillbox {
   bool mm = false;
   int nz = 60, nr = 20;
 
-  double k() const { return (kPi * 2.0 * frequency) / kC; }  // [1/m]
-  double radius() const { return kJ01 / k() * 100.0; }       // [cm]
+  PillboxMode mode() const { return {frequency, std::fabs(e0)}; }
+  double k() const { return mode().k(); }               // [1/m]
+  double radius() const { return mode().radius_cm(); }  // [cm]
 
   void write(const fs::path& dir, const std::string& name) const {
     std::vector<std::string> args = {"--frequency", num(frequency),
@@ -162,12 +158,10 @@ struct Pillbox {
   //   Ez = |E0| J0(kr) * 1e4 V/cm,  B_phi = -|E0| 1e6 / eta0 * J1(kr) * mu1 Gs,
   // and mu1 / eta0 = 1e4 / c; both times FieldScale.
   double ez(double r_cm, double scale) const {
-    return std::fabs(e0) * std::cyl_bessel_j(0.0, k() * r_cm / 100.0) * 1e4 *
-           scale;
+    return mode().ez(r_cm) * 1e4 * scale;
   }
   double bphi(double r_cm, double scale) const {
-    return -std::fabs(e0) * 1e10 / kC *
-           std::cyl_bessel_j(1.0, k() * r_cm / 100.0) * scale;
+    return -mode().h(r_cm) * (kEta0 * 1e4 / kC) * scale;
   }
 };
 
@@ -319,9 +313,9 @@ struct InputOfRun {
 InputOfRun input_of_run(const fs::path& dir) {
   InputOfRun in;
   in.s->WorkDir = dir;
-  read_control(*in.s, "zereduv.dat");
+  read_control_file(*in.s, "zereduv.dat");
   DERIVE_CONSTANTS(*in.s);
-  in.header = READ_FIELD_TABLE(*in.s);
+  in.header = READ_FIELD_TABLE(*in.s).header;
   COMPLETE_SYMMETRY(*in.s);
   return in;
 }

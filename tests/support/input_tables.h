@@ -4,10 +4,12 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "run/run_state.h"
+#include "support/pillbox.h"
 
 namespace zereduv::test {
 
@@ -114,6 +117,16 @@ struct Sf7Header {
   std::string units =
       "    (cm)          (cm)           (MV/m)        (MV/m)        (MV/m)  "
       "      (A/m) ";
+  /// The node records in right-justified columns (z, r fixed with five
+  /// decimals, the fields in exponent form) instead of blank-separated
+  /// shortest text.
+  bool columns = false;
+  std::vector<std::string> after_nodes = {"", "Table ends here."};
+  // The grid the limits and counts announce, where sf7_table puts the
+  // records whose Z or R is NaN (in decreasing z when decreasing_z).
+  double zmin = 0, rmin = 0, zmax = 0, rmax = 0;
+  int64_t z_intervals = 0, r_intervals = 0;
+  bool decreasing_z = false;
 };
 
 /// A six-character integer field, right-justified (I6).
@@ -129,6 +142,12 @@ inline Sf7Header sf7_header(double zmin, double rmin, double zmax, double rmax,
   h.limits_a = "(Zmin,Rmin) = (" + g(zmin) + "," + g(rmin) + ")";
   h.limits_b = "(Zmax,Rmax) = (" + g(zmax) + "," + g(rmax) + ")";
   h.counts = "Z and R increments:" + i6(z_intervals) + i6(r_intervals);
+  h.zmin = zmin;
+  h.rmin = rmin;
+  h.zmax = zmax;
+  h.rmax = rmax;
+  h.z_intervals = z_intervals;
+  h.r_intervals = r_intervals;
   return h;
 }
 
@@ -137,9 +156,31 @@ inline std::string node_record(const Sf7Node& n) {
          "  " + e6(n.e_abs) + "  " + e6(n.h);
 }
 
+/// Fixed form with five decimals: 1.50000.
+inline std::string f5(double v) {
+  char buf[48];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 5);
+  return std::string(buf, r.ptr);
+}
+
+/// `s` right-justified in `w` characters.
+inline std::string right(std::string s, std::size_t w) {
+  if (s.size() < w)
+    s.insert(0, w - s.size(), ' ');
+  return s;
+}
+
+/// A node record in columns: z and r in 10 and 14 characters, the fields
+/// in 18, 14, 14 and 14.
+inline std::string column_record(const Sf7Node& n) {
+  return right(f5(n.z), 10) + right(f5(n.r), 14) + right(e6(n.ez), 18) +
+         right(e6(n.er), 14) + right(e6(n.e_abs), 14) + right(e6(n.h), 14);
+}
+
 /// A whole table: header, then nz x nr node records, z fastest; `node(i, n)`
-/// gives the n-th record (1-based, in file order) of r row i.  `eol` is the
-/// record end ("\r\n" like the Windows tables, or "\n").
+/// gives the n-th record (1-based, in file order) of r row i; a NaN Z or R
+/// is replaced by the coordinate of the node the header puts it at.  `eol` is
+/// the record end ("\r\n" like the Windows tables, or "\n").
 inline std::string sf7_table(
     const Sf7Header& h, int32_t nr, int32_t nz,
     const std::function<Sf7Node(int32_t, int32_t)>& node,
@@ -158,41 +199,37 @@ inline std::string sf7_table(
     line(l);
   line(h.titles);
   line(h.units);
+  const double dz = h.z_intervals > 0
+                        ? (h.zmax - h.zmin) / static_cast<double>(h.z_intervals)
+                        : 0.0;
+  const double dr = h.r_intervals > 0
+                        ? (h.rmax - h.rmin) / static_cast<double>(h.r_intervals)
+                        : 0.0;
   for (int32_t i = 1; i <= nr; ++i) {
-    for (int32_t n = 1; n <= nz; ++n)
-      line(node_record(node(i, n)));
+    for (int32_t n = 1; n <= nz; ++n) {
+      Sf7Node v = node(i, n);
+      if (std::isnan(v.z))
+        v.z = h.decreasing_z ? h.zmax - (n - 1) * dz : h.zmin + (n - 1) * dz;
+      if (std::isnan(v.r))
+        v.r = h.rmin + (i - 1) * dr;
+      line(h.columns ? column_record(v) : node_record(v));
+    }
   }
-  line("");
-  line("Table ends here.");
+  for (const auto& l : h.after_nodes)
+    line(l);
   return t;
 }
 
 /// Node values that say where they stand: Ez = 100 i + n, Er = -(100 i + n)
-/// (MV/m), H = 1000 i + n (A/m); Z, R and |E| hold numbers the reader must
-/// ignore.
+/// (MV/m), H = 1000 i + n (A/m); |E| holds a number the reader must
+/// ignore, Z and R the node's coordinates (filled in by sf7_table).
 inline Sf7Node tagged_node(int32_t i, int32_t n) {
   const double t = 100.0 * i + n;
-  return {-1.0e6 * n, 7.0e5 * i, t, -t, 123456.0, 1000.0 * i + n};
+  const double place = std::numeric_limits<double>::quiet_NaN();
+  return {place, place, t, -t, 123456.0, 1000.0 * i + n};
 }
 
 // ---- tables for end-to-end runs ---------------------------------------
-
-namespace detail {
-
-// Bessel functions J0 and J1 by their power series; enough terms for
-// arguments up to the first zero of J0 (2.405) to double precision.
-inline double bessel_j(int order, double x) {
-  double term = order == 0 ? 1.0 : x / 2.0;
-  double sum = term;
-  const double q = -(x * x) / 4.0;
-  for (int k = 1; k < 40; ++k) {
-    term = term * q / (static_cast<double>(k) * static_cast<double>(k + order));
-    sum += term;
-  }
-  return sum;
-}
-
-}  // namespace detail
 
 /// The TM010 mode of a long pillbox cavity (radius 4.0175 cm, about
 /// 2856 MHz), tabled like a post-processor output with 1200 z intervals
@@ -202,20 +239,18 @@ inline double bessel_j(int order, double x) {
 /// the Maxwell check switches one sign). Frequency: `kPillbox1200Frequency`.
 inline constexpr double kPillbox1200Radius = 4.0175;  // cm
 inline constexpr double kPillbox1200Frequency =
-    2.404825557695773 * 299792458.0 /
+    testing::kJ01 * testing::kC /
     (2.0 * 3.14159265358979323846 * kPillbox1200Radius / 100.0);  // Hz
 
 inline std::string pillbox_table_1200() {
   constexpr int32_t kZi = 1200, kRi = 20;
-  constexpr double kZ0 = 376.730313668;  // impedance of free space [ohm]
-  const double k = 2.404825557695773 / kPillbox1200Radius;  // 1/cm
+  const testing::PillboxMode mode{kPillbox1200Frequency};
   const Sf7Header h = sf7_header(0.0, 0.0, 12.0, 3.0, kZi, kRi);
   return sf7_table(h, kRi + 1, kZi + 1, [&](int32_t i, int32_t n) {
     const double r = 3.0 * (i - 1) / kRi;
     const double z = 12.0 * (n - 1) / kZi;
-    const double ez = detail::bessel_j(0, k * r);
-    const double hphi = 1.0e6 * detail::bessel_j(1, k * r) / kZ0;
-    return Sf7Node{z, r, ez, 0.0, ez, hphi};
+    const double ez = mode.ez(r);
+    return Sf7Node{z, r, ez, 0.0, ez, mode.h(r)};
   });
 }
 

@@ -9,19 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "run/control.h"
 #include "run/run_state.h"
 
 namespace zereduv::testing {
 
-/// Sets pi, c, mu0, mu1, eps0 and omeg as the run start derives them.
+/// Sets Frequency, and pi, c, mu0, mu1, eps0 and omeg by the run's own
+/// derivation.
 inline void set_constants(RunState& s, double Frequency) {
   s.Frequency = Frequency;
-  s.pi = 3.141592653589793;
-  s.c = 299792458.0;
-  s.mu0 = (s.pi * 4.0) * 1e-7;
-  s.mu1 = s.mu0 * 1e4;
-  s.eps0 = 1.0 / ((s.c * s.c) * s.mu0);
-  s.omeg = (s.pi * 2.0) * s.Frequency;
+  zereduv::set_constants(s, physical_constants(Frequency));
 }
 
 /// A run state holding an Nr x Nz map of zeros on the equally spaced grid

@@ -12,6 +12,7 @@ RunResult run_program(const std::string& exe,
   r.status = run_child(exe, args, workdir, out_path, err_path);
   r.out = captured_text(read_file(out_path));
   r.err = captured_text(read_file(err_path));
+  r.grid_warning = take_grid_warning(r.err);
   return r;
 }
 

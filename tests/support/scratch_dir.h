@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -51,7 +51,10 @@ class ScratchDir {
   /// The whole content of the file `name` ("" when absent).
   std::string read(const std::string& name) const {
     std::ifstream f(path_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
+    std::ostringstream bytes;
+    if (f)
+      bytes << f.rdbuf();
+    return std::move(bytes).str();
   }
   bool exists(const std::string& name) const {
     return std::filesystem::exists(path_ / name);

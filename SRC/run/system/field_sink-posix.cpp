@@ -1,14 +1,19 @@
 // The field file's temporary on POSIX systems: created beside the target,
 // written through its descriptor, flushed to disk and renamed over the
 // target.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "run/system/field_sink.h"
 #include "run/system/process.h"
@@ -21,18 +26,93 @@ std::string error_text(int err) {
   return std::generic_category().message(err);
 }
 
+// Follows the symbolic links from `target` to the file they lead to, with
+// `followed` set when there was one; 0, or the error number of the failure
+// that `what` names.
+int follow_links(std::filesystem::path& target, bool& followed,
+                 const char*& what) {
+  // A field file reached through a symbolic link is written where the link
+  // points, as writing it in place would do.  Each link is read and taken
+  // relative to its own directory, so the path stays as short as the links
+  // make it: a working directory deeper than the system's longest path
+  // keeps its link (a path made absolute could not be used there).
+  followed = false;
+  what = "cannot follow the symbolic link";
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT)
+        return 0;
+      what = "cannot look the file up";
+      return errno;
+    }
+    if (!S_ISLNK(st.st_mode))
+      return 0;
+    if (hops == 40)
+      return ELOOP;
+    std::string to(static_cast<std::size_t>(st.st_size) + 256, '\0');
+    const ssize_t n = ::readlink(target.c_str(), to.data(), to.size());
+    if (n < 0)
+      return errno;
+    if (static_cast<std::size_t>(n) >= to.size())
+      return ENAMETOOLONG;
+    to.resize(static_cast<std::size_t>(n));
+    const std::filesystem::path next(to);
+    target = next.is_absolute() ? next : target.parent_path() / next;
+    followed = true;
+  }
+}
+
+// Removes, in `dir`, the temporaries made from `stem` by runs that have
+// ended.
+void remove_abandoned_temporaries(const std::filesystem::path& dir,
+                                  const std::string& stem) noexcept {
+  const std::filesystem::path where = dir.empty() ? "." : dir;
+  DIR* d = ::opendir(where.c_str());
+  if (d == nullptr)
+    return;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view entry = e->d_name;
+    if (!is_temporary_of(entry, stem))
+      continue;
+    // Its run has ended when the process of its name is gone and nobody
+    // holds the temporary's lock.
+    const std::string_view pid = entry.substr(stem.size());
+    const long owner = std::strtol(std::string(pid).c_str(), nullptr, 10);
+    if (owner <= 0 || owner == static_cast<long>(::getpid()) ||
+        ::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH)
+      continue;
+    const int fd = ::openat(::dirfd(d), e->d_name,
+                            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+      continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 }  // namespace
 
 FieldSink::FieldSink(const std::filesystem::path& target, int unit,
-                     std::string name)
+                     std::string name, SinkDevices devices)
     : target_(target), unit_(unit), name_(std::move(name)) {
-  // A field file reached through a symbolic link is written where the link
-  // points, as writing it in place would do.
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target_, ec)) {
-    const auto real = std::filesystem::weakly_canonical(target_, ec);
-    if (!ec)
-      target_ = real;
+  if (devices == SinkDevices::write_directly && open_device())
+    return;
+  // The temporary is named after the name the run gives the file: short
+  // and of our own naming, wherever a symbolic link leads.
+  const std::string stem = temporary_stem(target_.filename().string());
+  bool followed = false;
+  const char* what = nullptr;
+  if (const int err = follow_links(target_, followed, what))
+    fail("cannot create file", what, error_text(err));
+  if (followed) {
+    // Beside a link's target no run lock guards the directory: remove only
+    // the temporaries whose run has ended.
+    remove_abandoned_temporaries(target_.parent_path(), stem);
   }
   // A directory (or anything else that is not a plain file) under the field
   // file's name cannot be replaced, nor can a file we may not write: say so
@@ -51,7 +131,10 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
     keep_mode = true;
   }
 
-  create_temporary(std::to_string(static_cast<long>(::getpid())));
+  create_temporary(stem, std::to_string(static_cast<long>(::getpid())));
+  // Held while the temporary is ours: a later run that can take the lock
+  // knows the temporary was abandoned.
+  (void)::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB);
   // Overwriting a field file keeps its permissions, as rewriting it in
   // place would.
   if (keep_mode &&
@@ -60,27 +143,19 @@ FieldSink::FieldSink(const std::filesystem::path& target, int unit,
   }
 }
 
-void ReplacedFieldFile::drop_cached_pages(
-    const std::filesystem::path& target) noexcept {
-#if defined(POSIX_FADV_DONTNEED)
-  // Only a regular file (through a symbolic link, as the field file is
-  // written): opening a device or a FIFO could have effects of its own, and
-  // O_NONBLOCK makes sure that one swapped in meanwhile cannot hold the run.
+bool FieldSink::open_device() {
+  // Before any symbolic link is followed: /dev/stdout names the process's
+  // own output, whatever it is.
   struct stat st {};
-  if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return;
-  const int fd =
-      ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (::stat(target_.c_str(), &st) != 0 || S_ISREG(st.st_mode) ||
+      S_ISDIR(st.st_mode))
+    return false;
+  const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0)
-    return;
-  // Clean pages are dropped (their bytes are on disk); pages not yet
-  // written back stay, and the system only starts writing them.
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-  ::close(fd);
-#else
-  (void)target;
-#endif
+    fail("cannot create file", "cannot open", error_text(errno));
+  handle_ = fd;
+  direct_ = true;
+  return true;
 }
 
 std::optional<std::string> FieldSink::create_new(bool& taken) {
@@ -115,6 +190,13 @@ std::size_t FieldSink::write_some(const char* p, std::size_t n) {
 }
 
 void FieldSink::commit() {
+  if (direct_) {
+    const int fd = static_cast<int>(std::exchange(handle_, -1));
+    if (::close(fd) != 0)
+      fail("write error", "cannot close", error_text(errno));
+    committed_ = true;
+    return;
+  }
   // The data must be on disk before the name moves over to them: otherwise
   // a crash right after the rename could leave an empty field file.
   if (::fsync(static_cast<int>(handle_)) != 0) {

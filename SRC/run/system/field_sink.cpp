@@ -3,7 +3,7 @@
 #include <string>
 
 #include "run/errors.h"
-#include "run/system/helper_thread.h"
+#include "run/system/platform.h"
 #include "run/system/process.h"
 
 namespace zereduv {
@@ -33,19 +33,23 @@ bool is_field_file_temporary(std::string_view name) {
          all_digits(name.substr(dash + 1));
 }
 
-ReplacedFieldFile::ReplacedFieldFile(const std::filesystem::path& target) {
-  // Without a helper the pages are freed by the rename, as they would be
-  // anyway.
-  helper_ = helper_thread([target] { drop_cached_pages(target); });
+std::string temporary_stem(const std::string& name) {
+  // A directory entry holds at most 255 bytes; the process id and count
+  // take at most 15 of them.
+  constexpr std::size_t kNameMax = 255;
+  constexpr std::string_view kPart = ".part";
+  if (1 + name.size() + kPart.size() + 15 > kNameMax)
+    return std::string(kPart);
+  return "." + name + std::string(kPart);
 }
 
-ReplacedFieldFile::~ReplacedFieldFile() {
-  wait();
-}
-
-void ReplacedFieldFile::wait() noexcept {
-  if (helper_.joinable())
-    helper_.join();
+bool is_temporary_of(std::string_view entry, std::string_view stem) {
+  if (entry.substr(0, stem.size()) != stem)
+    return false;
+  entry.remove_prefix(stem.size());
+  const std::size_t dash = entry.find('-');
+  return dash != std::string_view::npos && all_digits(entry.substr(0, dash)) &&
+         all_digits(entry.substr(dash + 1));
 }
 
 // The system calls of a FieldSink are in field_sink-posix.cpp and
@@ -54,25 +58,26 @@ void ReplacedFieldFile::wait() noexcept {
 void FieldSink::fail(std::string_view kind, const std::string& what,
                      const std::string& reason) {
   discard();
-  throw IoError(unit_, name_, std::string(kind), what + ": " + reason);
+  throw SinkError(unit_, name_, std::string(kind), what + ": " + reason,
+                  reason);
 }
 
-void FieldSink::create_temporary(const std::string& process_id) {
+void FieldSink::create_temporary(const std::string& stem,
+                                 const std::string& process_id) {
   // The temporary sits in the same directory, so the final rename stays on
   // one file system (volume) and is atomic.  Its name is unique to this
   // process.
-  const std::string stem =
-      "." + target_.filename().string() + ".part" + process_id + "-";
+  const std::string head = stem + process_id + "-";
   for (int k = 0;; ++k) {
-    temp_ = target_.parent_path() / (stem + std::to_string(k));
+    temp_ = target_.parent_path() / (head + std::to_string(k));
     bool taken = false;
     const std::optional<std::string> failure = create_new(taken);
     if (!failure)
       return;
     if (!taken || k >= 100) {
       temp_.clear();  // nothing of ours to remove
-      fail("cannot create file", "in " + target_.parent_path().string(),
-           *failure);
+      fail("cannot create file",
+           "in " + platform::shown_path(target_.parent_path()), *failure);
     }
   }
 }

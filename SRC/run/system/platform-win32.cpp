@@ -1,13 +1,17 @@
 // The platform interface on Windows, through the Win32 API alone (no C
-// runtime file modes).  File names reach the system as the bytes the
-// control file holds, read in the ANSI code page.
+// runtime file modes).  Every file is opened through the wide (-W) calls;
+// names reach them from UTF-8, or from the ANSI code page where the bytes
+// are not UTF-8.  Console lines are written in Unicode.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "run/system/platform.h"
 
@@ -59,10 +63,81 @@ std::string system_error_text(unsigned long err) {
   return s.empty() ? "system error " + std::to_string(err) : s;
 }
 
+std::string file_error_text(const std::filesystem::path& path,
+                            unsigned long err) {
+  if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
+    return "the file is in use by another program: close it there";
+  if (err == ERROR_ACCESS_DENIED && !path.empty()) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return "the file is read-only: clear Read-only in its Properties";
+      // A file that another program holds open cannot be replaced, and
+      // Windows says "access denied" for that too.  Opening it for
+      // ourselves alone tells the two apart: that fails with a sharing
+      // violation while any other handle is open on it.
+      const HANDLE h =
+          ::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (h == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_SHARING_VIOLATION)
+          return file_error_text(path, ERROR_SHARING_VIOLATION);
+      } else {
+        ::CloseHandle(h);
+      }
+    }
+  }
+  return system_error_text(err);
+}
+
+std::vector<std::string> arguments(int argc, char** argv) {
+  int n = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+  if (wide == nullptr)
+    return std::vector<std::string>(argv + 1, argv + argc);
+  std::vector<std::string> out;
+  for (int i = 1; i < n; ++i) {
+    const int len = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0,
+                                          nullptr, nullptr);
+    std::string a(static_cast<std::size_t>(len > 0 ? len : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, a.data(), len, nullptr,
+                          nullptr);
+    a.resize(a.size() - 1);
+    out.push_back(std::move(a));
+  }
+  ::LocalFree(wide);
+  return out;
+}
+
 namespace {
 
-FileError error(const char* kind, DWORD err) {
-  return {kind, system_error_text(err)};
+FileError error(const char* kind, DWORD err,
+                const std::filesystem::path& path = {}) {
+  return {kind, file_error_text(path, err)};
+}
+
+// The bytes as UTF-16: read as UTF-8 when they are valid UTF-8, otherwise
+// in the ANSI code page.
+std::wstring wide_text(std::string_view bytes) {
+  if (bytes.empty())
+    return {};
+  const int len = static_cast<int>(bytes.size());
+  UINT page = CP_UTF8;
+  int n = ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes.data(), len,
+                                nullptr, 0);
+  if (n == 0) {
+    page = CP_ACP;
+    n = ::MultiByteToWideChar(page, 0, bytes.data(), len, nullptr, 0);
+  }
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(page, 0, bytes.data(), len, wide.data(), n);
+  return wide;
+}
+
+bool is_console(HANDLE h) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(h, &mode) != 0;
 }
 
 // Writes all n bytes; `done` counts those written.
@@ -88,13 +163,50 @@ std::string_view console_line_end() noexcept {
 }
 
 std::filesystem::path file_path(std::string_view name) {
-  if (name.empty())
-    return {};
-  const int len = static_cast<int>(name.size());
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), len, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, name.data(), len, wide.data(), n);
-  return std::filesystem::path(std::move(wide));
+  return std::filesystem::path(wide_text(name));
+}
+
+namespace {
+
+// The identity (volume serial number and file index) of the open handle
+// `h`: false when it has none.
+bool identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+  return h != nullptr && h != INVALID_HANDLE_VALUE &&
+         ::GetFileType(h) == FILE_TYPE_DISK &&
+         ::GetFileInformationByHandle(h, &info) != 0;
+}
+
+// The identity of the file at `path`, after reparse points.
+bool identity(const std::filesystem::path& path,
+              BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE h = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return false;
+  const bool ok = identity(h, info);
+  ::CloseHandle(h);
+  return ok;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a,
+                   const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  return identity(a, ia) && identity(b, ib) && same_identity(ia, ib);
+}
+
+bool is_standard_output(const std::filesystem::path& path) {
+  BY_HANDLE_FILE_INFORMATION io{}, ip{};
+  return identity(::GetStdHandle(STD_OUTPUT_HANDLE), io) &&
+         identity(path, ip) && same_identity(io, ip);
 }
 
 InputFile::~InputFile() {
@@ -121,7 +233,7 @@ FileError InputFile::open(const std::filesystem::path& path) {
     return error(err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
                      ? "file not found"
                      : "cannot open file",
-                 err);
+                 err, path);
   }
   handle_ = value_of(h);
   // A console or a pipe under the file's name would hold the run waiting
@@ -167,7 +279,7 @@ FileError OutputFile::create(const std::filesystem::path& path) {
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
-    return error("cannot create file", ::GetLastError());
+    return error("cannot create file", ::GetLastError(), path);
   handle_ = value_of(h);
   owned_ = true;
   return {};
@@ -185,6 +297,24 @@ void OutputFile::attach_standard_error() {
 
 FileError OutputFile::write(const char* data, std::size_t n,
                             std::size_t& done) {
+  // A console shows text in its own code page: names in other scripts
+  // reach it whole only as UTF-16.  Files and pipes get the bytes.
+  if (!owned_ && n > 0 && is_console(handle_of(handle_))) {
+    const std::wstring wide = wide_text(std::string_view(data, n));
+    DWORD k = 0;
+    done = 0;
+    for (std::size_t at = 0; at < wide.size(); at += k) {
+      const DWORD chunk =
+          static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 8192));
+      if (!::WriteConsoleW(handle_of(handle_), wide.data() + at, chunk, &k,
+                           nullptr) ||
+          k == 0) {
+        return error("write error", ::GetLastError());
+      }
+    }
+    done = n;
+    return {};
+  }
   const DWORD err = write_all(handle_of(handle_), data, n, done);
   return err == ERROR_SUCCESS ? FileError{} : error("write error", err);
 }
@@ -205,6 +335,45 @@ void OutputFile::close_quietly(const char* data, std::size_t n) noexcept {
   if (owned_)
     ::CloseHandle(handle_of(handle_));
   handle_ = -1;
+}
+
+PathFacts path_facts(const std::filesystem::path& path) {
+  PathFacts f;
+  // No access asked for: only the file's facts are read.  Backup semantics
+  // open a directory too.
+  const HANDLE h = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    return f;
+  f.exists = true;
+  const DWORD type = ::GetFileType(h);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (type == FILE_TYPE_CHAR) {
+    f.kind = "a character device";
+  } else if (type == FILE_TYPE_PIPE) {
+    f.kind = "a FIFO";
+  } else if (type != FILE_TYPE_DISK ||
+             !::GetFileInformationByHandle(h, &info)) {
+    f.kind = "a special file";
+  } else {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      f.kind = "a directory";
+      f.directory = true;
+    }
+    f.device = info.dwVolumeSerialNumber;
+    f.file = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  }
+  ::CloseHandle(h);
+  return f;
+}
+
+bool same_file_name(std::string_view a, std::string_view b) {
+  const std::wstring wa = wide_text(a);
+  const std::wstring wb = wide_text(b);
+  return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()),
+                                wb.data(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace zereduv::platform

@@ -10,6 +10,13 @@
 
 namespace zereduv::platform {
 
+std::string shown_path(const std::filesystem::path& path) {
+  std::filesystem::path p = path;
+  p.make_preferred();
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
 FileError InputFile::cut_short(std::uint64_t have) const {
   // Cut short by another program while it was read: what is there may end
   // anywhere, even inside a number.

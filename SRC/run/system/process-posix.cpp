@@ -23,6 +23,8 @@ namespace {
 volatile std::sig_atomic_t noted_signal = 0;
 
 extern "C" void note_interruption(int sig) {
+  if (noted_signal != 0 && sig == SIGXCPU)
+    return;  // repeated by the system each second past the soft limit
   if (noted_signal != 0) {
     // A second request: the run has not reached a safe point in time, so
     // end the default way.  A temporary left behind by this is removed by
@@ -34,6 +36,14 @@ extern "C" void note_interruption(int sig) {
   noted_signal = sig;
 }
 
+// The signals whose default action ends the process without a word: Ctrl-C
+// and a termination request, a closed terminal or ssh session (SIGHUP),
+// the quit key, the user signals, an alarm, and a batch queue's processor-time
+// limit (SIGXCPU).  Each ends the run like Ctrl-C: the temporary removed,
+// the log's last line saying so, exit status 128 + the signal's number.
+constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
+                                  SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU};
+
 void catch_signal(int sig) {
   struct sigaction old {};
   if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
@@ -42,8 +52,8 @@ void catch_signal(int sig) {
   struct sigaction sa {};
   sa.sa_handler = note_interruption;
   sigemptyset(&sa.sa_mask);
-  sigaddset(&sa.sa_mask, SIGINT);
-  sigaddset(&sa.sa_mask, SIGTERM);
+  for (const int other : kEndingSignals)
+    sigaddset(&sa.sa_mask, other);
   // Interrupted system calls are resumed: the run ends at its next safe
   // point, never in the middle of a write.
   sa.sa_flags = SA_RESTART;
@@ -70,8 +80,18 @@ void prepare_standard_streams() noexcept {
 }
 
 void catch_interruptions() noexcept {
-  catch_signal(SIGINT);
-  catch_signal(SIGTERM);
+  for (const int sig : kEndingSignals)
+    catch_signal(sig);
+  fail_writes_past_size_limit();
+}
+
+void fail_writes_past_size_limit() noexcept {
+  // SIGXFSZ would end the process in the middle of a write; ignored, the
+  // write fails with EFBIG instead.
+  struct sigaction sa {};
+  sa.sa_handler = SIG_IGN;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGXFSZ, &sa, nullptr);
 }
 
 int interruption_signal() noexcept {
@@ -118,5 +138,12 @@ void remove_files(const std::filesystem::path& dir,
   }
   ::closedir(d);
 }
+
+// A terminal's window belongs to its shell: nothing to keep open.
+bool console_owned_alone() noexcept {
+  return false;
+}
+
+void wait_for_key() noexcept {}
 
 }  // namespace zereduv

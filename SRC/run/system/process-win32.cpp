@@ -73,6 +73,10 @@ void catch_interruptions() noexcept {
   ::SetConsoleCtrlHandler(note_interruption, TRUE);
 }
 
+void fail_writes_past_size_limit() noexcept {
+  // Windows has no file-size limit of a process: nothing to do.
+}
+
 int interruption_signal() noexcept {
   return static_cast<int>(::InterlockedCompareExchange(&noted_signal, 0, 0));
 }
@@ -134,6 +138,27 @@ void remove_files(const std::filesystem::path& dir,
     }
   } while (::FindNextFileW(f, &found));
   ::FindClose(f);
+}
+
+bool console_owned_alone() noexcept {
+  // A console opened for this process alone lists it alone; a console or
+  // a script that started it is listed too.  Input that is not the
+  // console (a script's redirection) means no one is there to read.
+  DWORD ids[2] = {};
+  DWORD mode = 0;
+  return ::GetConsoleProcessList(ids, 2) == 1 &&
+         ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void wait_for_key() noexcept {
+  const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+  ::FlushConsoleInputBuffer(in);
+  INPUT_RECORD r{};
+  DWORD n = 0;
+  while (::ReadConsoleInputW(in, &r, 1, &n) && n == 1) {
+    if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown)
+      return;
+  }
 }
 
 }  // namespace zereduv

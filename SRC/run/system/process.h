@@ -20,10 +20,25 @@ namespace zereduv {
 /// unit 6 instead of ending the process without a word.
 void prepare_standard_streams() noexcept;
 
-/// From now on an interruption (Ctrl-C, a termination request) is only
-/// noted; the run looks at it at safe points through check_interrupted()
-/// and ends there.  A second interruption ends the process at once.
+/// True when the process is alone on its console: started from Explorer
+/// (by a double-click or a file dropped on it), not from a console or a
+/// script.  Then the window closes when the process ends.
+bool console_owned_alone() noexcept;
+
+/// Waits for a key on the console (nothing when there is none).
+void wait_for_key() noexcept;
+
+/// From now on an interruption (Ctrl-C, a termination request, a closed
+/// terminal, a processor-time limit, ...) is only noted; the run looks at it at
+/// safe points through check_interrupted() and ends there.  A second
+/// interruption ends the process at once.
 void catch_interruptions() noexcept;
+
+/// A file-size limit (ulimit -f) makes a write that would pass it fail
+/// (EFBIG), to be reported as any write error, instead of ending the
+/// process without a word and leaving its temporaries behind.  Part of
+/// catch_interruptions(); on its own for zereduv-inspect.
+void fail_writes_past_size_limit() noexcept;
 
 /// The signal number of the interruption noted so far, 0 while there is
 /// none.  The run's exit status after an interruption is 128 + this number.

@@ -162,7 +162,6 @@ void TextIn::find_last_lf(std::size_t from) {
 }
 
 void TextIn::close() {
-  ahead_.reset();
   file_.reset();
   buf_ = {};
   cap_ = 0;
@@ -170,9 +169,52 @@ void TextIn::close() {
   eof_ = true;
 }
 
+bool TextIn::ends_line_lately(const char* b, std::size_t n) const {
+  const std::size_t tail = std::min(n, longest_record());
+  return std::memchr(b + n - tail, '\r', tail) != nullptr;
+}
+
+bool TextIn::in_short_cr_lines(std::string_view rec) const {
+  for (std::size_t from = 0;;) {
+    const std::size_t cr = rec.find('\r', from);
+    const std::size_t end = cr == std::string_view::npos ? rec.size() : cr;
+    if (end - from > longest_record())
+      return false;
+    if (cr == std::string_view::npos)
+      return true;
+    from = cr + 1;
+  }
+}
+
+std::size_t TextIn::longest_record() const {
+  // Far longer than any real record: a control record holds at most a few
+  // values and an 80-character name, a table's record a few numbers.
+  return unit_ == 1 ? std::size_t{4} << 10 : std::size_t{64} << 10;
+}
+
+void TextIn::refuse_long_record() const {
+  std::string detail = "a line longer than " +
+                       std::to_string(longest_record()) +
+                       " bytes, far longer than any real one";
+  const std::string note = line_end_note();
+  detail += note.empty() ? "; is this the right file?" : note;
+  throw IoError(unit_, name_, "line too long", detail, line_ + 1);
+}
+
+std::string TextIn::line_end_note() const {
+  // Only while the window holds the file from its start: a file whose
+  // lines end in CR alone (an old Macintosh text) reads as one line.
+  if (base_ != 0 || end_ == 0)
+    return {};
+  const char* const b = buf_.data();
+  if (std::memchr(b, '\n', end_) != nullptr ||
+      std::memchr(b, '\r', end_) == nullptr)
+    return {};
+  return "; the file has no LF line ends (its lines end in CR alone): save "
+         "it with LF or CR LF line ends";
+}
+
 void TextIn::fill() {
-  if (ahead_)
-    ahead_->finish();
   // The bytes not taken yet go to the window's front.
   if (pos_ > 0) {
     std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
@@ -181,6 +223,13 @@ void TextIn::fill() {
     lf_end_ = lf_end_ > pos_ ? lf_end_ - pos_ : 0;
     pos_ = 0;
   }
+  // A record with no end in sight: refused before the window grows for it,
+  // so memory stays bounded whatever the file holds.  Older T7 tables end
+  // their lines in CR alone, which makes the whole table one record: there
+  // the lines between the CRs are what must stay short.
+  if (lf_end_ == 0 && end_ > longest_record() &&
+      !ends_line_lately(buf_.data(), end_))
+    refuse_long_record();
   // A record longer than the window: a larger one.
   if (end_ == cap_) {
     try {
@@ -208,38 +257,6 @@ void TextIn::fill() {
   end_ += got;
   total_ = std::max(total_, base_ + end_);  // a file that grew meanwhile
   find_last_lf(fresh);
-  if (ahead_)
-    post_ahead();
-}
-
-// The window of a file parsed ahead: halves large enough that handing one
-// to the helper costs little beside parsing it.
-constexpr std::size_t kAheadWindowBytes = std::size_t{1} << 20;
-constexpr std::size_t kAheadLeastBytes = std::size_t{1} << 16;
-
-void TextIn::parse_ahead(std::size_t values) {
-  if (eof_ || ahead_)
-    return;
-  ahead_ = std::make_unique<PlainAhead>(values);
-  if (!ahead_->working()) {
-    ahead_.reset();
-    return;
-  }
-  if (cap_ < kAheadWindowBytes)
-    resize_window(kAheadWindowBytes);
-  post_ahead();
-}
-
-void TextIn::post_ahead() {
-  if (lf_end_ <= pos_ || lf_end_ - pos_ < kAheadLeastBytes)
-    return;
-  const char* const b = buf_.data();
-  const std::size_t half = pos_ + (lf_end_ - pos_) / 2;
-  const void* nl = std::memchr(b + half, '\n', lf_end_ - half);
-  const std::size_t mid =
-      static_cast<std::size_t>(static_cast<const char*>(nl) - b) + 1;
-  if (mid < lf_end_)
-    ahead_->start(b, mid, lf_end_);
 }
 
 std::string_view TextIn::record_at(std::size_t& next) {
@@ -251,7 +268,11 @@ std::string_view TextIn::record_at(std::size_t& next) {
       nl == nullptr
           ? end_
           : static_cast<std::size_t>(static_cast<const char*>(nl) - b);
+  if (base_ + pos_ == 0)
+    refuse_utf16(std::string_view(b, end));
   std::string_view rec(b + pos_, end - pos_);
+  if (rec.size() > longest_record() && !in_short_cr_lines(rec))
+    refuse_long_record();
   if (!rec.empty() && rec.back() == '\r')
     rec.remove_suffix(1);
   next = nl == nullptr ? end_ : end + 1;
@@ -260,7 +281,7 @@ std::string_view TextIn::record_at(std::size_t& next) {
 
 std::string_view TextIn::next_record(std::string_view what) {
   if (at_end())
-    fail("end of file", "expected " + std::string(what));
+    fail("end of file", "expected " + std::string(what) + line_end_note());
   std::size_t next = 0;
   const std::string_view rec = record_at(next);
   pos_ = next;
@@ -354,6 +375,21 @@ void TextIn::read_from(std::string_view text, std::span<const ReadItem> items) {
     fail("end of record", "expected " + describe(items[filled]));
   fail(scan_error_text(r.err), "expected " + describe(items[filled]) +
                                    ", found \"" + found_text(text, r) + "\"");
+}
+
+// Text saved as UTF-16 (Windows editors' "Unicode") starts with its byte
+// order mark, or has a NUL beside every ASCII character: read as bytes, its
+// numbers and names would be garbage, so it is refused whole, saying how to
+// save it instead.
+void TextIn::refuse_utf16(std::string_view first_record) const {
+  const bool bom = first_record.starts_with("\xFF\xFE") ||
+                   first_record.starts_with("\xFE\xFF");
+  if (bom || first_record.find('\0') != std::string_view::npos) {
+    fail("UTF-16 text",
+         "the file is saved as UTF-16 (\"Unicode\"), which zereduv does not "
+         "read: save it as UTF-8 or ANSI text (in Notepad: Save As, "
+         "Encoding UTF-8)");
+  }
 }
 
 void TextIn::fail(std::string kind, std::string detail) const {

@@ -14,10 +14,9 @@
 #include <string>
 #include <string_view>
 
+#include "run/system/platform.h"
 #include "run/text/free_format.h"
 #include "run/text/list_layout.h"
-#include "run/text/plain_ahead.h"
-#include "run/system/platform.h"
 
 namespace zereduv {
 
@@ -100,8 +99,6 @@ class TextIn {
   TextIn(int unit, std::string name);
   ~TextIn();
   TextIn(TextIn&&) noexcept;
-  // Not assignable: a helper parsing ahead may be reading the window that
-  // an assignment would free first.
   TextIn& operator=(TextIn&&) = delete;
 
   /// Opens the file (which must exist and be a regular file) for reading.
@@ -139,12 +136,6 @@ class TextIn {
   /// the record consumed, false with nothing consumed, when the record has
   /// any other form (read_list then reads it with the same values).
   bool read_plain_reals(std::span<double> out) {
-    std::size_t after = 0;
-    if (ahead_ && pos_ == ahead_->next() && ahead_->take(out, after)) {
-      pos_ = after;
-      ++line_;
-      return true;
-    }
     if (pos_ >= lf_end_ && !eof_)
       fill_record();
     if (pos_ >= end_)
@@ -157,9 +148,6 @@ class TextIn {
     ++line_;
     return true;
   }
-  /// From here on, records of `values` plain reals are also parsed ahead
-  /// on a helper thread (PlainAhead), for read_plain_reals to take.
-  void parse_ahead(std::size_t values);
   /// Free-format read from a text already read (the range acts as one
   /// record of the current line).
   void read_from(std::string_view text, std::span<const ReadItem> items);
@@ -186,13 +174,24 @@ class TextIn {
   // The next record's extent [pos_, end of record) and where the one after
   // it begins.
   std::string_view record_at(std::size_t& next);
-  // Gives the second half of the whole records in the window to the
-  // helper that parses ahead.
-  void post_ahead();
+  // Refuses a file whose first record (as read, line end included) shows
+  // UTF-16 text.
+  void refuse_utf16(std::string_view first_record) const;
   // A window of `cap` bytes holding the present one's.
   void resize_window(std::size_t cap);
   // Notes the last LF among the window's bytes from `from` on.
   void find_last_lf(std::size_t from);
+  // The most bytes a record of this channel may hold (4 KiB in the control
+  // file, 64 KiB in a table), and the report of one that holds more.
+  std::size_t longest_record() const;
+  [[noreturn]] void refuse_long_record() const;
+  // True when the last longest_record() of the n bytes at b hold a CR;
+  // true when every line of `rec` between its CRs is short enough.
+  bool ends_line_lately(const char* b, std::size_t n) const;
+  bool in_short_cr_lines(std::string_view rec) const;
+  // For a report at the start of a file whose lines end in CR alone: what
+  // is wrong with it; else empty.
+  std::string line_end_note() const;
 
   int unit_;
   std::string name_;
@@ -206,7 +205,6 @@ class TextIn {
   std::size_t total_ = 0;   // the file's size as far as known
   bool eof_ = true;         // the window holds the end of the file
   long line_ = 0;
-  std::unique_ptr<PlainAhead> ahead_;  // after buf_: it reads the window
 };
 
 }  // namespace zereduv

@@ -9,6 +9,10 @@
 #include <string>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zereduv {
 
 namespace {
@@ -290,6 +294,28 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
   return p + 12;
 }
 
+// w * 10^k (w below 10^19, so every digit of it exact) when one of w and
+// 10^k is not an exact double, such as the field values 1.234567E-17 or
+// 1.000000E-100: correctly rounded by std::from_chars from the same
+// decimal number the general scanner hands it, so the value is that one's
+// bit for bit.  False where from_chars finds the value out of range (the
+// general scanner then decides between a zero and an overflow).
+[[gnu::noinline]] bool wide_value(uint64_t w, long k, bool neg, double& out) {
+  char buf[48];
+  char* q = buf;
+  if (neg)
+    *q++ = '-';
+  q = std::to_chars(q, buf + 24, w).ptr;
+  *q++ = 'e';
+  q = std::to_chars(q, buf + sizeof buf, k).ptr;
+  double v = 0.0;
+  const auto r = std::from_chars(buf, q, v, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != q)
+    return false;
+  out = v;
+  return true;
+}
+
 // The numbers of a field table's node records, read in one pass: optional
 // sign, digits, optional point and digits, optional exponent letter E/e/D/d
 // with optional sign and up to four digits; at most 19 digits in all and a
@@ -336,7 +362,7 @@ constexpr uint64_t eight_digit_value(uint64_t t) {
     }
   }
   if (w > kExactMantissa || k < -kMaxExactPow10 || k > kMaxExactPow10)
-    return nullptr;
+    return wide_value(w, k, neg, out) ? p : nullptr;
   const double x = static_cast<double>(w);
   const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
                          : x * kExactPow10[static_cast<std::size_t>(k)];
@@ -405,28 +431,200 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+// The bytes of an eight-byte word equal to `c`: bit 7 of each such byte set,
+// the others clear (exact, no borrow from one byte into the next).
+constexpr uint64_t bytes_equal(uint64_t chunk, char c) {
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+  const uint64_t v = chunk ^ (0x0101010101010101ull * static_cast<uint8_t>(c));
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// The 14 columns the tables give a coordinate from 0.1 up in fixed point
+// (Fortran G14.6): six significant digits around the point in columns
+// 4-10 (0.00000, 1.24632, 50.6061, 123456.), or 0.dddddd in columns 3-10;
+// a minus sign just before; blanks before it and four blanks after.
+// Checked and converted from three loads: the six digits, the point left
+// out, as w and the count after the point as the power of ten, the same
+// single rounded operation as the general scanner (the leading zero of
+// 0.dddddd adds nothing to w).  False for any other writing.  Needs 14
+// readable bytes at p.
+[[gnu::always_inline]] inline bool take_coord14(const char* p, double& out) {
+  uint16_t lead;
+  uint64_t x;
+  uint32_t tail;
+  std::memcpy(&lead, p + 1, 2);  // columns 2 and 3
+  std::memcpy(&x, p + 3, 8);     // columns 4-11: byte i is column i + 4
+  std::memcpy(&tail, p + 10, 4);
+  // Columns 2-3: "  ", " -" or a sign-less or negative 0.dddddd.
+  if (p[0] != ' ' || tail != 0x20202020u ||
+      (lead != 0x2020 && lead != 0x2d20 && lead != 0x3020 && lead != 0x302d))
+    return false;
+  // Columns 4-10: six digits and one point (column 11, the first trailing
+  // blank, read as a digit).
+  const uint64_t z = (x & 0x00ffffffffffffffull) | 0x3000000000000000ull;
+  const uint64_t point = bytes_equal(z, '.');
+  if (non_digit_bytes(z) != point || point == 0 || (point & (point - 1)) != 0)
+    return false;
+  const unsigned j = static_cast<unsigned>(std::countr_zero(point)) >> 3;
+  // The point taken out by moving the bytes before it up one place, then
+  // all up one more (column 11 drops out): two leading zeros and the six
+  // digits.
+  const uint64_t below_j = (uint64_t{1} << (8 * j)) - 1;
+  const uint64_t above_j = ~below_j << 8;
+  const uint64_t y = ((z & below_j) << 16) | ((z & above_j) << 8) | 0x3030u;
+  const uint64_t w = eight_digit_value(y - 0x3030303030303030ull);
+  const bool neg = lead == 0x2d20 || lead == 0x302d;
+  const double v =
+      static_cast<double>(w) / kExactPow10[static_cast<std::size_t>(6 - j)];
+  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) |
+                              (static_cast<uint64_t>(neg) << 63));
+  return true;
+}
+
+// The value of a field value's 14 columns already checked to be the
+// tables' own form ("  d.ddddddE+dd" or " -d.ddddddE-dd"): the same digits
+// w, power of ten k and single rounded operation as take_field14.  False
+// for a power of ten beyond the exact ones.
+[[gnu::always_inline]] inline bool field14_value(const char* p, double& out) {
+  uint64_t m;
+  uint32_t e;
+  std::memcpy(&m, p + 2, 8);
+  std::memcpy(&e, p + 10, 4);
+  const uint64_t md = m ^ (uint64_t{'.' ^ '0'} << 8);
+  const uint64_t w =
+      eight_digit_value(md - 0x3030303030303030ull) - (m & 0x0fu) * 9000000u;
+  const long ex =
+      static_cast<long>(((e >> 16) & 0x0fu) * 10 + ((e >> 24) & 0x0fu));
+  const long k = ((e >> 8) & 0xffu) == '-' ? -ex - 6 : ex - 6;
+  if (k < -kMaxExactPow10 || k > kMaxExactPow10)
+    return false;
+  const double x = static_cast<double>(w);
+  const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
+                         : x * kExactPow10[static_cast<std::size_t>(k)];
+  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) |
+                              (static_cast<uint64_t>(p[1] == '-') << 63));
+  return true;
+}
+
+#if defined(__SSE2__)
+// The four field values of a node record, the 56 columns at p, checked
+// for the tables' own form at once: each byte must be the character its
+// column holds in that form (a blank; a blank or minus; the point; E; a
+// plus or minus) or, in a digit's column, a digit.  Four loads of 16
+// bytes (the last overlapping the third), each compared with two columns
+// of allowed characters and the digit test.
+[[gnu::always_inline]] inline bool fields4_in_form(const char* p) {
+  // Per column of the 14: the allowed characters (0xff: none, a digit's
+  // column).
+  static constexpr char kFirst[14] = {' ', ' ', -1, '.', -1,  -1, -1,
+                                      -1,  -1,  -1, 'E', '+', -1, -1};
+  static constexpr char kSecond[14] = {' ', '-', -1, '.', -1,  -1, -1,
+                                       -1,  -1,  -1, 'E', '-', -1, -1};
+  struct Pattern {
+    alignas(16) char first[16];
+    alignas(16) char second[16];
+    alignas(16) char digit[16];
+  };
+  // The pattern of the 16 columns from column `at` of the 56 on.
+  constexpr auto pattern = [](std::size_t at) {
+    Pattern t{};
+    for (std::size_t i = 0; i < 16; ++i) {
+      const std::size_t c = (at + i) % 14;
+      t.first[i] = kFirst[c];
+      t.second[i] = kSecond[c];
+      t.digit[i] = kFirst[c] == -1 ? static_cast<char>(0xff) : 0;
+    }
+    return t;
+  };
+  static constexpr Pattern kAt[4] = {pattern(0), pattern(16), pattern(32),
+                                     pattern(40)};
+  static constexpr std::size_t kOffset[4] = {0, 16, 32, 40};
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ascii0 = _mm_set1_epi8('0');
+  const __m128i nine = _mm_set1_epi8(9);
+  __m128i bad = zero;
+  for (std::size_t k = 0; k < 4; ++k) {
+    const __m128i v =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kOffset[k]));
+    const Pattern& t = kAt[k];
+    const __m128i first =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(t.first));
+    const __m128i second =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(t.second));
+    const __m128i digit_col =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(t.digit));
+    // A digit: (byte - '0') at most 9 as an unsigned byte.
+    const __m128i is_digit =
+        _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, ascii0), nine), zero);
+    const __m128i ok = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, first), _mm_cmpeq_epi8(v, second)),
+        _mm_and_si128(is_digit, digit_col));
+    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(ok, zero));
+  }
+  return _mm_movemask_epi8(bad) == 0;
+}
+#endif
+
+// The node record the solver's post-processor writes, 84 characters: Z and
+// R in 14 columns each (a coordinate or a field value's form), the four
+// fields in 14 each, then LF or CR LF.  The start of the next record, or
+// nullptr for any other record.  Needs 86 readable bytes at p.
+[[gnu::always_inline]] inline const char* take_solver_record(const char* p,
+                                                             double* out) {
+  if (!(take_coord14(p, out[0]) || take_field14(p, out[0])) ||
+      !(take_coord14(p + 14, out[1]) || take_field14(p + 14, out[1])))
+    return nullptr;
+#if defined(__SSE2__)
+  if (!fields4_in_form(p + 28) || !field14_value(p + 28, out[2]) ||
+      !field14_value(p + 42, out[3]) || !field14_value(p + 56, out[4]) ||
+      !field14_value(p + 70, out[5]))
+    return nullptr;
+#else
+  if (!take_field14(p + 28, out[2]) || !take_field14(p + 42, out[3]) ||
+      !take_field14(p + 56, out[4]) || !take_field14(p + 70, out[5]))
+    return nullptr;
+#endif
+  if (p[84] == '\n')
+    return p + 85;
+  if (p[84] == '\r' && p[85] == '\n')
+    return p + 86;
+  return nullptr;
+}
+
+}  // namespace
+
 const char* scan_plain_reals(const char* p, const char* end,
                              std::span<double> out) {
+  if (out.size() == 6 && end - p >= 86)
+    if (const char* const next = take_solver_record(p, out.data()))
+      return next;
+  const char* const begin = p;
   for (std::size_t k = 0; k < out.size(); ++k) {
-    // The tables' own 14 columns; a blank, a value or a line end must come
-    // next, which the next field's first blank or the record end below
-    // makes sure of.
-    if (end - p >= 16 && take_field14(p, out[k])) {
-      p += 14;
-      continue;
+    // The tables' own 14 columns, a field value or a coordinate; what
+    // follows must be a blank, a value or a line end, which the next
+    // field's first blank or the record end below makes sure of.
+    if (end - p >= 16) {
+      if (take_field14(p, out[k]) || take_coord14(p, out[k])) {
+        p += 14;
+        continue;
+      }
     }
-    // One blank at least between two values; none needed before the first.
-    const char* const before = p;
+    // One blank at least between two values (a coordinate's trailing
+    // blanks count); none needed before the first.
     while (p < end && *p == ' ')
       ++p;
-    if (k > 0 && p == before)
+    if (p > begin && p[-1] != ' ' && k > 0)
       return nullptr;
     p = scan_real_common(p, end, out[k]);
     if (p == nullptr)
       return nullptr;
   }
-  // The record ends right after the last value: LF, CR LF or the end of
-  // the text.
+  // The record ends right after the last value, or after blanks: LF, CR LF
+  // or the end of the text.
+  while (p < end && *p == ' ')
+    ++p;
   if (p == end)
     return p;
   if (*p == '\n')

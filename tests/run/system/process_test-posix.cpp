@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,8 +41,8 @@ const std::string kLine1 =
 const std::string kLine2 = " " + std::string(kOutputNameLabel) + "eh_ZIV.#01\n";
 
 // Starts the program in `dir` with descriptors 0 to 2 taken from `fds`
-// (-1: closed), with SIGINT and SIGTERM at their defaults whatever this
-// process inherited.
+// (-1: closed), with the signals that end a run at their defaults whatever
+// this process inherited.
 pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
   const std::string d = dir.string();
   char* argv[] = {const_cast<char*>(ZEREDUV_EXE), nullptr};
@@ -50,18 +51,19 @@ pid_t spawn(const fs::path& dir, std::array<int, 3> fds) {
   if (pid < 0)
     throw std::runtime_error("fork failed");
   if (pid == 0) {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2,
+                          SIGALRM, SIGXCPU, SIGXFSZ})
+      ::signal(sig, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
       if (fds[i] >= 0)
-        ::dup2(fds[i], i);
+        ::dup2(fds[i], static_cast<int>(i));
     }
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
       if (fds[i] < 0)
-        ::close(i);
+        ::close(static_cast<int>(i));
     }
     if (::chdir(d.c_str()) != 0)
       ::_exit(127);
@@ -169,7 +171,9 @@ TEST_P(Interrupted, EndsPromptlyAndLeavesTheDirectoryConsistent) {
 
   EXPECT_EQ(status, 128 + c.signal);
   EXPECT_EQ(out, fill + kLine1 + (c.at_file_name ? kLine2 : ""));
-  EXPECT_EQ(capture.read("stderr"), "");
+  std::string stderr_text = capture.read("stderr");
+  take_grid_warning(stderr_text);
+  EXPECT_EQ(stderr_text, "");
   const std::vector<std::string> log =
       split_records(dir.read("zereduv.log"), true);
   ASSERT_GE(log.size(), 2u);
@@ -187,8 +191,92 @@ INSTANTIATE_TEST_SUITE_P(
         Interruption{"TermWhileReadingLayout0", 0, SIGTERM, false},
         Interruption{"TermAtTheFieldFileLayout0", 0, SIGTERM, true},
         Interruption{"IntAtTheFieldFileLayout1", 1, SIGINT, true},
-        Interruption{"IntAtTheFieldFileLayout2", 2, SIGINT, true}),
+        Interruption{"IntAtTheFieldFileLayout2", 2, SIGINT, true},
+        // A closed terminal or ssh session, the quit key, the user signals,
+        // an alarm and a batch queue's processor-time limit end it alike.
+        Interruption{"HupAtTheFieldFileLayout0", 0, SIGHUP, true},
+        Interruption{"QuitAtTheFieldFileLayout1", 1, SIGQUIT, true},
+        Interruption{"Usr1AtTheFieldFileLayout2", 2, SIGUSR1, true},
+        Interruption{"Usr2WhileReadingLayout0", 0, SIGUSR2, false},
+        Interruption{"AlrmAtTheFieldFileLayout0", 0, SIGALRM, true},
+        Interruption{"XcpuAtTheFieldFileLayout0", 0, SIGXCPU, true}),
     [](const auto& tp) { return std::string(tp.param.name); });
+
+// ---------------------------------------------------------------------------
+// A FIFO under the log's name, with or without a reader: refused at once as
+// not a regular file (never a run held in open() or write()), the earlier
+// field file kept.  A run still going after a minute is killed and fails.
+
+// Exit status, or -1 when the process had to be killed.
+int wait_at_most_a_minute(pid_t pid) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int ws = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    const pid_t r = ::waitpid(pid, &ws, WNOHANG);
+    if (r == pid)
+      return WIFEXITED(ws) ? WEXITSTATUS(ws) : -2;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(pid, SIGKILL);
+  wait_for(pid);
+  return -1;
+}
+
+TEST(LogFifo, IsRefusedAtOnceWithOrWithoutAReader) {
+  for (const bool reader : {false, true}) {
+    SCOPED_TRACE(reader ? "with a reader" : "without a reader");
+    ScratchDir dir;
+    lay_out(dir, 0);
+    fs::remove(dir / "zereduv.log");
+    if (!make_fifo(dir / "zereduv.log"))
+      GTEST_SKIP() << "no FIFOs here";
+    const int held =
+        reader ? open_cloexec(dir / "zereduv.log", O_RDONLY | O_NONBLOCK) : -1;
+    ScratchDir capture;
+    const int in = open_cloexec("/dev/null", O_RDONLY);
+    const int out = open_cloexec("/dev/null", O_WRONLY);
+    const int err =
+        open_cloexec(capture / "stderr", O_WRONLY | O_CREAT | O_TRUNC);
+    const pid_t pid = spawn(dir.path(), {in, out, err});
+    ::close(in);
+    ::close(out);
+    ::close(err);
+    EXPECT_EQ(wait_at_most_a_minute(pid), 2);
+    if (held >= 0)
+      ::close(held);
+    const std::string said = capture.read("stderr");
+    EXPECT_NE(said.find("(not a regular file) on unit 8, file \"zereduv.log\""),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("FIFO"), std::string::npos) << said;
+    EXPECT_EQ(dir.read("eh_ZIV.#01"), kOlder);
+  }
+}
+
+// New files take their modes from the umask alike: the log as the field
+// file (read and write for all, less what the umask takes away).
+TEST(NewFiles, TakeTheirModesFromTheUmaskAlike) {
+  for (const mode_t mask : {mode_t{002}, mode_t{022}, mode_t{077}}) {
+    SCOPED_TRACE(mask);
+    ScratchDir dir;
+    lay_out(dir, 1);
+    fs::remove(dir / "eh_ZIV.#01");
+    const mode_t old = ::umask(mask);
+    const int null_in = open_cloexec("/dev/null", O_RDONLY);
+    const int null_out = open_cloexec("/dev/null", O_WRONLY);
+    const pid_t pid = spawn(dir.path(), {null_in, null_out, null_out});
+    ::umask(old);
+    ::close(null_in);
+    ::close(null_out);
+    ASSERT_EQ(wait_for(pid), 0);
+    struct stat log {
+    }, field{};
+    ASSERT_EQ(::stat((dir / "zereduv.log").c_str(), &log), 0);
+    ASSERT_EQ(::stat((dir / "eh_ZIV.#01").c_str(), &field), 0);
+    EXPECT_EQ(log.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(field.st_mode & 0777, 0666 & ~mask);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Standard streams: closed ones are put on the null device before any file
@@ -240,7 +328,8 @@ TEST_P(StandardStreams, RunEndsAsItShould) {
   for (int f : to_close)
     ::close(f);
   EXPECT_EQ(wait_for(pid), c.status);
-  const std::string err = capture.read("2");
+  std::string err = capture.read("2");
+  take_grid_warning(err);
   if (c.err == Stream::Capture) {
     if (c.says[0] == '\0') {
       EXPECT_EQ(err, "");

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,6 +25,7 @@
 #include "run/text/fast_d24.h"
 #include "run/text/number_fields.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
@@ -508,13 +510,15 @@ TEST(FastScanReal, SynthesizedNodeRecordsWithVariedSeparators) {
 // Every node record of a real table, read through the input channel, gives
 // the values std::from_chars gives for its six blank-separated words.
 TEST(FastScanReal, NodeRecordsOfARealTable) {
-  const std::string path = ZEREDUV_SOURCE_DIR
-      "/../shared/data/superfish/sns-mebt-rebuncher-402mhz-301x101-large.txt";
+  const std::string path = (testing::shared_tables_dir() /
+                            "sns-mebt-rebuncher-402mhz-301x101-large.txt")
+                               .string();
   std::ifstream f(path, std::ios::binary);
   if (!f)
     GTEST_SKIP() << "no table at " << path;
-  const std::string content((std::istreambuf_iterator<char>(f)),
-                            std::istreambuf_iterator<char>());
+  std::ostringstream bytes;
+  bytes << f.rdbuf();
+  const std::string content = std::move(bytes).str();
   const std::size_t first = content.find("(MV/m)");
   ASSERT_NE(first, std::string::npos);
   const std::size_t body = content.find('\n', first) + 1;

@@ -18,11 +18,14 @@
 #include <vector>
 
 #include "run/errors.h"
+#include "support/io_error.h"
 #include "support/scratch_dir.h"
+#include "support/shared_tables.h"
 
 namespace zereduv {
 namespace {
 
+using zereduv::testing::io_error_of;
 using zereduv::testing::ScratchDir;
 
 std::string hex(double v) {
@@ -750,17 +753,6 @@ TextIn memory_in(std::string content, int unit = 1,
   return in;
 }
 
-template <class F>
-IoError io_error_of(F&& f) {
-  try {
-    f();
-  } catch (const IoError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no IoError raised";
-  return IoError(0, "", "", "");
-}
-
 int32_t read_int(TextIn& in) {
   int32_t v = -7777;
   in.read_list({int_item(v, "v")});
@@ -947,6 +939,48 @@ TEST(TextInput, ErrorsNameUnitFileAndLine) {
   }
 }
 
+TEST(TextInput, Utf16TextIsRefusedAtItsFirstRecord) {
+  using namespace std::string_literals;
+  const struct {
+    const char* what;
+    std::string content;
+    bool refused;
+  } cases[] = {
+      {"little-endian mark",
+       "\xFF\xFE"
+       "1\0\n\0"s,
+       true},
+      {"big-endian mark",
+       "\xFE\xFF"
+       "\0"
+       "1\0\n"s,
+       true},
+      {"no mark, NUL in the first record",
+       "1\0 \0"
+       "2\0\r\0\n\0"s,
+       true},
+      {"NUL only in a later record", "1\n2\0\n"s, false},
+      {"Latin-1 text",
+       "\xFF"
+       "1\n"s,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TextIn in = memory_in(c.content, 2, "cavity.txt");
+    if (!c.refused) {
+      EXPECT_NO_THROW(in.next_record("a title"));
+      continue;
+    }
+    const IoError e = io_error_of([&] { in.next_record("a title"); });
+    EXPECT_EQ(e.unit, 2);
+    EXPECT_EQ(e.kind, "UTF-16 text");
+    const std::string msg = e.what();
+    EXPECT_NE(msg.find("\"cavity.txt\""), std::string::npos) << msg;
+    EXPECT_NE(msg.find("save it as UTF-8"), std::string::npos) << msg;
+  }
+}
+
 TEST(TextInput, EndOfFile) {
   // Before a list is filled, on a skip and on a text read.
   TextIn a = memory_in("1 2\n", 2, "table.txt");
@@ -979,8 +1013,8 @@ TEST(TextInput, MissingFile) {
 }
 
 TEST(TextInput, RealTableHeaderAndNodes) {
-  const char* path =
-      ZEREDUV_SOURCE_DIR "/../shared/data/superfish/pillbox-2856mhz-mm.txt";
+  const std::filesystem::path path =
+      testing::shared_tables_dir() / "pillbox-2856mhz-mm.txt";
   if (!std::filesystem::exists(path))
     GTEST_SKIP() << "no " << path;
   TextIn in(2, "pillbox-2856mhz-mm.txt");
