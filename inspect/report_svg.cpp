@@ -19,15 +19,21 @@ constexpr const char* kNoFieldTable = "no field (metal, or outside the map)";
 constexpr const char* kNoFieldFile =
     "no field (all six components 0: outside the map)";
 
-/// |E| and |B_phi| over (z, r) of a map in the run's units (V/cm, Gauss),
-/// with its nodes without field marked.
-std::vector<ColourMap> map_pictures(const RunState& s) {
+/// The |E| picture over (z, r) of a map, before its axes and values.
+ColourMap map_picture() {
   ColourMap m;
   m.title = "|E| over (z, r)";
   m.xlabel = "z [cm]";
   m.ylabel = "r [cm]";
   m.unit = "|E| [MV/m]";
   m.none_label = kNoFieldTable;
+  return m;
+}
+
+/// |E| and |B_phi| over (z, r) of a map in the run's units (V/cm, Gauss),
+/// with its nodes without field marked.
+std::vector<ColourMap> map_pictures(const RunState& s) {
+  ColourMap m = map_picture();
   for (int32_t j = 1; j <= s.Nz; ++j)
     m.xc.push_back(s.Zgrid(j));
   for (int32_t i = 1; i <= s.Nr; ++i)
@@ -59,12 +65,7 @@ std::string table_svg(const TableReport& r) {
     p.x = r.zgrid;
     p.y = r.axis_ez;
   }
-  ColourMap m;
-  m.title = "|E| over (z, r)";
-  m.xlabel = "z [cm]";
-  m.ylabel = "r [cm]";
-  m.unit = "|E| [MV/m]";
-  m.none_label = kNoFieldTable;
+  ColourMap m = map_picture();
   m.xc = r.zgrid;
   m.yc = r.rgrid;
   m.v = r.absE;

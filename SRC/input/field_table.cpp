@@ -322,6 +322,17 @@ void size_and_centre(RunState& s, FieldTable& t, const std::string& file,
   }
 }
 
+// The run state's input grid: the limits and node counts as the table
+// gives them (before centring).
+void set_input_grid(RunState& s, const FieldTable& t) {
+  s.Zmin = t.Zmin;
+  s.Zmax = t.Zmax;
+  s.Rmin = t.Rmin;
+  s.Rmax = t.Rmax;
+  s.Nz = t.Nz;
+  s.Nr = t.Nr;
+}
+
 // Where the header puts each node record, in the table's own length unit
 // and before centring: the k-th record of r block i at
 // R = Rmin + (i - 1) dr and Z = Zmin + (k - 1) dz (Zmax - (k - 1) dz when
@@ -453,12 +464,7 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
     header.frequency_MHz = h->frequency_MHz;
     FieldTable t = table_grid(header, node_count(h->z_intervals, file, "z"),
                               node_count(h->r_intervals, file, "r"));
-    s.Zmin = t.Zmin;
-    s.Zmax = t.Zmax;
-    s.Rmin = t.Rmin;
-    s.Rmax = t.Rmax;
-    s.Nz = t.Nz;
-    s.Nr = t.Nr;
+    set_input_grid(s, t);
     report_t7(s, *h);
     log_input_grid(s.log, t);
     // Four numbers a node, each of one character and a separator at least.
@@ -504,12 +510,7 @@ FieldTable READ_FIELD_TABLE(RunState& s) {
   if (!tail.ended && !in.at_end())
     header.first_node_line = in.line() + 1;
   FieldTable t = table_grid(header, Nz, Nr);
-  s.Zmin = t.Zmin;
-  s.Zmax = t.Zmax;
-  s.Rmin = t.Rmin;
-  s.Rmax = t.Rmax;
-  s.Nz = t.Nz;
-  s.Nr = t.Nr;
+  set_input_grid(s, t);
   log_input_grid(s.log, t);
 
   // Refuse what cannot be held before reading any node, then centre the

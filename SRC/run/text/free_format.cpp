@@ -393,6 +393,7 @@ namespace {
 // value is theirs bit for bit.  False for anything else (also for a power
 // of ten beyond the exact ones).  Needs 14 readable bytes at p; what
 // follows the field is the caller's to check.
+[[gnu::always_inline]] inline bool field14_value(const char* p, double& out);
 [[gnu::always_inline]] inline bool take_field14(const char* p, double& out) {
   uint16_t lead;
   uint64_t m;
@@ -410,23 +411,7 @@ namespace {
       (head == 0x2b45 || head == 0x2d45) &&
       (non_digit_bytes(md) |
        non_digit_bytes((e & 0xffff0000u) | 0x3030303000003030ull)) == 0;
-  if (!ok)
-    return false;
-  const unsigned sign = lead >> 8;
-  const unsigned esign = head >> 8;
-  const uint64_t w =
-      eight_digit_value(md - 0x3030303030303030ull) - (m & 0x0fu) * 9000000u;
-  const long ex =
-      static_cast<long>(((e >> 16) & 0x0fu) * 10 + ((e >> 24) & 0x0fu));
-  const long k = (esign == '-' ? -ex : ex) - 6;
-  if (k < -kMaxExactPow10 || k > kMaxExactPow10)
-    return false;
-  const double x = static_cast<double>(w);
-  const double v = k < 0 ? x / kExactPow10[static_cast<std::size_t>(-k)]
-                         : x * kExactPow10[static_cast<std::size_t>(k)];
-  out = std::bit_cast<double>(std::bit_cast<uint64_t>(v) |
-                              (static_cast<uint64_t>(sign == '-') << 63));
-  return true;
+  return ok && field14_value(p, out);
 }
 
 }  // namespace
@@ -485,8 +470,8 @@ constexpr uint64_t bytes_equal(uint64_t chunk, char c) {
 
 // The value of a field value's 14 columns already checked to be the
 // tables' own form ("  d.ddddddE+dd" or " -d.ddddddE-dd"): the same digits
-// w, power of ten k and single rounded operation as take_field14.  False
-// for a power of ten beyond the exact ones.
+// w, power of ten k and single rounded operation as take_table_form and
+// scan_real_common.  False for a power of ten beyond the exact ones.
 [[gnu::always_inline]] inline bool field14_value(const char* p, double& out) {
   uint64_t m;
   uint32_t e;
