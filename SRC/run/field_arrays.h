@@ -33,6 +33,7 @@ class Map2D {
       nz_cap_ = o.nz_cap_;
       own_.assign(o.v_, o.v_ + o.count());
       v_ = own_.data();
+      region_ = nullptr;  // the values are the copy's own from now on
     }
     return *this;
   }
@@ -70,7 +71,7 @@ class Map2D {
   int32_t nz_cap_ = 0;
   double* v_ = nullptr;          // own_ or the region's
   std::vector<double> own_;      // empty when the region holds the values
-  BigRegion* region_ = nullptr;  // not copied: a copy holds its own values
+  BigRegion* region_ = nullptr;  // none in a copy: it holds its own values
 };
 
 /// A 1-based array of node coordinates.
