@@ -302,8 +302,9 @@ std::size_t png_colours(const std::string& png) {
   }
   std::set<std::uint32_t> colours;
   for (std::size_t k = 0; k + 2 < img.size(); k += bpp)
-    colours.insert((std::uint32_t(img[k]) << 16) | (img[k + 1] << 8) |
-                   img[k + 2]);
+    colours.insert((std::uint32_t{img[k]} << 16) |
+                   (std::uint32_t{img[k + 1]} << 8) |
+                   std::uint32_t{img[k + 2]});
   return colours.size();
 }
 #endif
