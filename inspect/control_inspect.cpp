@@ -81,7 +81,7 @@ ControlReport inspect_control(const std::filesystem::path& file,
   // frequency and key, so the check is the run's) come from the map as
   // read.
   set_constants(*s, physical_constants(s->Frequency));
-  const FieldTable table = READ_FIELD_TABLE(*s);
+  const FieldTable table = read_field_table(*s, r.table);
   const TableHeader& header = table.header;
   std::optional<double> fcheck;
   if (s->Frequency > 0.0 && std::isfinite(s->Frequency))

@@ -35,9 +35,25 @@ std::unique_ptr<RunState> read_table(const std::filesystem::path& file,
   s->ReverseZ = 0;
   s->FieldScale = 1.0;
   set_constants(*s, physical_constants(s->Frequency));
-  header = READ_FIELD_TABLE(*s).header;
+  header = read_field_table(*s, platform::shown_path(file)).header;
   return s;
 }
+
+}  // namespace
+
+FieldTable read_field_table(RunState& s, const std::string& file) {
+  try {
+    return READ_FIELD_TABLE(s);
+  } catch (const RunStop& stop) {
+    std::string problem = stop.message;
+    constexpr std::string_view kProgram = "zereduv: ";
+    if (problem.starts_with(kProgram))
+      problem.erase(0, kProgram.size());
+    throw TableRejected(file, problem);
+  }
+}
+
+namespace {
 
 /// The frequency the table implies: the least-squares fit of I_E = rho I_H
 /// over the slices with field, each slice weighted by its current, so that

@@ -120,6 +120,12 @@ struct TableOptions {
 /// not depend on it, every I_E being proportional to omega.
 inline constexpr double kReferenceFrequency = 1.0e9;
 
+/// READ_FIELD_TABLE as the inspection tool runs it: node records in the
+/// wrong z order or off the header's grid stop a run of the program; here
+/// they make a table that cannot be used (TableRejected for `file`), as the
+/// reader's own refusals do.
+FieldTable read_field_table(RunState& s, const std::string& file);
+
 /// Reads and analyses the table.  Reader errors (IoError, TableRejected)
 /// pass through.
 TableReport inspect_table(const std::filesystem::path& file,

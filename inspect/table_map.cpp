@@ -6,6 +6,7 @@
 #include "output/resample.h"
 #include "run/control.h"
 #include "run/errors.h"
+#include "run/system/platform.h"
 
 namespace zereduv::inspect {
 
@@ -29,7 +30,7 @@ TableMap table_map(const std::filesystem::path& file, const TableOptions& opt,
   s.ReverseZ = reverse_z;
   s.FieldScale = 1.0;
   DERIVE_CONSTANTS(s);
-  READ_FIELD_TABLE(s);
+  read_field_table(s, platform::shown_path(file));
   COMPLETE_SYMMETRY(s);
   // The check switches the sign of E or B as the run does; a map the run
   // would stop on is still shown as it stands.

@@ -980,7 +980,7 @@ TEST_P(BadInputSameFile, IsRefusedAndEveryFileStays) {
   lay_out({"", record(3, f.table_name), nullptr, 0, "", 0, 0, {}}, dir);
   fs::create_directory(dir / "sub");
   if (std::string(f.table_name) != kTab && std::string(f.table_name) != "")
-    fs::rename(dir / kTab, dir / fs::path(f.table_name).filename());
+    fs::rename(dir / kTab, dir / fs::path(f.table_name).filename().string());
   if (*f.link != '\0') {
     const std::string l = f.link;
     const std::string from = l.substr(0, l.find('>'));
