@@ -219,8 +219,23 @@ void InputFile::close() noexcept {
   handle_ = -1;
 }
 
+namespace {
+
+// The system takes a name up to its first NUL: a name holding one would
+// open some other file.
+FileError nul_in_name(const std::filesystem::path& path) {
+  if (path.native().find(L'\0') == std::wstring::npos)
+    return {};
+  return {"cannot open file",
+          "the name holds a NUL byte (shown as ?), which no file name can"};
+}
+
+}  // namespace
+
 FileError InputFile::open(const std::filesystem::path& path) {
   close();
+  if (const FileError e = nul_in_name(path))
+    return e;
   // Backup semantics let a directory open too, so that it is reported as
   // what it is.
   const HANDLE h = ::CreateFileW(
@@ -275,6 +290,8 @@ OutputFile::~OutputFile() {
 }
 
 FileError OutputFile::create(const std::filesystem::path& path) {
+  if (const FileError e = nul_in_name(path))
+    return e;
   const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
